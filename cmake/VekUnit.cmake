@@ -31,15 +31,22 @@ endfunction()
 
 # vek_add_test_suite(<unit>): tests/<unit>/*.cpp -> test_<unit>, discovered by CTest.
 function(vek_add_test_suite unit)
-  cmake_parse_arguments(T "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(T "QT" "" "DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${unit}/*.cpp)
   if(NOT sources)
     return()
   endif()
+  # Suites that need Qt get a main() that creates the one QApplication of the run.
+  if(T_QT)
+    list(APPEND sources ${CMAKE_CURRENT_SOURCE_DIR}/common/QtTestMain.cpp)
+    set(gtest_main_lib Qt6::Widgets)
+  else()
+    set(gtest_main_lib GTest::gtest_main)
+  endif()
   add_executable(test_${unit} ${sources})
   set_target_properties(test_${unit} PROPERTIES AUTOMOC ON)
   target_include_directories(test_${unit} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/${unit})
-  target_link_libraries(test_${unit} PRIVATE ${T_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_link_libraries(test_${unit} PRIVATE ${T_DEPS} GTest::gtest GTest::gmock ${gtest_main_lib})
   gtest_discover_tests(test_${unit}
     PROPERTIES LABELS ${unit} ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
