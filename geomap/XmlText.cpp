@@ -1,0 +1,357 @@
+#include "XmlText.h"
+
+#include <charconv>
+#include <clocale>
+#include <cmath>
+#include <cstdlib>
+#include <locale.h>
+
+#include "VekTypes.h"
+
+namespace vek {
+
+namespace {
+
+bool IsDigit(char C) { return C >= '0' && C <= '9'; }
+
+char UpperAscii(char C) { return (C >= 'a' && C <= 'z') ? static_cast<char>(C - 'a' + 'A') : C; }
+
+// Blanks and control characters; attribute texts of tags broken over lines hold CR and LF.
+bool IsWhite(char C) { return static_cast<unsigned char>(C) <= 32; }
+
+std::string TrimWhite(const std::string& S) {
+  size_t B = 0, E = S.size();
+  while (B < E && IsWhite(S[B])) ++B;
+  while (E > B && IsWhite(S[E - 1])) --E;
+  return S.substr(B, E - B);
+}
+
+// strtod in the "C" locale, whatever locale the application has set.
+double StrToDoubleC(const std::string& Text) {
+  static locale_t CLocale = newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(nullptr));
+  char* End = nullptr;
+  return strtod_l(Text.c_str(), &End, CLocale);
+}
+
+}  // namespace
+
+std::string FormatNumber(int Width, int Decimals, long double Value) {
+  if (Decimals < 0) Decimals = 0;
+  if (Decimals > 60) Decimals = 60;
+  std::string Out;
+  if (std::isnan(Value)) {
+    Out = "NAN";
+  } else if (std::isinf(Value)) {
+    Out = Value < 0 ? "-INF" : "INF";
+  } else {
+    // 4950 digits cover the integer part of the largest long double.
+    static thread_local char Buf[5100];
+    auto Res = std::to_chars(Buf, Buf + sizeof(Buf), Value, std::chars_format::fixed, Decimals);
+    Out.assign(Buf, Res.ptr);
+    if (!Out.empty() && Out[0] == '-' && Out.find_first_not_of("0.", 1) == std::string::npos)
+      Out.erase(0, 1);
+  }
+  if (Width > static_cast<int>(Out.size())) Out.insert(0, static_cast<size_t>(Width) - Out.size(), ' ');
+  return Out;
+}
+
+std::string BoolToText(bool Value) { return Value ? "TRUE" : "FALSE"; }
+
+std::string FloatToStrGeneral(double Value, char DecimalSeparator) {
+  if (DecimalSeparator == 0) {
+    const lconv* L = std::localeconv();
+    DecimalSeparator = (L && L->decimal_point && L->decimal_point[0]) ? L->decimal_point[0] : '.';
+  }
+  if (std::isnan(Value)) return "NAN";
+  if (std::isinf(Value)) return Value < 0 ? "-INF" : "INF";
+  if (Value == 0) return "0";
+  // d.dddddddddddddde±x: 15 significant digits, correctly rounded.
+  char Buf[64];
+  auto Res = std::to_chars(Buf, Buf + sizeof(Buf), Value, std::chars_format::scientific, 14);
+  std::string Sci(Buf, Res.ptr);
+  bool Neg = Sci[0] == '-';
+  if (Neg) Sci.erase(0, 1);
+  size_t EPos = Sci.find('e');
+  int Exp = std::atoi(Sci.c_str() + EPos + 1);
+  std::string Digits;
+  for (size_t i = 0; i < EPos; ++i)
+    if (IsDigit(Sci[i])) Digits += Sci[i];
+  while (Digits.size() > 1 && Digits.back() == '0') Digits.pop_back();
+
+  std::string Out = Neg ? "-" : "";
+  if (Exp >= -5 && Exp < 15) {
+    if (Exp < 0) {
+      Out += '0';
+      Out += DecimalSeparator;
+      Out.append(static_cast<size_t>(-Exp - 1), '0');
+      Out += Digits;
+    } else {
+      size_t IntDigits = static_cast<size_t>(Exp) + 1;
+      if (Digits.size() <= IntDigits) {
+        Out += Digits;
+        Out.append(IntDigits - Digits.size(), '0');
+      } else {
+        Out += Digits.substr(0, IntDigits);
+        Out += DecimalSeparator;
+        Out += Digits.substr(IntDigits);
+      }
+    }
+  } else {
+    Out += Digits[0];
+    if (Digits.size() > 1) {
+      Out += DecimalSeparator;
+      Out += Digits.substr(1);
+    }
+    Out += 'E';
+    Out += std::to_string(Exp);
+  }
+  return Out;
+}
+
+std::string LowerCaseAscii(std::string S) {
+  for (char& C : S)
+    if (C >= 'A' && C <= 'Z') C = static_cast<char>(C - 'A' + 'a');
+  return S;
+}
+
+std::string UpperCaseAscii(std::string S) {
+  for (char& C : S) C = UpperAscii(C);
+  return S;
+}
+
+int PosOfNthOccurrence(const std::string& Sub, const std::string& Text, int Start, bool IgnoreCase,
+                       int N) {
+  if (Sub.empty() || N < 1) return 0;
+  if (Start < 1) Start = 1;
+  if (static_cast<size_t>(Start) > Text.size()) return 0;
+  const std::string S = IgnoreCase ? LowerCaseAscii(Sub) : Sub;
+  const std::string T = IgnoreCase ? LowerCaseAscii(Text) : Text;
+  size_t From = static_cast<size_t>(Start) - 1;
+  for (int k = 1;; ++k) {
+    size_t P = T.find(S, From);
+    if (P == std::string::npos) return 0;
+    if (k == N) return static_cast<int>(P) + 1;
+    From = P + 1;
+  }
+}
+
+std::string TrimSpaces(const std::string& S) {
+  size_t B = S.find_first_not_of(' ');
+  if (B == std::string::npos) return std::string();
+  size_t E = S.find_last_not_of(' ');
+  return S.substr(B, E - B + 1);
+}
+
+void ReadStreamLine(TStream& Stream, bool& EndOfStream, std::string& Line) {
+  Line.clear();
+  EndOfStream = false;
+  bool SawLF = false;
+  char C;
+  for (;;) {
+    if (Stream.Read(&C, 1) != 1) {
+      EndOfStream = true;
+      break;
+    }
+    Line += C;
+    if (C == '\n') {
+      SawLF = true;
+      break;
+    }
+  }
+  if (SawLF) {
+    for (int k = 0; k < 2; ++k)
+      if (!Line.empty() && (Line.back() == '\n' || Line.back() == '\r')) Line.pop_back();
+  }
+}
+
+int SplitNextAttribute(const std::string& AttrText, int& Pos, std::string& Name, std::string& Value) {
+  const int N = static_cast<int>(AttrText.size());
+  Name.clear();
+  Value.clear();
+  if (Pos < 1) Pos = 1;
+  if (Pos > N) return saPastEnd;
+  auto At = [&](int P) { return AttrText[static_cast<size_t>(P) - 1]; };
+
+  std::string RawName;
+  while (Pos <= N && At(Pos) != '=') {
+    if (At(Pos) == '"') {
+      ++Pos;
+      return saQuoteInName;
+    }
+    RawName += At(Pos);
+    ++Pos;
+  }
+  Name = TrimWhite(RawName);
+  if (Pos > N) return saOK;  // end of the text: a name without value
+  ++Pos;                     // the '='
+  while (Pos <= N && IsWhite(At(Pos))) ++Pos;
+  if (Pos > N) return saOK;
+  if (At(Pos) == '=') {
+    ++Pos;
+    return saDoubleEqual;
+  }
+  if (At(Pos) == '"') {
+    ++Pos;
+    while (Pos <= N && At(Pos) != '"') Value += At(Pos++);
+    if (Pos <= N) ++Pos;  // the closing quote
+    return saOK;
+  }
+  while (Pos <= N && !IsWhite(At(Pos)) && At(Pos) != '"') {
+    if (At(Pos) == '=') {
+      ++Pos;
+      return saEqualInValue;
+    }
+    Value += At(Pos++);
+  }
+  return saOK;
+}
+
+std::string FindAttributeValue(const std::string& AttrText, const std::string& Name) {
+  const std::string Wanted = LowerCaseAscii(Name);
+  int Pos = 1;
+  std::string N, V;
+  while (SplitNextAttribute(AttrText, Pos, N, V) == saOK) {
+    if (LowerCaseAscii(N) == Wanted) return V;
+  }
+  return std::string();
+}
+
+int32_t ReadIntegerAt(const std::string& S, int& Pos) {
+  const int N = static_cast<int>(S.size());
+  if (N == 0) return 0;
+  if (Pos < 1) Pos = 1;
+  auto At = [&](int P) { return S[static_cast<size_t>(P) - 1]; };
+  while (Pos <= N && At(Pos) == ' ') ++Pos;
+  bool Neg = false;
+  if (Pos <= N && (At(Pos) == '+' || At(Pos) == '-')) {
+    Neg = At(Pos) == '-';
+    ++Pos;
+  }
+  int64_t V = 0;
+  const int64_t Limit = Neg ? -static_cast<int64_t>(INT32_MIN) : INT32_MAX;
+  while (Pos <= N && IsDigit(At(Pos))) {
+    V = V * 10 + (At(Pos) - '0');
+    if (V > Limit) V = Limit;
+    ++Pos;
+  }
+  return static_cast<int32_t>(Neg ? -V : V);
+}
+
+double ReadNumberAt(const std::string& S, bool ExpAllowed, int Separators, int& Pos) {
+  enum State { stStart, stSign, stInt, stSep, stFrac, stExp, stExpSign, stExpDigits };
+  const int N = static_cast<int>(S.size());
+  if (Pos < 1) Pos = 1;
+  auto Ch = [&](int P) { return P <= N ? UpperAscii(S[static_cast<size_t>(P) - 1]) : 'Z'; };
+  auto IsSep = [&](char C) {
+    switch (Separators) {
+      case nsComma: return C == ',';
+      case nsPointOrComma: return C == '.' || C == ',';
+      default: return C == '.';
+    }
+  };
+
+  std::string Text;
+  int ExpValue = 0;
+  State St = stStart;
+  for (;; ++Pos) {
+    const char C = Ch(Pos);
+    bool End = false, Error = false;
+    switch (St) {
+      case stStart:
+        if (C == ' ') {
+        } else if (C == '+' || C == '-') {
+          if (C == '-') Text += '-';
+          St = stSign;
+        } else if (IsDigit(C)) {
+          Text += C;
+          St = stInt;
+        } else if (IsSep(C)) {
+          Text += '.';
+          St = stSep;
+        } else {
+          Error = true;
+        }
+        break;
+      case stSign:
+        if (IsDigit(C)) {
+          Text += C;
+          St = stInt;
+        } else if (IsSep(C)) {
+          Text += '.';
+          St = stSep;
+        } else {
+          Error = true;
+        }
+        break;
+      case stInt:
+        if (IsDigit(C)) {
+          Text += C;
+        } else if (IsSep(C)) {
+          Text += '.';
+          St = stSep;
+        } else if (C == 'E' && ExpAllowed) {
+          Text += 'E';
+          St = stExp;
+        } else {
+          End = true;
+        }
+        break;
+      case stSep:
+      case stFrac:
+        if (IsDigit(C)) {
+          Text += C;
+          St = stFrac;
+        } else if (C == 'E' && ExpAllowed) {
+          Text += 'E';
+          St = stExp;
+        } else if (IsSep(C)) {
+          Error = true;
+        } else {
+          End = true;
+        }
+        break;
+      case stExp:
+        if (C == '+' || C == '-') {
+          Text += C;
+          St = stExpSign;
+        } else if (IsDigit(C)) {
+          Text += C;
+          ExpValue = C - '0';
+          St = stExpDigits;
+        } else {
+          Error = true;
+        }
+        break;
+      case stExpSign:
+        if (IsDigit(C)) {
+          Text += C;
+          ExpValue = C - '0';
+          St = stExpDigits;
+        } else {
+          Error = true;
+        }
+        break;
+      case stExpDigits:
+        if (IsDigit(C)) {
+          // Further digits could not change the (already infinite or zero) result.
+          if (ExpValue <= 4200) {
+            Text += C;
+            ExpValue = ExpValue * 10 + (C - '0');
+          }
+        } else {
+          End = true;
+        }
+        break;
+    }
+    if (Error) return 0.0;
+    if (End) break;
+  }
+  if (!Text.empty() && Text.back() == '.') Text += '0';
+  double V = StrToDoubleC(Text);
+  if (std::isnan(V)) return 0.0;
+  if (V > uc_MaxDouble) V = uc_MaxDouble;
+  if (V < -uc_MaxDouble) V = -uc_MaxDouble;
+  return V;
+}
+
+}  // namespace vek

@@ -1,0 +1,110 @@
+// Text routines and element table shared by the readers and writers of the map unit's small
+// XML dialect (calibration, landmark and symbol files).
+//
+// Positions are 1-based, as the file formats were designed around them: position 1 is the
+// first character of a text. No routine here reads outside its text; malformed input yields
+// 0, an empty text or a status code, never an exception.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "Streams.h"
+
+namespace vek {
+
+// Element names of the dialect. The readers hand entries 0 .. XmlReaderTagHigh to the tag
+// reader, which answers with the index of the element found (XmlReaderTagHigh when there is
+// none). Entries 16 .. 22 are the names of the calibration models in TCalibModel order.
+inline constexpr int XmlTagCount = 23;
+inline const std::string XmlTags[XmlTagCount] = {
+    "geomap",     "/geomap",       "calline",        "corners",
+    "resolution", "gmlandmarks",   "/gmlandmarks",   "landmark",
+    "calquads",   "lmsymbols",     "/lmsymbols",     "symbol",
+    "utmzone",    "utmsouth",      "ellipsoid",      "invalidtag",
+    "parabolicip", "biquadraticpn", "conicconformal", "millercylindrical",
+    "equirect",   "utm",           "undefined"};
+
+enum : int {
+  xtGeoMap = 0,
+  xtGeoMapEnd = 1,
+  xtCalLine = 2,
+  xtCorners = 3,
+  xtResolution = 4,
+  xtGMLandmarks = 5,
+  xtGMLandmarksEnd = 6,
+  xtLandmark = 7,
+  xtCalQuads = 8,
+  xtLMSymbols = 9,
+  xtLMSymbolsEnd = 10,
+  xtSymbol = 11,
+  xtUTMZone = 12,
+  xtUTMSouth = 13,
+  xtEllipsoid = 14,
+  xtInvalidTag = 15,
+  xtFirstModelName = 16,  // + ordinal of the TCalibModel
+};
+inline constexpr int XmlReaderTagHigh = xtInvalidTag;
+
+// Value in fixed-point notation with Decimals digits after a '.', right-aligned with blanks
+// in a field of at least Width characters. Independent of the C locale. A value that rounds
+// to zero carries no minus sign.
+std::string FormatNumber(int Width, int Decimals, long double Value);
+
+// "TRUE" or "FALSE".
+std::string BoolToText(bool Value);
+
+// Shortest general format of a double, up to 15 significant digits: fixed notation when
+// 1e-5 <= |Value| < 1e15, otherwise scientific with "E" and the exponent ("1.5E-7", "2E20");
+// trailing zeros and an unneeded separator are dropped. DecimalSeparator 0 takes the separator
+// of the current C locale (the user's locale once Qt has initialised it).
+std::string FloatToStrGeneral(double Value, char DecimalSeparator = 0);
+
+// ASCII lower and upper case; bytes >= 128 pass unchanged.
+std::string LowerCaseAscii(std::string S);
+std::string UpperCaseAscii(std::string S);
+
+// 1-based position of the N-th occurrence of Sub in Text at or after Start (Start <= 0 counts
+// as 1); occurrences may overlap. 0 when there are fewer than N, when N < 1 or Sub is empty.
+int PosOfNthOccurrence(const std::string& Sub, const std::string& Text, int Start, bool IgnoreCase,
+                       int N);
+
+// Text without leading and trailing blanks (code 32 only).
+std::string TrimSpaces(const std::string& S);
+
+// Reads one line byte by byte up to and including the next LF and strips the line end (CR LF,
+// LF, LF CR). EndOfStream becomes true when a read returned no byte; the text read before that
+// is still delivered in Line.
+void ReadStreamLine(TStream& Stream, bool& EndOfStream, std::string& Line);
+
+// Status codes of SplitNextAttribute.
+enum : int {
+  saOK = 0,            // a pair was read, or the end of the text was reached
+  saQuoteInName = 1,   // a double quote came before '='
+  saDoubleEqual = 2,   // '=' followed '='
+  saEqualInValue = 3,  // '=' inside an unquoted value
+  saPastEnd = 4,       // Pos was already past the end of the text
+};
+
+// Takes the next name="value" (or name=value) pair of an attribute text from Pos on and
+// leaves Pos after it. The name is trimmed; a quoted value keeps blanks and '='.
+int SplitNextAttribute(const std::string& AttrText, int& Pos, std::string& Name, std::string& Value);
+
+// Value of the attribute Name (compared without ASCII case), or an empty text.
+std::string FindAttributeValue(const std::string& AttrText, const std::string& Name);
+
+// Skips blanks, reads an optional sign and decimal digits from Pos and leaves Pos on the first
+// character that is not a digit. No digit (or an empty text) gives 0. Values beyond the range
+// of int32_t saturate.
+int32_t ReadIntegerAt(const std::string& S, int& Pos);
+
+// Separators argument of ReadNumberAt.
+enum : int { nsPoint = 1, nsComma = 2, nsPointOrComma = 3 };
+
+// Reads a decimal number from Pos: blanks, an optional sign, digits with one decimal
+// separator ('.', ',' or either, see Separators) and, when ExpAllowed, an exponent "E±ddd".
+// Pos is left on the character that ended the number. A malformed number gives 0; the result
+// is clamped to +-uc_MaxDouble.
+double ReadNumberAt(const std::string& S, bool ExpAllowed, int Separators, int& Pos);
+
+}  // namespace vek
