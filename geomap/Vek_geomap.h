@@ -1,0 +1,5 @@
+// The map unit: records, the map control and its helpers. Applications include this header.
+#pragma once
+
+#include "GeoMapRecords.h"
+#include "PascalArray.h"
