@@ -1,0 +1,43 @@
+// Transverse Mercator, UTM and UPS grid coordinates.
+#pragma once
+
+#include <string>
+
+#include "Ellipsoids.h"
+
+namespace vek {
+
+// Meridian arc from the equator to latitude phi (radians), metres.
+double ArcLengthOfMeridian(double phi, TGeoEllipsoid ellipsoid);
+
+// Central meridian of UTM zone 1..60 in radians; 0 for any other zone.
+double UTMCentralMeridian(int zone);
+
+// Unscaled Transverse Mercator about the central meridian lambda0 (all angles in radians).
+// Fourth-order series in the longitude difference, meant for the UTM zone widths.
+void LatLongToTM(double phi, double lambda, double lambda0, TGeoEllipsoid ellipsoid, double& x,
+                 double& y);
+void TMToLatLong(double x, double y, double lambda0, TGeoEllipsoid ellipsoid, double& phi,
+                 double& lambda);
+
+// UTM zone (1..60) and latitude band ('C'..'X', without 'I' and 'O') with the Norway and
+// Svalbard exceptions. Outside latitude [-80, 84] or longitude [-180, 180) the zone is 0 and
+// the band a blank.
+void GeoToUTMZone(double latitude, double longitude, int& zone, char& band);
+// "33U", or "" outside the UTM area.
+std::string GeoToUTMZone(double latitude, double longitude);
+
+// UTM in the zone GeoToUTMZone chooses (degrees in, metres out). The hemisphere follows from the
+// sign of the latitude. Outside the UTM area zone is 0 and the grid is taken about Greenwich.
+void LatLongToUTM(double latitude, double longitude, TGeoEllipsoid ellipsoid, int& zone,
+                  double& easting, double& northing);
+void UTMToLatLong(double easting, double northing, int zone, bool southern,
+                  TGeoEllipsoid ellipsoid, double& latitude, double& longitude);
+
+// Universal Polar Stereographic; the pole follows from the sign of the latitude.
+void LatLongToUPS(double latitude, double longitude, TGeoEllipsoid ellipsoid, double& easting,
+                  double& northing);
+void UPSToLatLong(double easting, double northing, bool southern, TGeoEllipsoid ellipsoid,
+                  double& latitude, double& longitude);
+
+}  // namespace vek
