@@ -1,0 +1,15 @@
+// The base and math support packages of the library.
+#pragma once
+
+#include "BitFld.h"
+#include "CurveFit.h"
+#include "DegreeText.h"
+#include "Matrix.h"
+#include "MathUtils.h"
+#include "SLine.h"
+#include "ShortString.h"
+#include "Streams.h"
+#include "StrUtils.h"
+#include "TagReader.h"
+#include "VekError.h"
+#include "VekTypes.h"
