@@ -75,6 +75,10 @@ int64_t TMemoryStream::Seek(int64_t Offset, TSeekOrigin Origin) {
 
 void TMemoryStream::SetSize(int64_t NewSize) {
   if (NewSize < 0) NewSize = 0;
+  // Sizes read from damaged files must fail cleanly, not reach the allocator.
+  constexpr int64_t kMaxSize = int64_t{1} << 40;
+  if (NewSize > kMaxSize)
+    throw EInOutError(ENOMEM, "Memory stream: cannot hold " + std::to_string(NewSize) + " bytes");
   try {
     FData.resize(static_cast<size_t>(NewSize));
   } catch (const std::bad_alloc&) {
