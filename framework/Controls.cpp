@@ -1,0 +1,211 @@
+#include "Controls.h"
+
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QResizeEvent>
+
+#include "Application.h"
+
+namespace vek {
+
+TShiftState ShiftStateFromQt(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons) {
+  TShiftState s;
+  if (modifiers & Qt::ShiftModifier) s.Include(ssShift);
+  if (modifiers & Qt::AltModifier) s.Include(ssAlt);
+  if (modifiers & Qt::ControlModifier) s.Include(ssCtrl);
+  if (buttons & Qt::LeftButton) s.Include(ssLeft);
+  if (buttons & Qt::RightButton) s.Include(ssRight);
+  if (buttons & Qt::MiddleButton) s.Include(ssMiddle);
+  return s;
+}
+
+namespace {
+
+bool ClassicButton(Qt::MouseButton b, TMouseButton& out) {
+  switch (b) {
+    case Qt::LeftButton: out = mbLeft; return true;
+    case Qt::RightButton: out = mbRight; return true;
+    case Qt::MiddleButton: out = mbMiddle; return true;
+    default: return false;
+  }
+}
+
+}  // namespace
+
+// ---- TComponent ----
+
+TComponent::TComponent(QObject* AOwner) : QObject(AOwner) {}
+TComponent::~TComponent() = default;
+
+std::string TComponent::Name() const { return objectName().toStdString(); }
+void TComponent::SetName(const std::string& name) { setObjectName(QString::fromStdString(name)); }
+
+// ---- TCustomControl ----
+
+TCustomControl::TCustomControl(QWidget* AOwner)
+    : QWidget(AOwner), FCanvas(std::make_unique<TCanvas>(&FImage)) {
+  // The image covers the whole control, so Qt need not clear behind it.
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setMouseTracking(true);
+  FImage = QImage(size(), QImage::Format_RGB32);
+  FImage.fill(Qt::white);
+  // Drawing on the canvas outside Paint (overlays) must reach the screen.
+  FCanvas->OnChange = [this] {
+    if (!FInPaint) update();
+  };
+}
+
+TCustomControl::~TCustomControl() {
+  FCanvas->OnChange = nullptr;
+  FCanvas->End();
+}
+
+const QImage& TCustomControl::CanvasImage() {
+  FCanvas->End();
+  return FImage;
+}
+
+std::string TCustomControl::Name() const { return objectName().toStdString(); }
+void TCustomControl::SetName(const std::string& name) { setObjectName(QString::fromStdString(name)); }
+
+void TCustomControl::SetCursor(TCursor c) {
+  FCursor = c;
+  setCursor(ScreenCursor(c));
+}
+
+void TCustomControl::Invalidate() {
+  FPaintPending = true;
+  update();
+}
+
+void TCustomControl::Repaint() {
+  Compose();
+  update();
+}
+
+void TCustomControl::Compose() {
+  if (FInPaint) return;  // Paint asking for a repaint of itself
+  FInPaint = true;
+  FPaintPending = false;
+  ++FPaintCount;
+  try {
+    Paint();
+  } catch (...) {
+    FInPaint = false;
+    throw;
+  }
+  FInPaint = false;
+}
+
+void TCustomControl::Paint() {}
+
+void TCustomControl::paintEvent(QPaintEvent* event) {
+  if (FPaintPending) Compose();
+  FCanvas->End();
+  QPainter p(this);
+  p.setCompositionMode(QPainter::CompositionMode_Source);
+  const QRect r = event->rect();
+  p.drawImage(r.topLeft(), FImage, r);
+}
+
+void TCustomControl::resizeEvent(QResizeEvent* event) {
+  const QSize s = event->size();
+  if (s != FImage.size()) {
+    FCanvas->End();
+    QImage n(s, QImage::Format_RGB32);
+    if (!n.isNull()) {
+      n.fill(Qt::white);
+      if (!FImage.isNull()) {
+        QPainter p(&n);
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.drawImage(0, 0, FImage);
+      }
+    }
+    FImage = n;
+  }
+  FPaintPending = true;
+  Resize();
+}
+
+void TCustomControl::Resize() {
+  if (OnResize) OnResize(this);
+}
+
+void TCustomControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  if (OnMouseDown) OnMouseDown(this, Button, Shift, X, Y);
+}
+
+void TCustomControl::MouseMove(TShiftState Shift, int X, int Y) {
+  if (OnMouseMove) OnMouseMove(this, Shift, X, Y);
+}
+
+void TCustomControl::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  if (OnMouseUp) OnMouseUp(this, Button, Shift, X, Y);
+}
+
+void TCustomControl::Click() {
+  if (OnClick) OnClick(this);
+}
+
+void TCustomControl::DblClick() {
+  if (OnDblClick) OnDblClick(this);
+}
+
+void TCustomControl::mousePressEvent(QMouseEvent* event) {
+  TMouseButton b;
+  if (!ClassicButton(event->button(), b)) return QWidget::mousePressEvent(event);
+  const QPoint p = event->position().toPoint();
+  if (b == mbLeft) FClickArmed = true;
+  MouseDown(b, ShiftStateFromQt(event->modifiers(), event->buttons()), p.x(), p.y());
+}
+
+void TCustomControl::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint p = event->position().toPoint();
+  MouseMove(ShiftStateFromQt(event->modifiers(), event->buttons()), p.x(), p.y());
+}
+
+void TCustomControl::mouseReleaseEvent(QMouseEvent* event) {
+  TMouseButton b;
+  if (!ClassicButton(event->button(), b)) return QWidget::mouseReleaseEvent(event);
+  const QPoint p = event->position().toPoint();
+  // A click is a left press and release both inside the control, reported before MouseUp.
+  if (b == mbLeft && FClickArmed) {
+    FClickArmed = false;
+    if (rect().contains(p)) Click();
+  }
+  MouseUp(b, ShiftStateFromQt(event->modifiers(), event->buttons()), p.x(), p.y());
+}
+
+void TCustomControl::mouseDoubleClickEvent(QMouseEvent* event) {
+  TMouseButton b;
+  if (!ClassicButton(event->button(), b)) return QWidget::mouseDoubleClickEvent(event);
+  const QPoint p = event->position().toPoint();
+  // The second press of a double click is no click of its own.
+  if (b == mbLeft) {
+    FClickArmed = false;
+    DblClick();
+  }
+  MouseDown(b, ShiftStateFromQt(event->modifiers(), event->buttons()) + ssDouble, p.x(), p.y());
+}
+
+// ---- stock controls ----
+
+TPanel::TPanel(QWidget* AOwner) : QFrame(AOwner) {
+  setFrameStyle(QFrame::Panel | QFrame::Raised);
+  setLineWidth(1);
+}
+
+TSpeedButton::TSpeedButton(QWidget* AOwner) : QToolButton(AOwner) {
+  setAutoRaise(true);
+  connect(this, &QToolButton::clicked, this, [this] {
+    if (OnClick) OnClick(this);
+  });
+}
+
+TComboBox::TComboBox(QWidget* AOwner) : QComboBox(AOwner) {
+  connect(this, &QComboBox::activated, this, [this](int) {
+    if (OnChange) OnChange(this);
+  });
+}
+
+}  // namespace vek

@@ -1,0 +1,147 @@
+// TComponent and TCustomControl: Qt objects with the component model's names, a control
+// that shows its own canvas, and mouse events in the classic form.
+#pragma once
+
+#include <QComboBox>
+#include <QFrame>
+#include <QImage>
+#include <QObject>
+#include <QToolButton>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "Canvas.h"
+#include "GraphicsTypes.h"
+
+namespace vek {
+
+using TNotifyEvent = std::function<void(TObject* Sender)>;
+using TMouseEvent =
+    std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
+using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
+
+// A non-visual component: the owner is the Qt parent and frees it; Name is objectName.
+class TComponent : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit TComponent(QObject* AOwner = nullptr);
+  ~TComponent() override;
+
+  QObject* Owner() const { return parent(); }
+  std::string Name() const;
+  void SetName(const std::string& name);
+};
+
+// A control with its own canvas. The canvas draws on an image of the control's size that
+// holds what the control shows; Qt paint events only copy that image to the screen.
+// Paint() composes the image; it runs when the control was invalidated, before the next
+// paint event, or at once through Repaint().
+class TCustomControl : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit TCustomControl(QWidget* AOwner = nullptr);
+  ~TCustomControl() override;
+
+  TCanvas* Canvas() { return FCanvas.get(); }
+  // The image behind the canvas, with painting finished.
+  const QImage& CanvasImage();
+
+  std::string Name() const;
+  void SetName(const std::string& name);
+
+  // True unless the control was hidden; a control never shown is still visible.
+  bool Visible() const { return !isHidden(); }
+  void SetVisible(bool v) { setVisible(v); }
+  int Width() const { return width(); }
+  int Height() const { return height(); }
+  void SetWidth(int w) { resize(w, height()); }
+  void SetHeight(int h) { resize(width(), h); }
+  void SetBounds(int Left, int Top, int W, int H) { setGeometry(Left, Top, W, H); }
+
+  // A number of the screen cursor table.
+  TCursor Cursor() const { return FCursor; }
+  void SetCursor(TCursor c);
+
+  // Invalidate: compose before the next paint event. Repaint/Refresh: compose now.
+  void Invalidate();
+  void Repaint();
+  void Refresh() { Repaint(); }
+  // Compositions so far (calls of Paint made by the control).
+  int PaintCount() const { return FPaintCount; }
+
+  TMouseEvent OnMouseDown;
+  TMouseMoveEvent OnMouseMove;
+  TMouseEvent OnMouseUp;
+  TNotifyEvent OnClick;
+  TNotifyEvent OnDblClick;
+  TNotifyEvent OnResize;
+
+ protected:
+  // Draws what the control shows onto Canvas(). The default draws nothing.
+  virtual void Paint();
+  // The base versions fire the events.
+  virtual void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
+  virtual void MouseMove(TShiftState Shift, int X, int Y);
+  virtual void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
+  virtual void Click();
+  virtual void DblClick();
+  virtual void Resize();
+
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+ private:
+  void Compose();
+
+  QImage FImage;
+  std::unique_ptr<TCanvas> FCanvas;
+  TCursor FCursor = crDefault;
+  bool FPaintPending = true;
+  bool FInPaint = false;
+  bool FClickArmed = false;
+  int FPaintCount = 0;
+};
+
+// The stock controls the components build on.
+class TPanel : public QFrame {
+  Q_OBJECT
+
+ public:
+  explicit TPanel(QWidget* AOwner = nullptr);
+};
+
+class TSpeedButton : public QToolButton {
+  Q_OBJECT
+
+ public:
+  explicit TSpeedButton(QWidget* AOwner = nullptr);
+  // A button with AllowAllUp stays down after a click until clicked again.
+  bool Down() const { return isChecked(); }
+  void SetDown(bool d) { setChecked(d); }
+  bool AllowAllUp() const { return isCheckable(); }
+  void SetAllowAllUp(bool a) { setCheckable(a); }
+  TNotifyEvent OnClick;
+};
+
+class TComboBox : public QComboBox {
+  Q_OBJECT
+
+ public:
+  explicit TComboBox(QWidget* AOwner = nullptr);
+  int ItemIndex() const { return currentIndex(); }
+  void SetItemIndex(int i) { setCurrentIndex(i); }
+  TNotifyEvent OnChange;
+};
+
+// Qt to classic mouse state.
+TShiftState ShiftStateFromQt(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons);
+
+}  // namespace vek
