@@ -1,5 +1,6 @@
 #include "SLine.h"
 
+#include <cmath>
 #include <utility>
 
 namespace vek {
@@ -15,6 +16,8 @@ void TSLine::LineFrom2Points(double X1, double Y1, double X2, double Y2) {
 // the interval [t0, t1] of t inside the box.
 bool TSLine::ClipBox(double Left, double Top, double Right, double Bottom, double& AX, double& AY,
                      double& BX, double& BY) const {
+  if (!std::isfinite(FX1) || !std::isfinite(FY1) || !std::isfinite(FX2) || !std::isfinite(FY2))
+    return false;
   if (Left > Right) std::swap(Left, Right);
   if (Top > Bottom) std::swap(Top, Bottom);
   const double dx = FX2 - FX1, dy = FY2 - FY1;
@@ -35,7 +38,7 @@ bool TSLine::ClipBox(double Left, double Top, double Right, double Bottom, doubl
       if (t < t1) t1 = t;
     }
   }
-  if (!(t0 <= t1)) return false;  // also catches NaN input
+  if (!(t0 <= t1)) return false;  // also catches a NaN box
   AX = FX1 + t0 * dx;
   AY = FY1 + t0 * dy;
   BX = FX1 + t1 * dx;

@@ -8,7 +8,8 @@ class TSLine {
   void LineFrom2Points(double X1, double Y1, double X2, double Y2);
 
   // The piece of the segment inside the box (edges included); Left/Right and Top/Bottom may
-  // come in either order. Returns false, leaving AX..BY unchanged, when none of it is inside.
+  // come in either order. Returns false, leaving AX..BY unchanged, when none of it is inside
+  // or an end point is not finite.
   bool ClipBox(double Left, double Top, double Right, double Bottom, double& AX, double& AY,
                double& BX, double& BY) const;
 

@@ -12,6 +12,9 @@ constexpr uint16_t kHigh[32] = {
 
 char CodePointToAnsi(uint32_t cp) {
   if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<char>(cp);
+  // The five unassigned bytes travel as U+0081, U+008D, ... (see AnsiToUtf8): map them back
+  // so that any 8-bit text survives the round trip.
+  if (cp < 0xA0 && kHigh[cp - 0x80] == 0) return static_cast<char>(cp);
   for (int i = 0; i < 32; ++i)
     if (kHigh[i] != 0 && kHigh[i] == cp) return static_cast<char>(0x80 + i);
   return '?';
