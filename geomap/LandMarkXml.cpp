@@ -1,0 +1,285 @@
+#include "LandMarkXml.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <string_view>
+
+#include "DegreeText.h"
+#include "TagReader.h"
+#include "XmlText.h"
+
+namespace vek {
+
+namespace {
+
+constexpr const char* kDatePattern = "yyyymmddHHMMSS";
+
+// The attributes of a landmark element, in the order the writer emits them.
+enum LandMarkAttr : int {
+  laLat, laLong, laAlti, laClass, laUserTag, laElement, laKind, laSize, laColorFG, laColorBG,
+  laTransp, laDir, laLeng, laId, laDate, laCapText, laCapSize, laCapFnm, laCapFGCol,
+  laCapBGCol, laCapTransp, laCapDir, laCapDx, laCapDy, laCapHAl, laCapVAl, laCapFst,
+  laCount
+};
+
+constexpr const char* kAttrNames[laCount] = {
+    "lat",      "long",     "alti",     "class",    "usertag",   "element", "kind",
+    "size",     "colorfg",  "colorbg",  "transp",   "dir",       "leng",    "id",
+    "date",     "captext",  "capsize",  "capfnm",   "capfgcol",  "capbgcol", "captransp",
+    "capdir",   "capdx",    "capdy",    "caphal",   "capval",    "capfst"};
+
+int AttrIndex(const std::string& LowerName) {
+  for (int i = 0; i < laCount; ++i)
+    if (LowerName == kAttrNames[i]) return i;
+  return -1;
+}
+
+int32_t IntOf(const std::string& V) {
+  int pos = 1;
+  return ReadIntegerAt(V, pos);
+}
+
+double NumberOf(const std::string& V) {
+  int pos = 1;
+  return ReadNumberAt(V, true, nsPointOrComma, pos);
+}
+
+uint32_t ColorOf(const std::string& V) { return ScanHex(V, 1); }
+
+bool FlagOf(const std::string& V) { return LowerCaseAscii(V).find("true") != std::string::npos; }
+
+TDateTime DateOf(const std::string& V) {
+  int err = 0;
+  return ScanDateTime(V, kDatePattern, lanEnglish, err);
+}
+
+TFontStyles FontStylesOf(const std::string& V) {
+  static constexpr TFontStyle kOrder[4] = {fsBold, fsItalic, fsUnderline, fsStrikeOut};
+  TFontStyles s{};
+  for (size_t i = 0; i < 4 && i < V.size(); ++i)
+    if (V[i] == '1') s.Include(kOrder[i]);
+  return s;
+}
+
+std::string FontStylesText(TFontStyles s) {
+  std::string t = "0000";
+  if (s.contains(fsBold)) t[0] = '1';
+  if (s.contains(fsItalic)) t[1] = '1';
+  if (s.contains(fsUnderline)) t[2] = '1';
+  if (s.contains(fsStrikeOut)) t[3] = '1';
+  return t;
+}
+
+// Shortest text that reads back to the same double.
+std::string NumberText(double V) {
+  if (!std::isfinite(V)) return "0";
+  char buf[64];
+  const auto r = std::to_chars(buf, buf + sizeof buf, V);
+  return std::string(buf, r.ptr);
+}
+
+std::string DateText(TDateTime T) {
+  int y, mo, d, h, mi, s;
+  DecodeDateTime(T, y, mo, d, h, mi, s);
+  if (y < 1 || y > 9999) return std::string();
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%04d%02d%02d%02d%02d%02d", y, mo, d, h, mi, s);
+  return buf;
+}
+
+void AppendAttr(std::string& Out, const char* Name, const std::string& Value) {
+  Out += ' ';
+  Out += Name;
+  Out += "=\"";
+  Out += Value;
+  Out += '"';
+}
+
+}  // namespace
+
+TLandMarkElement LandMarkElementFromName(const std::string& Name) {
+  const std::string v = LowerCaseAscii(Name);
+  if (v == "square") return lmSquare;
+  if (v == "triangle") return lmTriangle;
+  if (v == "circle") return lmCircle;
+  if (v == "arrowfrom") return lmArrowFrom;
+  if (v == "arrowto") return lmArrowTo;
+  if (v == "crossbox") return lmCrossBox;
+  if (v == "spade") return lmSpade;
+  return lmCross;
+}
+
+std::string DialectAttributeText(const std::string& Value) {
+  std::string s = Value;
+  for (char& c : s) {
+    if (c == '"')
+      c = '\'';
+    else if (c == '\r' || c == '\n')
+      c = ' ';
+  }
+  return s;
+}
+
+std::string RootLineId(const std::string& LowerLine, const std::string& RootName) {
+  const size_t at = LowerLine.find(RootName);
+  if (at == std::string::npos) return std::string();
+  return TrimSpaces(FindAttributeValue(LowerLine.substr(at + RootName.size()), "id"));
+}
+
+TLandMark LandMarkFromAttributes(const std::string& Attributes) {
+  TLandMark LM{};
+  LM.SymbolProps.Kind = lmCross;
+  LM.SymbolProps.FGColor = ColorOf(std::string());
+  LM.SymbolProps.BGColor = LM.SymbolProps.FGColor;
+  LM.Caption.FGColor = LM.SymbolProps.FGColor;
+  LM.Caption.BGColor = LM.SymbolProps.FGColor;
+  LM.Time = DateOf(std::string());
+
+  // One pass over the pairs; the first pair of a name counts, as a lookup by name would.
+  bool seen[laCount] = {};
+  int kind = -1;
+  int pos = 1;
+  std::string name, value;
+  while (SplitNextAttribute(Attributes, pos, name, value) == saOK) {
+    const int ix = AttrIndex(LowerCaseAscii(name));
+    if (ix < 0 || seen[ix]) continue;
+    seen[ix] = true;
+    switch (ix) {
+      case laLat: LM.Latitude = NumberOf(value); break;
+      case laLong: LM.Longitude = NumberOf(value); break;
+      case laAlti: LM.Altitude = NumberOf(value); break;
+      case laClass: LM.ClassFlag = static_cast<uint8_t>(IntOf(value) & 0xFF); break;
+      case laUserTag: LM.Tag = IntOf(value); break;
+      case laElement: LM.SymbolProps.Kind = LandMarkElementFromName(value); break;
+      case laKind: {
+        // Our own writer adds the ordinal, so that Plus and User-Defined survive a round trip.
+        int p = 1;
+        const int32_t k = value.empty() ? -1 : ReadIntegerAt(value, p);
+        if (k >= 0 && k < NumLandMarkElements && p == int(value.size()) + 1) kind = k;
+        break;
+      }
+      case laSize: LM.SymbolProps.Size = IntOf(value); break;
+      case laColorFG: LM.SymbolProps.FGColor = ColorOf(value); break;
+      case laColorBG: LM.SymbolProps.BGColor = ColorOf(value); break;
+      case laTransp: LM.SymbolProps.Transparent = FlagOf(value); break;
+      case laDir: LM.SymbolProps.Direction = IntOf(value); break;
+      case laLeng: LM.SymbolProps.Length = IntOf(value); break;
+      case laId: LM.Identifier.SetAnsi(value); break;
+      case laDate: LM.Time = DateOf(value); break;
+      case laCapText: LM.Caption.Text.SetAnsi(value); break;
+      case laCapSize: LM.Caption.Size = IntOf(value); break;
+      case laCapFnm: LM.Caption.FontName = AnsiToUtf8(value); break;
+      case laCapFGCol: LM.Caption.FGColor = ColorOf(value); break;
+      case laCapBGCol: LM.Caption.BGColor = ColorOf(value); break;
+      case laCapTransp: LM.Caption.Transparent = FlagOf(value); break;
+      case laCapDir: LM.Caption.Direction = IntOf(value); break;
+      case laCapDx: LM.Caption.dx = IntOf(value); break;
+      case laCapDy: LM.Caption.dy = IntOf(value); break;
+      case laCapHAl: LM.Caption.HAlignment = static_cast<TAlignment>(IntOf(value) & 0xFF); break;
+      case laCapVAl:
+        LM.Caption.VAlignment = static_cast<TVerticalAlignment>(IntOf(value) & 0xFF);
+        break;
+      case laCapFst: LM.Caption.FontStyles = FontStylesOf(value); break;
+      default: break;
+    }
+  }
+  if (kind >= 0) LM.SymbolProps.Kind = static_cast<TLandMarkElement>(kind);
+  return LM;
+}
+
+std::string LandMarkToElement(const TLandMark& LM) {
+  const TSymbolProperties& S = LM.SymbolProps;
+  const TLMTextProperties& C = LM.Caption;
+  const int kind = S.Kind < NumLandMarkElements ? int(S.Kind) : int(lmCross);
+  std::string out;
+  out.reserve(512);
+  out += "<landmark";
+  AppendAttr(out, "lat", NumberText(LM.Latitude));
+  AppendAttr(out, "long", NumberText(LM.Longitude));
+  AppendAttr(out, "alti", NumberText(LM.Altitude));
+  AppendAttr(out, "class", std::to_string(LM.ClassFlag));
+  AppendAttr(out, "usertag", std::to_string(LM.Tag));
+  AppendAttr(out, "element", LMTypeNames[kind]);
+  AppendAttr(out, "kind", std::to_string(kind));
+  AppendAttr(out, "size", std::to_string(S.Size));
+  AppendAttr(out, "colorfg", Hex(S.FGColor, 8));
+  AppendAttr(out, "colorbg", Hex(S.BGColor, 8));
+  AppendAttr(out, "transp", BoolToText(S.Transparent));
+  AppendAttr(out, "dir", std::to_string(S.Direction));
+  AppendAttr(out, "leng", std::to_string(S.Length));
+  AppendAttr(out, "id", DialectAttributeText(LM.Identifier.ansi()));
+  AppendAttr(out, "date", DateText(LM.Time));
+  AppendAttr(out, "captext", DialectAttributeText(C.Text.ansi()));
+  AppendAttr(out, "capsize", std::to_string(C.Size));
+  AppendAttr(out, "capfnm", DialectAttributeText(Utf8ToAnsi(C.FontName)));
+  AppendAttr(out, "capfgcol", Hex(C.FGColor, 8));
+  AppendAttr(out, "capbgcol", Hex(C.BGColor, 8));
+  AppendAttr(out, "captransp", BoolToText(C.Transparent));
+  AppendAttr(out, "capdir", std::to_string(C.Direction));
+  AppendAttr(out, "capdx", std::to_string(C.dx));
+  AppendAttr(out, "capdy", std::to_string(C.dy));
+  AppendAttr(out, "caphal", std::to_string(int(C.HAlignment)));
+  AppendAttr(out, "capval", std::to_string(int(C.VAlignment)));
+  AppendAttr(out, "capfst", FontStylesText(C.FontStyles));
+  out += " />";
+  return out;
+}
+
+bool ReadLandMarksFromOpenXMLFile(TextFile& F, const std::string& DataID, TLandMarkStore& Store) {
+  const std::string wanted = LowerCaseAscii(DataID);
+  std::string line;
+  bool found = false;
+  while (!found && ReadLn(F, line)) {
+    const std::string lower = LowerCaseAscii(line);
+    if (lower.find("<gmlandmarks") == std::string::npos ||
+        lower.find("quillwort") == std::string::npos)
+      continue;
+    found = wanted.empty() || RootLineId(lower, "<gmlandmarks") == wanted;
+  }
+  if (!found) return false;
+
+  Store.RemoveAllLandMarks();
+  std::string content, attributes;
+  for (;;) {
+    const int tag = ReadNextTagInTextFile(F, XmlTags, XmlReaderTagHigh, content, attributes);
+    if (tag == xtGeoMapEnd || tag == xtInvalidTag) break;
+    if (tag == xtLandmark) Store.AppendLandMark(LandMarkFromAttributes(attributes));
+  }
+  return true;
+}
+
+bool LoadLandMarks(const std::string& FileName, const std::string& DataID, TLandMarkStore& Store) {
+  TextFile F;
+  AssignFile(F, FileName);
+  try {
+    Reset(F);
+  } catch (const EInOutError&) {
+    return false;
+  }
+  const bool result = ReadLandMarksFromOpenXMLFile(F, DataID, Store);
+  CloseFile(F);
+  return result;
+}
+
+void WriteLandMarksToOpenXMLFile(TextFile& F, const std::string& DataID,
+                                 const TLandMarkStore& Store) {
+  WriteLn(F, "<?xml version=\"1.0\"?>");
+  WriteLn(F);
+  WriteLn(F, "<!-- TGeoMap Landmarks / Quillwort -->");
+  WriteLn(F, "<gmlandmarks sig=\"Quillwort\" vers=\"1.0\" id=\"" + DialectAttributeText(DataID) +
+                 "\">");
+  for (const TLandMark& LM : Store.Items()) WriteLn(F, LandMarkToElement(LM));
+  WriteLn(F, "</gmlandmarks>");
+}
+
+void SaveLandMarks(const std::string& FileName, const std::string& DataID,
+                   const TLandMarkStore& Store) {
+  TextFile F;
+  AssignFile(F, FileName);
+  Rewrite(F);
+  WriteLandMarksToOpenXMLFile(F, DataID, Store);
+  CloseFile(F);
+}
+
+}  // namespace vek
