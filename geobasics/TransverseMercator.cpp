@@ -94,14 +94,17 @@ void LatLongToTM(double phi, double lambda, double lambda0, TGeoEllipsoid ellips
   const double L = cosPhi * (lambda - lambda0);  // the powers of cos φ travel with l
   const double L2 = L * L;
 
-  const double x3 = (1.0 - t2 + nu2) / 6.0;
-  const double x5 = (5.0 - 18.0 * t2 + t2 * t2 + 14.0 * nu2 - 58.0 * t2 * nu2) / 120.0;
-  const double x7 = (61.0 - 479.0 * t2 + 179.0 * t2 * t2 - t2 * t2 * t2) / 5040.0;
+  // Coefficients times reciprocal constants: the compiler must not turn the divisions into
+  // multiplications itself, and they dominate the cost of the series.
+  const double x3 = (1.0 - t2 + nu2) * (1.0 / 6.0);
+  const double x5 = (5.0 - 18.0 * t2 + t2 * t2 + 14.0 * nu2 - 58.0 * t2 * nu2) * (1.0 / 120.0);
+  const double x7 = (61.0 - 479.0 * t2 + 179.0 * t2 * t2 - t2 * t2 * t2) * (1.0 / 5040.0);
   x = N * L * (1.0 + L2 * (x3 + L2 * (x5 + L2 * x7)));
 
-  const double y4 = (5.0 - t2 + 9.0 * nu2 + 4.0 * nu2 * nu2) / 24.0;
-  const double y6 = (61.0 - 58.0 * t2 + t2 * t2 + 270.0 * nu2 - 330.0 * t2 * nu2) / 720.0;
-  const double y8 = (1385.0 - 3111.0 * t2 + 543.0 * t2 * t2 - t2 * t2 * t2) / 40320.0;
+  const double y4 = (5.0 - t2 + 9.0 * nu2 + 4.0 * nu2 * nu2) * (1.0 / 24.0);
+  const double y6 =
+      (61.0 - 58.0 * t2 + t2 * t2 + 270.0 * nu2 - 330.0 * t2 * nu2) * (1.0 / 720.0);
+  const double y8 = (1385.0 - 3111.0 * t2 + 543.0 * t2 * t2 - t2 * t2 * t2) * (1.0 / 40320.0);
   y = ArcLength(s, phi, sinPhi, cosPhi) + t * N * L2 * (0.5 + L2 * (y4 + L2 * (y6 + L2 * y8)));
 }
 
@@ -123,16 +126,19 @@ void TMToLatLong(double x, double y, double lambda0, TGeoEllipsoid ellipsoid, do
   const double u = x / Nf;
   const double u2 = u * u;
 
-  const double p2 = (-1.0 - nuf2) / 2.0;
+  const double p2 = (-1.0 - nuf2) * 0.5;
   const double p4 = (5.0 + 3.0 * tf2 + 6.0 * nuf2 - 6.0 * tf2 * nuf2 - 3.0 * nuf2 * nuf2 -
-                     9.0 * tf2 * nuf2 * nuf2) / 24.0;
-  const double p6 = (-61.0 - 90.0 * tf2 - 45.0 * tf4 - 107.0 * nuf2 + 162.0 * tf2 * nuf2) / 720.0;
-  const double p8 = (1385.0 + 3633.0 * tf2 + 4095.0 * tf4 + 1575.0 * tf4 * tf2) / 40320.0;
+                     9.0 * tf2 * nuf2 * nuf2) * (1.0 / 24.0);
+  const double p6 =
+      (-61.0 - 90.0 * tf2 - 45.0 * tf4 - 107.0 * nuf2 + 162.0 * tf2 * nuf2) * (1.0 / 720.0);
+  const double p8 =
+      (1385.0 + 3633.0 * tf2 + 4095.0 * tf4 + 1575.0 * tf4 * tf2) * (1.0 / 40320.0);
   phi = phiF + tf * u2 * (p2 + u2 * (p4 + u2 * (p6 + u2 * p8)));
 
-  const double l3 = (-1.0 - 2.0 * tf2 - nuf2) / 6.0;
-  const double l5 = (5.0 + 28.0 * tf2 + 24.0 * tf4 + 6.0 * nuf2 + 8.0 * tf2 * nuf2) / 120.0;
-  const double l7 = (-61.0 - 662.0 * tf2 - 1320.0 * tf4 - 720.0 * tf4 * tf2) / 5040.0;
+  const double l3 = (-1.0 - 2.0 * tf2 - nuf2) * (1.0 / 6.0);
+  const double l5 =
+      (5.0 + 28.0 * tf2 + 24.0 * tf4 + 6.0 * nuf2 + 8.0 * tf2 * nuf2) * (1.0 / 120.0);
+  const double l7 = (-61.0 - 662.0 * tf2 - 1320.0 * tf4 - 720.0 * tf4 * tf2) * (1.0 / 5040.0);
   lambda = lambda0 + (u / cf) * (1.0 + u2 * (l3 + u2 * (l5 + u2 * l7)));
 }
 

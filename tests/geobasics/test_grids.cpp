@@ -181,7 +181,8 @@ TEST(UTM, MatchesGeographicLibEverywhere) {
     UTMToLatLong(x, y, zone, !north, gelWGS84, la2, lo2);
     const double err = std::max(std::fabs(la2 - la), std::fabs(lo2 - lo));
     const double off = std::fabs(lo - (6 * zone - 183));
-    (off <= 3 ? worstInvNear : worstInvWide) = std::max(off <= 3 ? worstInvNear : worstInvWide, err);
+    double& worstInv = off <= 3 ? worstInvNear : worstInvWide;
+    worstInv = std::max(worstInv, err);
   }
   EXPECT_LT(worstFwd, 1e-3);
   EXPECT_LT(worstInvNear, 1e-9);
