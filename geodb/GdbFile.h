@@ -1,0 +1,66 @@
+// Binary file access of the database: positioned reads and writes that raise EInOutError
+// with the operating system's error code, and whole-file replacement through a temporary
+// file so that a crash or a full disk never leaves a half-written file behind.
+#pragma once
+
+#include <cstdint>
+#include <fstream>
+#include <string>
+
+#include "VekTypes.h"
+
+namespace vek {
+
+class TGdbFile {
+ public:
+  TGdbFile() = default;
+  ~TGdbFile();
+  TGdbFile(const TGdbFile&) = delete;
+  TGdbFile& operator=(const TGdbFile&) = delete;
+
+  // Opens an existing file for reading and writing; false when it cannot be opened.
+  bool TryOpen(const std::string& FileName);
+  // Opens for reading and writing, raising EInOutError on failure.
+  void Open(const std::string& FileName);
+  // Creates (or truncates) the file and opens it for reading and writing.
+  void Create(const std::string& FileName);
+  // Opens an existing file for reading only, raising EInOutError on failure.
+  void OpenRead(const std::string& FileName);
+  void Close();
+  bool IsOpen() const { return FStream.is_open(); }
+  const std::string& FileName() const { return FName; }
+
+  int64_t Size();
+  // Reads exactly Count bytes at Offset; a short read raises EInOutError.
+  void ReadAt(int64_t Offset, void* Buffer, int64_t Count);
+  // Reads up to Count bytes at the current position; returns the number read.
+  int64_t ReadSome(void* Buffer, int64_t Count);
+  void WriteAt(int64_t Offset, const void* Buffer, int64_t Count);
+  // Writes at the end of the file; returns the offset written to.
+  int64_t Append(const void* Buffer, int64_t Count);
+  // Hands everything written so far to the operating system.
+  void Flush();
+  // Cuts or extends the open file to NewSize bytes.
+  void Truncate(int64_t NewSize);
+
+ private:
+  [[noreturn]] void Fail(const char* What);
+  std::fstream FStream;
+  std::string FName;
+  int64_t FSize = -1;  // cached size, -1 when unknown
+};
+
+bool FileExists(const std::string& FileName);
+// Size in bytes, or -1 when the file does not exist.
+int64_t FileSizeOf(const std::string& FileName);
+// The file's modification time as local TDateTime; false when it cannot be read.
+bool FileModificationTime(const std::string& FileName, TDateTime& Time);
+// Cuts or extends the file to Size bytes.
+void TruncateFile(const std::string& FileName, int64_t Size);
+// Writes Count bytes to FileName + a temporary suffix and renames that over FileName.
+// On failure the old file is left as it was and EInOutError is raised.
+void ReplaceFileAtomically(const std::string& FileName, const void* Data, int64_t Count);
+
+[[noreturn]] void RaiseInOut(int Err, const std::string& What, const std::string& FileName);
+
+}  // namespace vek

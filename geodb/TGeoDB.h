@@ -1,0 +1,276 @@
+// TGeoDB: a database of named geographic items (borders, towns, cities, lakes, rivers, roads,
+// routes and binary large objects) kept in seven files that share one base name, with five
+// sorted indexes (by identifier and by each bound of the items' bounding boxes) held in
+// memory while the database is open.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Controls.h"
+#include "GdbFile.h"
+#include "GdbIndex.h"
+#include "GeoDBRecords.h"
+#include "Streams.h"
+#include "VekTypes.h"
+
+namespace vek {
+
+class TGeoDB : public TComponent {
+ public:
+  explicit TGeoDB(QObject* AOwner = nullptr);
+  ~TGeoDB() override;
+  TGeoDB(const TGeoDB&) = delete;
+  TGeoDB& operator=(const TGeoDB&) = delete;
+
+  // ---- database, properties ----
+  // The base name (path and name without extension) of the open database; empty when none.
+  std::string DBName() const { return GetGDBName(); }
+  std::string GetGDBName() const;
+  // Opens (creating missing files) or, with an empty name, closes the database.
+  void SetDBName(const std::string& Value) { SetGDBName(Value); }
+  void SetGDBName(const std::string& Value);
+
+  // With lazy writing on, the index files are written only when it is switched off, when the
+  // database is closed and when the component is destroyed.
+  bool LazyWrite() const { return FLazyWrite; }
+  void SetLazyWrite(bool Value);
+
+  int32_t NumEntries() const { return FNumSumItems; }
+
+  TOnPercentDoneEvent OnPercentDone;
+  bool OnPercDoneEnabled() const { return FOnPercDoneEnabled; }
+  void SetOnPercDoneEnabled(bool Value) { FOnPercDoneEnabled = Value; }
+
+  std::string Description() const { return GetDescription(); }
+  std::string GetDescription() const;
+  void SetDescription(const std::string& Value);
+  int32_t Revision() const { return GetRevision(); }
+  int32_t GetRevision() const { return FSystemData.Revision; }
+  void SetRevision(int32_t Value);
+  int32_t DBVersion() const { return GetDBVersion(); }
+  int32_t GetDBVersion() const { return FSystemData.DBVersion; }
+
+  // Item record of entry ix (1-based, clamped to 1 .. NumEntries).
+  TgdbData Data(int32_t ix) const { return GetSumdata(ix); }
+  TgdbData GetSumdata(int32_t ix) const;
+  // ix-th record (1-based, clamped) of an index in sorted order; index is the entry number.
+  TIxItemIDRec IxItemID(int32_t ix) const { return GetIxItemID(ix); }
+  TIxLLRec IxLatLow(int32_t ix) const { return GetIxLatLow(ix); }
+  TIxLLRec IxLatHigh(int32_t ix) const { return GetIxLatHigh(ix); }
+  TIxLLRec IxLongLow(int32_t ix) const { return GetIxLongLow(ix); }
+  TIxLLRec IxLongHigh(int32_t ix) const { return GetIxLongHigh(ix); }
+  TIxItemIDRec GetIxItemID(int32_t ix) const;
+  TIxLLRec GetIxLatLow(int32_t ix) const;
+  TIxLLRec GetIxLatHigh(int32_t ix) const;
+  TIxLLRec GetIxLongLow(int32_t ix) const;
+  TIxLLRec GetIxLongHigh(int32_t ix) const;
+
+  // ---- lookups ----
+  // 1-based position of a key in the respective index: on a match the matching record the
+  // bisection reaches first, otherwise the position where the key would be inserted.
+  int32_t GetClosestItemIDIx(int32_t ItemID) const;
+  int32_t GetClosestLatLowIx(double Latit) const;
+  int32_t GetClosestLatHighIx(double Latit) const;
+  int32_t GetClosestLongLowIx(double Longit) const;
+  int32_t GetClosestLongHighIx(double Longit) const;
+  // Entry number of the item with this identifier, 0 when there is none.
+  int32_t SearchForItemID(int32_t ItemID) const;
+  // Entry numbers (ascending) of all items whose bounding box intersects the rectangle,
+  // bounds included.
+  std::vector<int32_t> FindItemsInArea(double LatLow, double LatHigh, double LongLow,
+                                       double LongHigh) const;
+
+  // ---- adding ----
+  int32_t AddBorder(const TgdbName& Name, const TgdbPolygon& Polygon, bool ClosedLine,
+                    TDateTime Date, int32_t StateFlag, float LatLow, float LatHigh, float LongLow,
+                    float LongHigh, float Altitude, uint8_t ClassNumber, int32_t UserTag);
+  int32_t AddCity(const TgdbName& Name, const TgdbPolygon& Polygon, bool ClosedLine,
+                  TDateTime Date, int32_t StateFlag, float LatLow, float LatHigh, float LongLow,
+                  float LongHigh, float Altitude, uint8_t ClassNumber, int32_t UserTag);
+  int32_t AddLake(const TgdbName& Name, const TgdbPolygon& Polygon, TDateTime Date,
+                  int32_t StateFlag, float LatLow, float LatHigh, float LongLow, float LongHigh,
+                  float Altitude, uint8_t ClassNumber, int32_t UserTag);
+  int32_t AddRiver(const TgdbName& Name, const TgdbPolygon& Polygon, TDateTime Date,
+                   int32_t StateFlag, float LatLow, float LatHigh, float LongLow, float LongHigh,
+                   float Altitude, uint8_t ClassNumber, int32_t UserTag);
+  int32_t AddRoad(const TgdbName& Name, const TgdbPolygon& Polygon, TDateTime Date,
+                  int32_t StateFlag, float LatLow, float LatHigh, float LongLow, float LongHigh,
+                  float Altitude, uint8_t ClassNumber, int32_t UserTag);
+  int32_t AddRoute(const TgdbName& Name, const TgdbPolygon& Polygon, TDateTime Date,
+                   int32_t StateFlag, float LatLow, float LatHigh, float LongLow, float LongHigh,
+                   float Altitude, uint8_t ClassNumber, int32_t UserTag);
+  int32_t AddTown(const TgdbName& Name, TDateTime Date, int32_t StateFlag, TSCoords Location,
+                  float Altitude, uint8_t ClassNumber, int32_t UserTag);
+  // The content of the file FileName; stored under its file-name part.
+  int32_t AddBLOB(const std::string& FileName, TDateTime Date, int32_t StateFlag, float LatLow,
+                  float LatHigh, float LongLow, float LongHigh, float Altitude,
+                  uint8_t ClassNumber, int32_t UserTag, const TMetaInfo& MInfo);
+  // The content of FileName, stored under the file-name part of FNameInDB.
+  int32_t AddBLOB(const std::string& FileName, const std::string& FNameInDB, TDateTime Date,
+                  int32_t StateFlag, float LatLow, float LatHigh, float LongLow, float LongHigh,
+                  float Altitude, uint8_t ClassNumber, int32_t UserTag, const TMetaInfo& MInfo);
+  // As above, recording OrgFilePath as the object's origin.
+  int32_t AddBLOB(const std::string& FileName, const std::string& FNameInDB,
+                  const std::string& OrgFilePath, TDateTime Date, int32_t StateFlag,
+                  float LatLow, float LatHigh, float LongLow, float LongHigh, float Altitude,
+                  uint8_t ClassNumber, int32_t UserTag, const TMetaInfo& MInfo);
+  // SizeOfBLOBData bytes from memory.
+  int32_t AddBLOB(const std::string& Name, TDateTime Date, int32_t StateFlag, float LatLow,
+                  float LatHigh, float LongLow, float LongHigh, float Altitude,
+                  uint8_t ClassNumber, int32_t UserTag, const TMetaInfo& MInfo,
+                  const void* PBLOBData, int32_t SizeOfBLOBData);
+  // The whole content of a memory stream, whatever its position.
+  int32_t AddBLOB(const std::string& Name, TDateTime Date, int32_t StateFlag, float LatLow,
+                  float LatHigh, float LongLow, float LongHigh, float Altitude,
+                  uint8_t ClassNumber, int32_t UserTag, const TMetaInfo& MInfo,
+                  const TMemoryStream& Data);
+
+  // ---- replacing (the entry keeps its number and identifier) ----
+  void ReplaceBorder(int32_t DBEntry, const TgdbName& Name, const TgdbPolygon& Polygon,
+                     bool ClosedLine, TDateTime Date, int32_t StateFlag, float LatLow,
+                     float LatHigh, float LongLow, float LongHigh, float Altitude,
+                     uint8_t ClassNumber, int32_t UserTag);
+  void ReplaceCity(int32_t DBEntry, const TgdbName& Name, const TgdbPolygon& Polygon,
+                   bool ClosedLine, TDateTime Date, int32_t StateFlag, float LatLow,
+                   float LatHigh, float LongLow, float LongHigh, float Altitude,
+                   uint8_t ClassNumber, int32_t UserTag);
+  void ReplaceLake(int32_t DBEntry, const TgdbName& Name, const TgdbPolygon& Polygon,
+                   TDateTime Date, int32_t StateFlag, float LatLow, float LatHigh, float LongLow,
+                   float LongHigh, float Altitude, uint8_t ClassNumber, int32_t UserTag);
+  void ReplaceRiver(int32_t DBEntry, const TgdbName& Name, const TgdbPolygon& Polygon,
+                    TDateTime Date, int32_t StateFlag, float LatLow, float LatHigh,
+                    float LongLow, float LongHigh, float Altitude, uint8_t ClassNumber,
+                    int32_t UserTag);
+  void ReplaceRoad(int32_t DBEntry, const TgdbName& Name, const TgdbPolygon& Polygon,
+                   TDateTime Date, int32_t StateFlag, float LatLow, float LatHigh, float LongLow,
+                   float LongHigh, float Altitude, uint8_t ClassNumber, int32_t UserTag);
+  void ReplaceRoute(int32_t DBEntry, const TgdbName& Name, const TgdbPolygon& Polygon,
+                    TDateTime Date, int32_t StateFlag, float LatLow, float LatHigh,
+                    float LongLow, float LongHigh, float Altitude, uint8_t ClassNumber,
+                    int32_t UserTag);
+  void ReplaceTown(int32_t DBEntry, const TgdbName& Name, TDateTime Date, int32_t StateFlag,
+                   TSCoords Location, float Altitude, uint8_t ClassNumber, int32_t UserTag);
+  void ReplaceBLOB(int32_t DBEntry, const std::string& FileName, TDateTime Date,
+                   int32_t StateFlag, float LatLow, float LatHigh, float LongLow, float LongHigh,
+                   float Altitude, uint8_t ClassNumber, int32_t UserTag, const TMetaInfo& MInfo);
+  void ReplaceBLOB(int32_t DBEntry, const std::string& Name, TDateTime Date, int32_t StateFlag,
+                   float LatLow, float LatHigh, float LongLow, float LongHigh, float Altitude,
+                   uint8_t ClassNumber, int32_t UserTag, const TMetaInfo& MInfo,
+                   const void* PBLOBData, int32_t SizeOfBLOBData);
+  void ReplaceBLOB(int32_t DBEntry, const std::string& Name, TDateTime Date, int32_t StateFlag,
+                   float LatLow, float LatHigh, float LongLow, float LongHigh, float Altitude,
+                   uint8_t ClassNumber, int32_t UserTag, const TMetaInfo& MInfo,
+                   const TMemoryStream& Data);
+
+  // Removes an entry; the last entry moves into its place.
+  void DeleteData(int32_t DbEntry);
+
+  // ---- reading back ----
+  bool RetrievePolygon(int32_t DBEntry, TgdbPolygon& Polygon);
+  // Writes the BLOB's content to Filepath; a Filepath that is empty or ends with a path
+  // separator names a directory, and the item's name (reduced to safe characters) is
+  // appended.
+  bool RetrieveBLOB(int32_t DBEntry, const std::string& Filepath, TMetaInfo& MetaInfo);
+  bool RetrieveBLOB(int32_t DBEntry, TMetaInfo& MetaInfo, void* PBLOBData, int32_t SizeOfBLOBData);
+  bool RetrieveBLOB(int32_t DBEntry, TMetaInfo& MetaInfo, TMemoryStream& BlobStream);
+
+  // The insertion rule on plain arrays whose last slot is free (length = records + 1).
+  static void SortIxInto(TIxLLRecArray& Ix, const TIxLLRec& Rec);
+  static void SortIxItemIDInto(TIxItemIDRecArray& Ix, const TIxItemIDRec& Rec);
+
+ protected:
+  int32_t AddData(const TgdbName& Name, const TgdbPolygon& Polygon, bool ClosedLine,
+                  TgdbItem ItemKind, uint8_t ClassNumber, TDateTime Date, int32_t StateFlag,
+                  float LatLow, float LatHigh, float LongLow, float LongHigh, float Altitude,
+                  int32_t UserTag, const TMetaInfo& MInfo, const void* PBLOBData,
+                  int32_t SizeOfBLOBData, bool FromFile);
+  void ReplaceData(int32_t DBEntry, const TgdbName& Name, const TgdbPolygon& Polygon,
+                   bool ClosedLine, TgdbItem ItemKind, uint8_t ClassNumber, TDateTime Date,
+                   int32_t StateFlag, float LatLow, float LatHigh, float LongLow, float LongHigh,
+                   float Altitude, int32_t UserTag, const TMetaInfo& MInfo, const void* PBLOBData,
+                   int32_t SizeOfBLOBData, bool FromFile);
+  void SaveIndex(int ix);
+  void InsertIntoIndex(int32_t DBEntry, const TgdbData& Data);
+  void RemoveIndexEntries(int32_t DBEntry);
+
+ private:
+  using TIdIndex = gdbix::TBlockIndex<int32_t, gdbix::TNoPayload>;
+  using TLLIndex = gdbix::TBlockIndex<float, gdbix::TNoPayload>;
+  using TLLBoxIndex = gdbix::TBlockIndex<float, gdbix::TBoxPayload>;
+
+  bool IsOpen() const { return !FNameGDD.empty(); }
+  [[noreturn]] void Raise(const std::string& Text) const;
+  void Progress(int32_t Percent);
+  void ProgressFraction(double Done, double Total);
+
+  void OpenDatabase(const std::string& Name);
+  void CloseDatabase(bool ResetLazyWrite);
+  void ResetSystemData();
+  void LoadIndexFile(int ix, int64_t& Count, std::vector<uint8_t>& Bytes);
+  bool IndexMatchesItems(int ix, const std::vector<uint8_t>& Bytes) const;
+  void RebuildIndex(int ix);
+  void LoadIndexFromBytes(int ix, const std::vector<uint8_t>& Bytes);
+  void SaveAllIndexes();
+  void WriteSystemRecord(const char* Who);
+  void NoteExtent(const TgdbData& D);
+  void RecomputeExtents();
+
+  // Files kept open between operations while lazy writing is on (bulk loading); closed at
+  // the end of every operation otherwise.
+  TGdbFile& DataFile();
+  TGdbFile& ItemFile();
+  void ReleaseFiles();
+  struct TFileUse {
+    TGeoDB& DB;
+    ~TFileUse() { if (!DB.FLazyWrite) DB.ReleaseFiles(); }
+  };
+
+  void WriteItemRecord(int32_t Entry, const TgdbData& D);
+  int64_t AppendPolygon(const TgdbPolygon& Polygon);
+  int64_t AppendBlob(const TMetaInfo& MInfo, const void* Data, int32_t Size);
+  int64_t AppendBlobFromFile(const TMetaInfo& MInfo, const std::string& Source, int32_t& Size);
+  void FillRecord(TgdbData& D, const TgdbName& Name, const TgdbPolygon& Polygon, bool ClosedLine,
+                  TgdbItem ItemKind, uint8_t ClassNumber, TDateTime Date, int32_t StateFlag,
+                  float LatLow, float LatHigh, float LongLow, float LongHigh, float Altitude,
+                  int32_t UserTag, const TMetaInfo& MInfo, const void* PBLOBData,
+                  int32_t SizeOfBLOBData, bool FromFile);
+  void CheckBlockInFile(const char* Who, int32_t Entry, int64_t Offset, int64_t Length);
+  int32_t AddBlobFromFile(const std::string& FileName, const std::string& NameInDB,
+                          TDateTime Date, int32_t StateFlag, float LatLow, float LatHigh,
+                          float LongLow, float LongHigh, float Altitude, uint8_t ClassNumber,
+                          int32_t UserTag, const TMetaInfo& MInfo);
+  std::string BlobTargetName(const std::string& Filepath, const TgdbData& D) const;
+
+  std::string FNameGDS;
+  std::string FNameGDD;
+  std::array<std::string, 5> FNameIX;
+  std::vector<TgdbData> FSumData;
+  int32_t FNumSumItems = 0;
+  bool FLazyWrite = false;
+  TIdIndex FIx0ItemId;
+  TLLBoxIndex FIx1LatLo;
+  TLLIndex FIx2LatHi;
+  TLLBoxIndex FIx3LongLo;
+  TLLIndex FIx4LongHi;
+  bool FOnPercDoneEnabled = true;
+  TgdbSystemData FSystemData;
+
+  // Largest latitude and longitude extent of any item so far (never shrinks while open):
+  // bounds the key range an area query has to scan.
+  double FMaxLatExtent = 0;
+  double FMaxLongExtent = 0;
+  TGdbFile FDataFile;
+  TGdbFile FItemFile;
+  // The full name of the file a BLOB is being read from (the stored FilePath may be cut).
+  std::string FBlobSource;
+};
+
+// Latitude and longitude as degree text with the hemisphere letter.
+std::string GeoLatitude(double Latit, TDegreeFormat Format, int Decimals);
+std::string GeoLongitude(double Longit, TDegreeFormat Format, int Decimals);
+
+}  // namespace vek

@@ -1,0 +1,287 @@
+// TGeoDB: binary large objects and reading polygons back.
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+
+#include "StrUtils.h"
+#include "TGeoDB.h"
+
+namespace vek {
+
+namespace {
+
+constexpr int64_t kCopyBlock = 16384;
+
+TMetaInfo WithFilePath(const TMetaInfo& MInfo, const std::string& Path) {
+  TMetaInfo m = MInfo;
+  m.FilePath = Path;  // UTF-8 in, 8-bit text cut to 127 characters
+  return m;
+}
+
+// Both separators name directories; the file system here knows only '/'.
+std::string NativeSeparators(std::string Path) {
+#ifndef _WIN32
+  std::replace(Path.begin(), Path.end(), '\\', '/');
+#endif
+  return Path;
+}
+
+}  // namespace
+
+// ---- adding and replacing ----
+
+int32_t TGeoDB::AddBlobFromFile(const std::string& FileName, const std::string& NameInDB,
+                                TDateTime Date, int32_t StateFlag, float LatLow, float LatHigh,
+                                float LongLow, float LongHigh, float Altitude,
+                                uint8_t ClassNumber, int32_t UserTag, const TMetaInfo& MInfo) {
+  // The source is read through its full name; the stored FilePath may be cut to 127 chars.
+  FBlobSource = FileName;
+  struct Reset {
+    std::string& S;
+    ~Reset() { S.clear(); }
+  } reset{FBlobSource};
+  return AddData(TgdbName(StripPath(NameInDB)), {}, false, gitBLOB, ClassNumber, Date, StateFlag,
+                 LatLow, LatHigh, LongLow, LongHigh, Altitude, UserTag, MInfo, nullptr, 0, true);
+}
+
+int32_t TGeoDB::AddBLOB(const std::string& FileName, TDateTime Date, int32_t StateFlag,
+                        float LatLow, float LatHigh, float LongLow, float LongHigh, float Altitude,
+                        uint8_t ClassNumber, int32_t UserTag, const TMetaInfo& MInfo) {
+  return AddBlobFromFile(FileName, FileName, Date, StateFlag, LatLow, LatHigh, LongLow, LongHigh,
+                         Altitude, ClassNumber, UserTag, WithFilePath(MInfo, FileName));
+}
+
+int32_t TGeoDB::AddBLOB(const std::string& FileName, const std::string& FNameInDB, TDateTime Date,
+                        int32_t StateFlag, float LatLow, float LatHigh, float LongLow,
+                        float LongHigh, float Altitude, uint8_t ClassNumber, int32_t UserTag,
+                        const TMetaInfo& MInfo) {
+  return AddBlobFromFile(FileName, FNameInDB, Date, StateFlag, LatLow, LatHigh, LongLow, LongHigh,
+                         Altitude, ClassNumber, UserTag, WithFilePath(MInfo, FileName));
+}
+
+int32_t TGeoDB::AddBLOB(const std::string& FileName, const std::string& FNameInDB,
+                        const std::string& OrgFilePath, TDateTime Date, int32_t StateFlag,
+                        float LatLow, float LatHigh, float LongLow, float LongHigh, float Altitude,
+                        uint8_t ClassNumber, int32_t UserTag, const TMetaInfo& MInfo) {
+  // The meta information is written once, already holding the original path.
+  return AddBlobFromFile(FileName, FNameInDB, Date, StateFlag, LatLow, LatHigh, LongLow, LongHigh,
+                         Altitude, ClassNumber, UserTag, WithFilePath(MInfo, OrgFilePath));
+}
+
+int32_t TGeoDB::AddBLOB(const std::string& Name, TDateTime Date, int32_t StateFlag, float LatLow,
+                        float LatHigh, float LongLow, float LongHigh, float Altitude,
+                        uint8_t ClassNumber, int32_t UserTag, const TMetaInfo& MInfo,
+                        const void* PBLOBData, int32_t SizeOfBLOBData) {
+  return AddData(TgdbName(Name), {}, false, gitBLOB, ClassNumber, Date, StateFlag, LatLow, LatHigh,
+                 LongLow, LongHigh, Altitude, UserTag, MInfo, PBLOBData, SizeOfBLOBData, false);
+}
+
+int32_t TGeoDB::AddBLOB(const std::string& Name, TDateTime Date, int32_t StateFlag, float LatLow,
+                        float LatHigh, float LongLow, float LongHigh, float Altitude,
+                        uint8_t ClassNumber, int32_t UserTag, const TMetaInfo& MInfo,
+                        const TMemoryStream& Data) {
+  if (Data.Size() > std::numeric_limits<int32_t>::max())
+    Raise("AddData: the stream is larger than 2 GiB.");
+  return AddBLOB(Name, Date, StateFlag, LatLow, LatHigh, LongLow, LongHigh, Altitude, ClassNumber,
+                 UserTag, MInfo, Data.Memory(), static_cast<int32_t>(Data.Size()));
+}
+
+void TGeoDB::ReplaceBLOB(int32_t DBEntry, const std::string& FileName, TDateTime Date,
+                         int32_t StateFlag, float LatLow, float LatHigh, float LongLow,
+                         float LongHigh, float Altitude, uint8_t ClassNumber, int32_t UserTag,
+                         const TMetaInfo& MInfo) {
+  FBlobSource = FileName;
+  struct Reset {
+    std::string& S;
+    ~Reset() { S.clear(); }
+  } reset{FBlobSource};
+  ReplaceData(DBEntry, TgdbName(StripPath(FileName)), {}, false, gitBLOB, ClassNumber, Date,
+              StateFlag, LatLow, LatHigh, LongLow, LongHigh, Altitude, UserTag,
+              WithFilePath(MInfo, FileName), nullptr, 0, true);
+}
+
+void TGeoDB::ReplaceBLOB(int32_t DBEntry, const std::string& Name, TDateTime Date,
+                         int32_t StateFlag, float LatLow, float LatHigh, float LongLow,
+                         float LongHigh, float Altitude, uint8_t ClassNumber, int32_t UserTag,
+                         const TMetaInfo& MInfo, const void* PBLOBData, int32_t SizeOfBLOBData) {
+  ReplaceData(DBEntry, TgdbName(Name), {}, false, gitBLOB, ClassNumber, Date, StateFlag, LatLow,
+              LatHigh, LongLow, LongHigh, Altitude, UserTag, MInfo, PBLOBData, SizeOfBLOBData, false);
+}
+
+void TGeoDB::ReplaceBLOB(int32_t DBEntry, const std::string& Name, TDateTime Date,
+                         int32_t StateFlag, float LatLow, float LatHigh, float LongLow,
+                         float LongHigh, float Altitude, uint8_t ClassNumber, int32_t UserTag,
+                         const TMetaInfo& MInfo, const TMemoryStream& Data) {
+  if (Data.Size() > std::numeric_limits<int32_t>::max())
+    Raise("ReplaceData: the stream is larger than 2 GiB.");
+  ReplaceBLOB(DBEntry, Name, Date, StateFlag, LatLow, LatHigh, LongLow, LongHigh, Altitude,
+              ClassNumber, UserTag, MInfo, Data.Memory(), static_cast<int32_t>(Data.Size()));
+}
+
+// ---- reading back ----
+
+void TGeoDB::CheckBlockInFile(const char* Who, int32_t Entry, int64_t Offset, int64_t Length) {
+  const int64_t size = DataFile().Size();
+  if (Offset < 0 || Length < 0 || Offset > size || Length > size - Offset)
+    Raise(std::string(Who) + ": the data of entry " + std::to_string(Entry) + " (offset " +
+          std::to_string(Offset) + ", " + std::to_string(Length) +
+          " bytes) lies outside the data file of " + std::to_string(size) +
+          " bytes; the database is damaged.");
+}
+
+bool TGeoDB::RetrievePolygon(int32_t DBEntry, TgdbPolygon& Polygon) {
+  if (!IsOpen()) return false;
+  Progress(0);
+  TFileUse use{*this};
+  TGdbFile& f = DataFile();
+  if (DBEntry < 1) DBEntry = 1;
+  bool ok = false;
+  if (DBEntry <= FNumSumItems) {
+    const TgdbData& d = FSumData[static_cast<size_t>(DBEntry - 1)];
+    if (IsPolygonKind(d.ItemKind) && d.BlobOffset >= 0) {
+      if (d.NumPoints < 0)
+        Raise("RetrievePolygon: entry " + std::to_string(DBEntry) + " states " +
+              std::to_string(d.NumPoints) + " points; the database is damaged.");
+      const int64_t n = d.NumPoints;
+      CheckBlockInFile("RetrievePolygon", DBEntry, d.BlobOffset, n * kPointSize);
+      std::vector<uint8_t> bytes(static_cast<size_t>(n * kPointSize));
+      f.ReadAt(d.BlobOffset, bytes.data(), static_cast<int64_t>(bytes.size()));
+      TgdbPolygon poly(static_cast<size_t>(n));
+      const int64_t step = n / 100 + 1;
+      for (int64_t i = 0; i < n; ++i) {
+        poly[static_cast<size_t>(i)] = DecodePoint(&bytes[static_cast<size_t>(i * kPointSize)]);
+        if ((i + 1) % step == 0) ProgressFraction(static_cast<double>(i + 1), static_cast<double>(n));
+      }
+      Polygon = std::move(poly);
+      ok = true;
+    }
+  }
+  Progress(100);
+  return ok;
+}
+
+std::string TGeoDB::BlobTargetName(const std::string& Filepath, const TgdbData& D) const {
+  const std::string path = NativeSeparators(Filepath);
+  if (!path.empty() && path.back() != '/' && path.back() != '\\') return path;
+  // The item's name must stay a plain name inside that directory: no separators, no drive,
+  // and not "." or "..".
+  std::string name = ReduceStringToFN83CompliantChars(D.Name.str());
+  if (name.find_first_not_of('.') == std::string::npos) return std::string();
+  return path + name;
+}
+
+bool TGeoDB::RetrieveBLOB(int32_t DBEntry, const std::string& Filepath, TMetaInfo& MetaInfo) {
+  if (!IsOpen()) return false;
+  if (DBEntry < 1) DBEntry = 1;
+  if (DBEntry > FNumSumItems) return false;
+  const TgdbData d = FSumData[static_cast<size_t>(DBEntry - 1)];
+  if (d.ItemKind != gitBLOB) return false;
+  Progress(0);
+  TFileUse use{*this};
+  TGdbFile& f = DataFile();
+  if (d.Size < 0)
+    Raise("RetrieveBLOB: entry " + std::to_string(DBEntry) + " states a size of " +
+          std::to_string(d.Size) + " bytes; the database is damaged.");
+  CheckBlockInFile("RetrieveBLOB", DBEntry, d.BlobOffset, int64_t(kMetaInfoSize) + d.Size);
+  uint8_t meta[kMetaInfoSize];
+  f.ReadAt(d.BlobOffset, meta, kMetaInfoSize);
+  MetaInfo = DecodeMetaInfo(meta);
+
+  const std::string target = BlobTargetName(Filepath, d);
+  if (target.empty()) Raise("RetrieveBLOB: invalid filename.");
+  std::ofstream out;
+  errno = 0;
+  out.open(target, std::ios::out | std::ios::binary | std::ios::trunc);
+  if (!out.is_open()) RaiseInOut(errno, "cannot create", target);
+  std::vector<char> buf(kCopyBlock);
+  int64_t copied = 0;
+  while (copied < d.Size) {
+    const int64_t chunk = std::min<int64_t>(kCopyBlock, d.Size - copied);
+    f.ReadAt(d.BlobOffset + kMetaInfoSize + copied, buf.data(), chunk);
+    out.write(buf.data(), chunk);
+    if (!out) RaiseInOut(errno, "cannot write", target);
+    copied += chunk;
+    ProgressFraction(static_cast<double>(copied), d.Size);
+  }
+  out.close();
+  if (out.fail()) RaiseInOut(errno, "cannot write", target);
+  Progress(100);
+  return true;
+}
+
+bool TGeoDB::RetrieveBLOB(int32_t DBEntry, TMetaInfo& MetaInfo, void* PBLOBData,
+                          int32_t SizeOfBLOBData) {
+  if (!IsOpen()) return false;
+  Progress(0);
+  TFileUse use{*this};
+  TGdbFile& f = DataFile();
+  if (DBEntry < 1) DBEntry = 1;
+  bool ok = false;
+  if (DBEntry <= FNumSumItems) {
+    const TgdbData d = FSumData[static_cast<size_t>(DBEntry - 1)];
+    if (d.ItemKind == gitBLOB) {
+      if (d.Size < 0)
+        Raise("RetrieveBLOB: entry " + std::to_string(DBEntry) + " states a size of " +
+              std::to_string(d.Size) + " bytes; the database is damaged.");
+      CheckBlockInFile("RetrieveBLOB", DBEntry, d.BlobOffset, int64_t(kMetaInfoSize) + d.Size);
+      uint8_t meta[kMetaInfoSize];
+      f.ReadAt(d.BlobOffset, meta, kMetaInfoSize);
+      MetaInfo = DecodeMetaInfo(meta);
+      if (SizeOfBLOBData < d.Size)
+        Raise("RetrieveBLOB: BLOB to be retrieved is larger than SizeOfBlobData.");
+      auto* dst = static_cast<uint8_t*>(PBLOBData);
+      int64_t copied = 0;
+      while (copied < d.Size) {
+        const int64_t chunk = std::min<int64_t>(kCopyBlock, d.Size - copied);
+        f.ReadAt(d.BlobOffset + kMetaInfoSize + copied, dst + copied, chunk);
+        copied += chunk;
+        ProgressFraction(static_cast<double>(copied), d.Size);
+      }
+      ok = true;
+    }
+  }
+  Progress(100);
+  return ok;
+}
+
+bool TGeoDB::RetrieveBLOB(int32_t DBEntry, TMetaInfo& MetaInfo, TMemoryStream& BlobStream) {
+  if (!IsOpen()) return false;
+  Progress(0);
+  TFileUse use{*this};
+  TGdbFile& f = DataFile();
+  if (DBEntry < 1) DBEntry = 1;
+  bool ok = false;
+  if (DBEntry <= FNumSumItems) {
+    const TgdbData d = FSumData[static_cast<size_t>(DBEntry - 1)];
+    // The size field sizes the stream for every kind; a value the data file cannot hold
+    // is damage, not a request for gigabytes.
+    if (d.Size < 0 || d.Size > f.Size())
+      Raise("RetrieveBLOB: entry " + std::to_string(DBEntry) + " states a size of " +
+            std::to_string(d.Size) + " bytes; the database is damaged.");
+    if (d.ItemKind == gitBLOB)
+      CheckBlockInFile("RetrieveBLOB", DBEntry, d.BlobOffset, int64_t(kMetaInfoSize) + d.Size);
+    BlobStream.SetSize(d.Size);
+    BlobStream.SetPosition(0);
+    if (d.ItemKind == gitBLOB) {
+      uint8_t meta[kMetaInfoSize];
+      f.ReadAt(d.BlobOffset, meta, kMetaInfoSize);
+      MetaInfo = DecodeMetaInfo(meta);
+      std::vector<uint8_t> buf(kCopyBlock);
+      int64_t copied = 0;
+      while (copied < d.Size) {
+        const int64_t chunk = std::min<int64_t>(kCopyBlock, d.Size - copied);
+        f.ReadAt(d.BlobOffset + kMetaInfoSize + copied, buf.data(), chunk);
+        BlobStream.WriteBuffer(buf.data(), chunk);
+        copied += chunk;
+        ProgressFraction(static_cast<double>(copied), d.Size);
+      }
+      ok = true;
+    }
+  }
+  Progress(100);
+  return ok;
+}
+
+}  // namespace vek

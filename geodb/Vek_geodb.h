@@ -1,0 +1,5 @@
+// The geographic database unit: TGeoDB, its records and the degree-text helpers.
+#pragma once
+
+#include "GeoDBRecords.h"
+#include "TGeoDB.h"
