@@ -313,6 +313,12 @@ size_t TextFile::PeekChars(char* Dst, size_t N) {
   return avail;
 }
 
+std::string_view TextFile::Buffered() {
+  RequireInput();
+  if (!Fill()) return {};
+  return std::string_view(FBuf.data() + FBufPos, FBufLen - FBufPos);
+}
+
 void TextFile::SkipChars(size_t N) {
   RequireInput();
   while (N > 0 && Fill()) {

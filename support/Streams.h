@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "VekError.h"
@@ -125,6 +126,9 @@ class TextFile {
   // returns how many there are. SkipChars consumes N characters (fewer at the end).
   size_t PeekChars(char* Dst, size_t N);
   void SkipChars(size_t N);
+  // The characters already buffered (reading more when none are); empty at the end of the
+  // file. Valid until the next call on this file; consume them with SkipChars.
+  std::string_view Buffered();
 
  private:
   bool Fill();

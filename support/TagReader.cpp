@@ -14,16 +14,66 @@ constexpr size_t kMaxContentLength = 16 << 20;
 // The longest end tag looked for right after a content: "</" + name + blanks + ">".
 constexpr size_t kMaxLookahead = 512;
 
+// Both sources hand out characters from a buffered window [FCur, FEnd) so that the scanner
+// costs a pointer step per character; Refill moves the window on.
+
 class TextFileSource {
  public:
   explicit TextFileSource(TextFile& F) : FFile(F) {}
-  bool Next(char& C) { return FFile.NextChar(C); }
-  size_t Peek(char* Dst, size_t N) { return FFile.PeekChars(Dst, N); }
-  void Skip(size_t N) { FFile.SkipChars(N); }
-  void Commit() {}
+  bool Next(char& C) {
+    if (FCur == FEnd && !Refill()) return false;
+    C = *FCur++;
+    return true;
+  }
+  // Skips to the next occurrence of C and consumes it; false at the end of the input.
+  bool SkipPast(char C) {
+    for (;;) {
+      if (FCur == FEnd && !Refill()) return false;
+      const void* hit = std::memchr(FCur, C, static_cast<size_t>(FEnd - FCur));
+      if (hit) {
+        FCur = static_cast<const char*>(hit) + 1;
+        return true;
+      }
+      FCur = FEnd;
+    }
+  }
+  size_t Peek(char* Dst, size_t N) {
+    if (static_cast<size_t>(FEnd - FCur) >= N) {
+      std::memcpy(Dst, FCur, N);
+      return N;
+    }
+    Sync();
+    return FFile.PeekChars(Dst, N);
+  }
+  void Skip(size_t N) {
+    if (static_cast<size_t>(FEnd - FCur) >= N) {
+      FCur += N;
+      return;
+    }
+    Sync();
+    FFile.SkipChars(N);
+  }
+  void Commit() { Sync(); }
 
  private:
+  // Hands the consumed part of the window back to the file.
+  void Sync() {
+    if (FBegin) FFile.SkipChars(static_cast<size_t>(FCur - FBegin));
+    FBegin = FCur = FEnd = nullptr;
+  }
+  bool Refill() {
+    Sync();
+    const std::string_view v = FFile.Buffered();
+    if (v.empty()) return false;
+    FBegin = FCur = v.data();
+    FEnd = FCur + v.size();
+    return true;
+  }
+
   TextFile& FFile;
+  const char* FBegin = nullptr;
+  const char* FCur = nullptr;
+  const char* FEnd = nullptr;
 };
 
 // Reads the stream in blocks and puts its position back to just after what was consumed.
@@ -35,6 +85,17 @@ class StreamSource {
     C = FBuf[FPos++];
     return true;
   }
+  bool SkipPast(char C) {
+    for (;;) {
+      if (FPos == FBuf.size() && !TopUp(1)) return false;
+      const void* hit = std::memchr(FBuf.data() + FPos, C, FBuf.size() - FPos);
+      if (hit) {
+        FPos = static_cast<size_t>(static_cast<const char*>(hit) - FBuf.data()) + 1;
+        return true;
+      }
+      FPos = FBuf.size();
+    }
+  }
   size_t Peek(char* Dst, size_t N) {
     if (FBuf.size() - FPos < N) TopUp(N);
     const size_t avail = std::min(N, FBuf.size() - FPos);
@@ -42,9 +103,8 @@ class StreamSource {
     return avail;
   }
   void Skip(size_t N) {
-    char c;
-    while (N-- > 0 && Next(c)) {
-    }
+    if (FBuf.size() - FPos < N) TopUp(N);
+    FPos += std::min(N, FBuf.size() - FPos);
   }
   void Commit() { FStream.SetPosition(FStart + FConsumedBefore + static_cast<int64_t>(FPos)); }
 
@@ -55,16 +115,20 @@ class StreamSource {
     FBuf.erase(FBuf.begin(), FBuf.begin() + static_cast<std::ptrdiff_t>(FPos));
     FPos = 0;
     while (FBuf.size() < N && !FAtEnd) {
+      // Each call reads afresh, and most elements are short: start small, grow on demand.
+      const int64_t block = FBlock;
+      FBlock = std::min<int64_t>(FBlock * 2, kMaxBlock);
       const size_t old = FBuf.size();
-      FBuf.resize(old + kBlock);
-      const int64_t got = FStream.Read(FBuf.data() + old, kBlock);
+      FBuf.resize(old + static_cast<size_t>(block));
+      const int64_t got = FStream.Read(FBuf.data() + old, block);
       FBuf.resize(old + static_cast<size_t>(std::max<int64_t>(got, 0)));
       if (got <= 0) FAtEnd = true;
     }
     return FBuf.size() >= N;
   }
 
-  static constexpr int64_t kBlock = 4096;
+  static constexpr int64_t kMaxBlock = 1 << 16;
+  int64_t FBlock = 256;
   TStream& FStream;
   int64_t FStart;
   int64_t FConsumedBefore = 0;
@@ -161,10 +225,7 @@ int ReadNextTag(Src& in, const std::string* Tags, int Last, int High, std::strin
   if (Tags == nullptr || Last < 0) return High;
   std::string tag;
   for (;;) {
-    char c;
-    do {
-      if (!in.Next(c)) return High;
-    } while (c != '<');
+    if (!in.SkipPast('<')) return High;
 
     char head[3];
     if (in.Peek(head, 3) == 3 && std::memcmp(head, "!--", 3) == 0) {
