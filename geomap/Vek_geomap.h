@@ -2,4 +2,6 @@
 #pragma once
 
 #include "GeoMapRecords.h"
+#include "LandMarkStore.h"
 #include "PascalArray.h"
+#include "TGeoMap.h"

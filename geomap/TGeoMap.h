@@ -1,0 +1,383 @@
+// TGeoMap: a control that shows one raster map image with its calibration, a store of
+// landmarks, the display settings and the view state (magnification, scroll position, zoom
+// history, mouse state).
+//
+// The control repaints synchronously: every setter that changes what is shown calls Paint()
+// at once, which composes the whole picture in AuxBmp and copies it onto the control's
+// canvas. SuppressPaint batches changes into one repaint.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "Bitmap.h"
+#include "Canvas.h"
+#include "Controls.h"
+#include "Ellipsoids.h"
+#include "GeoMapRecords.h"
+#include "GraphicsTypes.h"
+#include "LandMarkStore.h"
+#include "MapCalibration.h"
+#include "PascalArray.h"
+#include "VekTypes.h"
+
+namespace vek {
+
+class TGeoMap : public TCustomControl {
+  Q_OBJECT
+
+ public:
+  // Largest map image accepted, width times height.
+  static constexpr int64_t MaxMapImagePixels = 3000000;
+  // FMapImgName of an image handed over in memory.
+  static constexpr const char* UnknownImageName = "$unknown$";
+  static constexpr int ZoomStackSize = 16;
+
+  explicit TGeoMap(QWidget* AOwner = nullptr);
+  ~TGeoMap() override;
+
+  TGeoMap(const TGeoMap&) = delete;
+  TGeoMap& operator=(const TGeoMap&) = delete;
+
+  // ---- copying ----
+  // Copies the whole state of another map except the mouse trace, the event handlers and
+  // the inherited control properties. Does not repaint. Anything else than a TGeoMap raises.
+  void Assign(const QObject* Source);
+  // Dest.Assign(this) when this map is an instance of Dest's class; raises otherwise.
+  void AssignTo(QObject* Dest) const;
+
+  // ---- published properties ----
+  bool AllowPan() const { return FMouseAction == maPan; }
+  void SetAllowPan(bool Value);
+  bool AntiAlias() const { return FAntiAlias; }
+  void SetAntiAlias(bool Value);
+  TCalibModel CalibModel() const { return FCal.Model(); }
+  // Stores the model and refits the calibration; repaints.
+  void SetCalibModel(TCalibModel Value);
+  double CacheMagLimit() const { return FCacheMagLimit; }
+  void SetCacheMagLimit(double Value);
+  TColor ColorBackGnd() const { return FColorBakGnd; }
+  void SetColorBakGnd(TColor Value);
+  void SetColorBackGnd(TColor Value) { SetColorBakGnd(Value); }
+  TColor ColorGraticule() const { return FColorGratLine; }
+  void SetColorGratLine(TColor Value);
+  void SetColorGraticule(TColor Value) { SetColorGratLine(Value); }
+  TColor ColorCalibPoints() const { return FColorGratPoints; }
+  void SetColorGratPoints(TColor Value);
+  void SetColorCalibPoints(TColor Value) { SetColorGratPoints(Value); }
+  TColor ColorFrame() const { return FFrameColor; }
+  void SetColorFrame(TColor Value);
+  bool ConfinePanToMapImage() const { return FConfinePan; }
+  void SetConfinePan(bool Value);
+  void SetConfinePanToMapImage(bool Value) { SetConfinePan(Value); }
+  const std::string& EmptyMsg() const { return FEmptyMsg; }
+  void SetEmptyMsg(const std::string& Value);
+  TFrameStyle FrameStyle() const { return FFrameStyle; }
+  void SetFrameStyle(TFrameStyle Value);
+  double GratLineDist() const { return FGratLineDist; }
+  void SetGratLineDist(double Value);
+  int32_t UTMGridDist() const { return FUTMGridDist; }
+  void SetUTMGridDist(int32_t Value);
+  int32_t UTMZone() const { return FCal.Data().UTMZone; }
+  void SetUTMZone(int32_t Value);
+  THemisphere UTMHemisphere() const { return FCal.Data().UTMSouth ? hemiSouth : hemiNorth; }
+  void SetUTMHemisphere(THemisphere Value);
+  TMouseActMode MouseAction() const { return FMouseAction; }
+  void SetMouseAction(TMouseActMode Value) { FMouseAction = Value; }
+  TColor MouseTraceColor() const { return FLM.MouseTraceColor(); }
+  void SetMouseTraceColor(TColor Value) { FLM.SetMouseTraceColor(Value); }
+  bool MouseTraceInvert() const { return FLM.MouseTraceInvert(); }
+  void SetMouseTraceInvert(bool Value) { FLM.SetMouseTraceInvert(Value); }
+  TShowGrat ShowGraticule() const { return FShowGrat; }
+  void SetShowGrat(TShowGrat Value);
+  void SetShowGraticule(TShowGrat Value) { SetShowGrat(Value); }
+
+  // ---- published events ----
+  TOnRubberBandActionEvent OnBeginRubberBand;
+  TOnRubberBandActionEvent OnContinueRubberBand;
+  TOnRubberBandActionEvent OnEndRubberBand;
+  // Progress of the image decoder while a map image loads.
+  TProgressEvent OnDataLoading;
+  TRenderEvent OnDataRendered;
+  TRenderEvent OnBeforeRenderData;
+  TDrawLandMarkEvent OnDrawLandmark;
+  TSelectRectEvent OnSelectRect;
+  TMapImgRequestEvent OnMapImageRequest;
+  TLandMarkActionEvent OnLandMarkAction;
+  TZoomPanEvent OnZoomPan;
+
+  // ---- public properties ----
+  // The calibration record, read and written directly (no refit).
+  const TCalibData& CalibData() const { return FCal.Data(); }
+  void SetCalibData(const TCalibData& Value) { FCal.SetData(Value); }
+  const std::string& CalibDataFile() const { return FCalDatName; }
+  const std::string& Caption() const { return FCal.Data().Caption; }
+  std::string GetMapCaption() const { return FCal.Data().Caption; }
+  // No repaint.
+  void SetMapCaption(const std::string& Value);
+  void SetCaption(const std::string& Value) { SetMapCaption(Value); }
+  int32_t HighLightLandMark() const { return FHighLM; }
+  void SetHighLightLandMark(int32_t Value) { SetHighLM(Value); }
+  const TLandMark& LandMarkDefault() const { return FLM.LandMarkDefault(); }
+  void SetLandMarkDefault(const TLandMark& Value) { FLM.SetLandMarkDefault(Value); }
+  bool LMClassVisible(uint8_t Index) const { return GetClassVisibility(Index); }
+  void SetLMClassVisible(uint8_t Index, bool Value) { SetClassVisibility(Index, Value); }
+  double LastClickLatitude() const { return GetLastMClickLatitude(); }
+  double LastClickLongitude() const { return GetLastMClickLongitude(); }
+  int32_t LastClickPosX() const { return FLastMClickPosX; }
+  int32_t LastClickPosY() const { return FLastMClickPosY; }
+  int32_t LastMousePosX() const { return FLastMMousePosX; }
+  int32_t LastMousePosY() const { return FLastMMousePosY; }
+  int32_t LMRandomDisplayThreshold() const { return FLMRandSampleLimit; }
+  void SetLMRandomDisplayThreshold(int32_t Value) { SetRandSampleLimit(Value); }
+  double Magnification() const { return FMagnify; }
+  const std::string& MapImgFile() const { return FMapImgName; }
+  void SetMapImgFile(const std::string& Value) { SetMapImgName(Value); }
+  int32_t MapImgWidth() const { return FMapImgWidth; }
+  int32_t MapImgHeight() const { return FMapImgHeight; }
+  TBitmap* MapBitmap() const { return GrafBmp.get(); }
+  void SetMapBitmap(const TBitmap& Value) { SetMapBitMap(Value); }
+  int32_t NumLandMarks() const { return FLM.NumLandMarks(); }
+  int32_t NumMTracePoints() const { return FLM.NumMTracePoints(); }
+  bool SuppressPaint() const { return FSuppressPaint; }
+  TPoint TopLeft() const { return FTopLeft; }
+  TZoomState ZoomState() const { return FZoomState; }
+  TgmZoomStackEntry ZoomStack(int StackIx) const { return GetZoomStackEntry(StackIx); }
+
+  // ---- public methods ----
+  // Stores only a value above 1000 that differs from the current one, then repaints.
+  void SetRandSampleLimit(int32_t Value);
+  // Repaints once when switched off.
+  void SetSuppressPaint(bool Value);
+  // Values outside 0 ... NumLandMarks become 0; repaints when the result differs.
+  void SetHighLM(int32_t Value);
+  void SetHighLightProperties(TColor ColorFG, TColor ColorBG, bool Transparent);
+  // No clamping here; repaints.
+  void SetTopLeft(const TPoint& P);
+  bool GetClassVisibility(uint8_t Index) const { return FLMClassVisible[Index]; }
+  void SetClassVisibility(uint8_t Index, bool Value);
+  // Position of the last mouse press; 0 when the calibration cannot convert it.
+  double GetLastMClickLatitude() const;
+  double GetLastMClickLongitude() const;
+  bool IsPositionWithinMap(double Lat, double Long) const;
+  void DoZoomPanEvent();
+  void DoSelectRectEvent(int Button, double a, double b, double c, double d);
+
+  // Forgets calibration, map image name and size and the mouse trace; landmarks, colours
+  // and the bitmap's pixels stay. Repaints.
+  void Clear();
+  // Resamples the map image and its calibration points in memory by the factor (smooth
+  // when AntiAlias is on). The image file and MapImgFile stay as they were.
+  void ResizeMap(double Magnification);
+  // The same with the factor that gives the longer image edge this length.
+  void ResizeMap(int LongerEdgeLength);
+
+  // ---- map image ----
+  // Loads a JPEG (.jpg, .jpeg) or Windows bitmap (.bmp) file; OnMapImageRequest may name
+  // another file to read. A missing file empties the map. Raises EVEKGeoMapError for an
+  // image above MaxMapImagePixels and keeps the previous one.
+  void SetMapImgName(const std::string& Value);
+  // Takes a copy of a bitmap as the map image, under the name "$unknown$".
+  void SetMapBitMap(const TBitmap& Value);
+
+  // ---- view ----
+  // Control pixels per map image pixel. Only positive finite values are taken; repaints.
+  void SetMagnification(double Value);
+  TPoint ControlToMapImage(const TPoint& APoint) const;
+  TPoint MapImageToControl(const TPoint& APoint) const;
+  // Moves the view so that it shows no space beyond the image's edges; no repaint.
+  void PanMapToFillWindow();
+  // Pushes the current view onto the ring of the last 16 views.
+  void ZoomStateOnStack();
+  // Restores a stored view: 0 the last push, -1 the one before, down to -15.
+  void ZoomHistory(int Index);
+  // The entry ZoomHistory(StackIx) would restore; an empty entry outside -15 ... 0.
+  TgmZoomStackEntry GetZoomStackEntry(int StackIx) const;
+  // Empties the history and pushes the current view.
+  void ClearZoomHistory();
+
+  // ---- painting ----
+  // Composes the picture in AuxBmp and copies it onto the control's canvas; does nothing
+  // while SuppressPaint is on.
+  void Paint() override;
+  // Number of compositions so far (each repaint that was not suppressed composes once).
+  int CompositionCount() const { return FCompositionCount; }
+  // The composition buffer, holding the picture last composed.
+  TBitmap* CompositionBitmap() const { return AuxBmp.get(); }
+
+  // Message text in the form 'Component "NAME": TEXT'.
+  std::string ComponentMessage(const std::string& Text) const;
+
+  // ---- calibration (TGeoMapCalib.cpp) ----
+  // The calibration on its own (fits and conversions without the widget).
+  const TMapCalibration& Calibration() const { return FCal; }
+  // Refits the graticule matrix and the current model, then corners and resolution;
+  // repaints.
+  void RecalcCalibration();
+  bool RecalcGratMat();
+  void CalcEquiRectCalibration();
+  void CalcBiquadraticCalibration();
+  void CalcMillerCylCalibration();
+  void CalcConicCalibration();
+  void CalcExtentsAndResolution();
+  // Geographic coordinate of an image pixel; Valid tells whether the model could convert it.
+  double CalcLatitude(int32_t X, int32_t Y, bool& Valid) const;
+  double CalcLatitude(const TPoint& P, bool& Valid) const;
+  double CalcLongitude(int32_t X, int32_t Y, bool& Valid) const;
+  double CalcLongitude(const TPoint& P, bool& Valid) const;
+  // Image pixel of a position; false when the model cannot place it.
+  bool CalcPixelCoords(double Lat, double Long, int32_t& X, int32_t& Y) const;
+  // Image pixel of a UTM position in the map's zone; false and (0, 0) unless cmUTM.
+  bool CalcPixelCoordsUTM(double Northing, double Easting, int32_t& X, int32_t& Y) const;
+  int32_t CalcUTMyFromNorthingX(double Northing, int32_t X) const;
+  int32_t CalcUTMxFromEastingY(double Easting, int32_t Y) const;
+  void CalibQuality(double& QualX, double& QualY) const;
+  // Deviation of every calibration point from the fitted model, in image pixels.
+  std::vector<TCalResidual> CalibResiduals() const;
+  double CalibResidualRMS() const;
+
+  // Calibration point editing; each refits and repaints. Wrong model or UTM zone raise
+  // EVEKGeoMapError; a full table gives false.
+  bool AddCalibPoint(TGratLineKind LineType, double LineValue, int32_t X, int32_t Y);
+  bool AddCalibPoint(double Lat, double Long, int32_t X, int32_t Y);
+  bool AddCalibPoint(double Northing, double Easting, int32_t Zone, THemisphere Hemisphere,
+                     int32_t X, int32_t Y);
+  bool RemoveCalibPoint(TGratLineKind LineType, double LineValue, int32_t X, int32_t Y);
+  bool RemoveCalibPoint(int32_t X, int32_t Y);
+  void RestoreLastDeletedCalPoint();
+  void ClearCalibData();
+  // Loads a calibration file (the first block); a missing file empties the map.
+  void SetCalDatName(const std::string& FileName);
+  void SetCalibDataFile(const std::string& FileName) { SetCalDatName(FileName); }
+
+  // Calibration file and stream.
+  void WriteCalDataToOpenXMLFile(TextFile& F, bool WriteHeader, const std::string& DataID);
+  void SaveCalDataAsXML(const std::string& FileName, const std::string& DataID);
+  void SaveCalDataAsXML(TStream& OutStream, const std::string& DataID);
+  bool ReadCalDataFromOpenXMLFile(TextFile& F, const std::string& DataID);
+  // False (no exception) when the file cannot be opened.
+  bool LoadCalDataFromXML(const std::string& FName, const std::string& DataID);
+  bool LoadCalDataFromXML(TStream& InStream, const std::string& DataID);
+  bool ReadCalDataIntern(bool FromFile, TextFile* F, TStream* Stream, const std::string& DataID);
+  // ---- end calibration ----
+
+  // ---- landmarks (TGeoMapLandmarks.cpp) ----
+  // ---- end landmarks ----
+
+ protected:
+  // Composition of one frame into AuxBmp (called only by Paint).
+  void ConstructInternalMapImg();
+  // Steps of the composition that come after the map image. Each draws on AuxBmp's canvas
+  // in control pixels. The base control draws none of them yet; the renderer that draws
+  // graticules, landmarks, the highlight and the mouse trace overrides them.
+  virtual void ComposeCalibrationMarks(TCanvas& C);
+  virtual void ComposeLandMarks(TCanvas& C);
+  virtual void ComposeHighlightedLandMark(TCanvas& C);
+  virtual void ComposeMouseTrace(TBitmap& Target);
+
+  // Keeps the calibration's notion of the image size in step with GrafBmp.
+  void SyncCalibImageSize();
+  // Raises the oversize error unless W x H is acceptable.
+  void CheckMapImageSize(int W, int H) const;
+  // Takes a new image size into the image state: size fields, AuxBmp, view origin.
+  void AdoptMapImageSize();
+
+  // ---- images and the scaled-image cache ----
+  std::unique_ptr<TBitmap> AuxBmp;
+  std::unique_ptr<TBitmap> FImgCache;
+  double FCacheMag = 0;  // 0: no valid cache
+  bool FCacheAA = true;
+  double FCacheMagLimit = 2.0 / 3.0;
+
+  // ---- landmarks and mouse trace ----
+  TLandMarkStore FLM;
+
+  // ---- colours and frame ----
+  TColor FColorBakGnd = 0xC0C0C0;
+  TFrameStyle FFrameStyle = fsBevel;
+  TColor FFrameColor = 0x000000;
+  TColor FColorGratLine = 0xFF0000;
+  TColor FColorGratPoints = 0x0000FF;
+  TColor FColBlackLine = 0x000000;
+  TColor FColGrayLine = 0x808080;
+  TColor FColWhiteLine = 0xFFFFFF;
+
+  std::string FEmptyMsg = "DidAvo: empty";
+  bool FLButtonWasDown = false;
+
+  PArray<bool, 0, 255> FLMClassVisible{};
+  int32_t FLMRandSampleLimit = 20000;
+
+  // ---- map image ----
+  std::string FMapImgName;
+  int32_t FMapImgWidth = 0;
+  int32_t FMapImgHeight = 0;
+
+  // ---- view and mouse state ----
+  double FMagnify = 1.0;
+  TZoomState FZoomState = zsIdle;
+  TMouseBoxState FMouseBoxState = mbsIdle;
+  int32_t FMouseBoxX1 = 0;
+  int32_t FMouseBoxX2 = 0;
+  int32_t FMouseBoxY1 = 0;
+  int32_t FMouseBoxY2 = 0;
+  int32_t FWindOldCornerX = 0;
+  int32_t FWindOldCornerY = 0;
+  int32_t FWindAnchorX = 0;
+  int32_t FWindAnchorY = 0;
+  TShowGrat FShowGrat = sgNone;
+  TPoint FTopLeft{0, 0};
+
+  // ---- calibration: model, record, graticule matrix, parameters, undo store ----
+  TMapCalibration FCal;
+
+  // ---- switches ----
+  bool FSuppressPaint = false;
+  bool FConfinePan = true;
+  TMouseActMode FMouseAction = maPan;
+  bool FRubberBandOn = false;
+  bool FSelectRectOn = false;
+  int32_t FRubberBAnchorX = 0;
+  int32_t FRubberBAnchorY = 0;
+  int32_t FRubberBandOldX = 0;
+  int32_t FRubberBandOldY = 0;
+  bool FAntiAlias = true;
+  double FGratLineDist = 0;  // degrees; 0 lets the renderer choose
+  int32_t FUTMGridDist = 0;  // metres; below 1 the renderer chooses
+
+  // ---- highlighting ----
+  int32_t FHighLM = 0;
+  TColor FHighLMColFG = 0xFF0000;
+  TColor FHighLMColBG = 0x00FFFF;
+  bool FHighLMTrans = false;
+
+  // Pan anchor.
+  int32_t FTopLeftXAnchor = 0;
+  int32_t FTopLeftYAnchor = 0;
+
+  // ---- zoom history and calibration file ----
+  PArray<TgmZoomStackEntry, 1, ZoomStackSize> FZoomStack{};
+  int32_t FZStackPoi = 1;  // the slot the next push writes
+  std::string FCalDatName;
+
+  // ---- mouse positions (image pixels except the anchors) ----
+  int32_t MouseAnchorX = 0;
+  int32_t MouseAnchorY = 0;
+  int32_t FLastMClickPosX = 0;
+  int32_t FLastMClickPosY = 0;
+  int32_t FLastMMousePosX = 0;
+  int32_t FLastMMousePosY = 0;
+
+  // The map image itself, one bitmap pixel per image pixel.
+  std::unique_ptr<TBitmap> GrafBmp;
+
+ private:
+  // Steps 4 and 5 of the composition: the visible part of the image, from the cache when
+  // it fits the magnification.
+  void DrawMapImage(TCanvas& C);
+
+  int FCompositionCount = 0;
+};
+
+}  // namespace vek

@@ -1,0 +1,93 @@
+// Loading the map image from a file or taking it from a bitmap.
+#include <filesystem>
+#include <system_error>
+
+#include "TGeoMap.h"
+
+namespace vek {
+
+namespace {
+
+// Extension of the last path component, lower-cased, with its dot ("" when none). Both
+// '/' and '\' separate directories.
+std::string LowerExtension(const std::string& fileName) {
+  const size_t dot = fileName.find_last_of('.');
+  const size_t sep = fileName.find_last_of("/\\");
+  if (dot == std::string::npos || (sep != std::string::npos && sep > dot)) return {};
+  std::string ext = fileName.substr(dot);
+  for (char& ch : ext)
+    if (ch >= 'A' && ch <= 'Z') ch = char(ch - 'A' + 'a');
+  return ext;
+}
+
+bool FileExists(const std::string& fileName) {
+  if (fileName.empty()) return false;
+  std::error_code ec;
+  return std::filesystem::is_regular_file(std::filesystem::path(fileName), ec);
+}
+
+}  // namespace
+
+void TGeoMap::CheckMapImageSize(int W, int H) const {
+  if (int64_t(W) * int64_t(H) <= MaxMapImagePixels) return;
+  throw EVEKGeoMapError(ComponentMessage(
+      "Cannot use map image, maximum of " + std::to_string(MaxMapImagePixels) +
+      " pixels exceeded (size of map is " + std::to_string(W) + " x " + std::to_string(H) + ")"));
+}
+
+void TGeoMap::AdoptMapImageSize() {
+  FMapImgWidth = GrafBmp->Width();
+  FMapImgHeight = GrafBmp->Height();
+  AuxBmp->SetSize(FMapImgWidth, FMapImgHeight);
+  FTopLeft = TPoint{0, 0};
+  SyncCalibImageSize();
+}
+
+void TGeoMap::SetMapImgName(const std::string& Value) {
+  std::string fileName = Value;
+  if (OnMapImageRequest) OnMapImageRequest(this, fileName);
+  FCacheMag = 0;
+
+  if (!FileExists(fileName)) {
+    // The old pixels stay in GrafBmp; the empty name selects the empty-map picture.
+    FMapImgName.clear();
+    FMapImgWidth = 0;
+    FMapImgHeight = 0;
+    Paint();
+    return;
+  }
+
+  // Decoded into a separate image first, so that a refused one leaves the map as it was.
+  const std::string ext = LowerExtension(fileName);
+  if (ext == ".jpg" || ext == ".jpeg") {
+    TJPEGImage jpg;
+    jpg.OnProgress = OnDataLoading;
+    jpg.LoadFromFile(fileName);
+    CheckMapImageSize(jpg.Width(), jpg.Height());
+    GrafBmp->Assign(jpg);
+  } else if (ext == ".bmp") {
+    TBitmap bmp;
+    bmp.OnProgress = OnDataLoading;
+    bmp.LoadFromFile(fileName);
+    CheckMapImageSize(bmp.Width(), bmp.Height());
+    GrafBmp->Assign(bmp);
+  } else {
+    // Other file types load nothing; the current pixels are taken under the new name.
+    CheckMapImageSize(GrafBmp->Width(), GrafBmp->Height());
+  }
+
+  FMapImgName = Value;
+  AdoptMapImageSize();
+  Paint();
+}
+
+void TGeoMap::SetMapBitMap(const TBitmap& Value) {
+  FCacheMag = 0;
+  CheckMapImageSize(Value.Width(), Value.Height());
+  if (&Value != GrafBmp.get()) GrafBmp->Assign(Value);
+  FMapImgName = UnknownImageName;
+  AdoptMapImageSize();
+  Paint();
+}
+
+}  // namespace vek
