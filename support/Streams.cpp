@@ -16,6 +16,17 @@ namespace {
   throw EInOutError(code, what + " \"" + fileName + "\": " + std::strerror(code));
 }
 
+// The C library opens a directory for reading without complaint; refuse it at once so that
+// "cannot open" is reported where callers expect it, not at the first read.
+void RefuseDirectory(std::FILE*& f, const std::string& fileName) {
+  std::error_code ec;
+  if (f && std::filesystem::is_directory(fileName, ec)) {
+    std::fclose(f);
+    f = nullptr;
+    RaiseIO(EISDIR, "Cannot open file", fileName);
+  }
+}
+
 }  // namespace
 
 // ---- TStream ----
@@ -131,6 +142,7 @@ TFileStream::TFileStream(const std::string& FileName, uint16_t Mode) : FFileName
   FFile = std::fopen(FileName.c_str(), how);
   if (FFile == nullptr)
     RaiseIO(errno, how[0] == 'w' ? "Cannot create file" : "Cannot open file", FileName);
+  RefuseDirectory(FFile, FileName);
 }
 
 TFileStream::~TFileStream() {
@@ -220,6 +232,7 @@ void TextFile::Reset() {
   errno = 0;
   FFile = std::fopen(FFileName.c_str(), "rb");
   if (!FFile) RaiseIO(errno, "Cannot open file", FFileName);
+  RefuseDirectory(FFile, FFileName);
   FInput = true;
   FBuf.resize(kTextBufSize);
   FBufPos = FBufLen = 0;

@@ -106,6 +106,12 @@ TEST_F(StreamTest, MissingFileRaisesWithErrnoAndName) {
     EXPECT_EQ(e.ErrorCode(), ENOENT);
     EXPECT_NE(std::string(e.what()).find("missing.bin"), std::string::npos);
   }
+  try {
+    TFileStream d(FDir.string(), fmOpenRead);  // a directory is no file
+    FAIL() << "no exception";
+  } catch (const EInOutError& e) {
+    EXPECT_EQ(e.ErrorCode(), EISDIR);
+  }
   TMemoryStream m;
   EXPECT_THROW(m.LoadFromFile(Path("missing.bin")), EInOutError);
   EXPECT_THROW(m.SaveToFile(Path("no/such/dir/x.bin")), EInOutError);
@@ -206,6 +212,8 @@ TEST_F(TextFileTest, MisuseRaisesInOutError) {
     EXPECT_NE(std::string(e.what()).find("missing.txt"), std::string::npos);
   }
   std::string s;
+  AssignFile(f, FDir.string());
+  EXPECT_THROW(Reset(f), EInOutError);  // a directory
   EXPECT_THROW(ReadLn(f, s), EInOutError);  // not open
   EXPECT_THROW(WriteLn(f, "x"), EInOutError);
   AssignFile(f, Path("w.txt"));

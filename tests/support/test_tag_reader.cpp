@@ -190,6 +190,42 @@ TEST_F(TagReaderFileTest, TextFileLineSearchThenElements) {
   CloseFile(f);
 }
 
+TEST_F(TagReaderFileTest, ElementsStraddlingBufferBoundaries) {
+  // Shift the end tag across the 64 KiB boundary of the file buffer, one byte at a time.
+  for (size_t pad = 65520; pad < 65545; ++pad) {
+    const std::string body(pad - 12, '7');
+    WriteBytes("b.xml", "<resolution>" + body + "</resolution><utmzone>1</utmzone>x");
+    TextFile f;
+    AssignFile(f, Path("b.xml"));
+    Reset(f);
+    std::string c, a;
+    ASSERT_EQ(ReadNextTagInTextFile(f, kTags, kHigh, c, a), 4);
+    ASSERT_EQ(c, body);
+    ASSERT_EQ(ReadNextTagInTextFile(f, kTags, kHigh, c, a), 12);
+    ASSERT_EQ(c, "1");
+    std::string rest;
+    ASSERT_TRUE(ReadLn(f, rest));
+    ASSERT_EQ(rest, "x");
+  }
+}
+
+TEST_F(TagReaderFileTest, FileStreamKeepsItsPositionAfterEachElement) {
+  std::string text;
+  for (int i = 0; i < 300; ++i)
+    text += "<symbol name=\"" + std::string(static_cast<size_t>(i * 7), 'n') + "\"/>\r\n";
+  WriteBytes("s.xml", text + "</geomap>tail");
+  TFileStream fs(Path("s.xml"), fmOpenRead);
+  std::string c, a;
+  for (int i = 0; i < 300; ++i) {
+    ASSERT_EQ(ReadNextTagInStream(fs, kTags, kHigh, c, a), 11);
+    ASSERT_EQ(a.size(), static_cast<size_t>(i * 7) + 7);
+  }
+  ASSERT_EQ(ReadNextTagInStream(fs, kTags, kHigh, c, a), 1);
+  char tail[4];
+  fs.ReadBuffer(tail, 4);
+  EXPECT_EQ(std::string(tail, 4), "tail");
+}
+
 TEST_F(TagReaderFileTest, OneHugeLineWithoutLineBreaks) {
   std::string text;
   for (int i = 0; i < 20000; ++i) text += "<landmark lat=\"" + std::to_string(i) + "\" />";
