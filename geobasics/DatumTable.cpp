@@ -40,14 +40,14 @@ const TDatumEntry Datums[NumDatums] = {
     {"AMERICAN SAMOA 1962", "Samoa Islands", gelClrk66, -115, 118, 426, 0, 0, 0, 0},  // 12
     {"RD, AMERSFOORT", "Netherlands", gelBess41, 565, 49.9, 465.8, 4.08, -0.409, 0.36, -1.869},  // 13
     {"ANNA 1 ASTRO 1965", "Cocos Islands", gelAuNat65, -491, -22, 435, 0, 0, 0, 0},  // 14
-    {"ARC 1950", "Southern Africa", gelClrk80Arc, -143, -90, -294, 0, 0, 0, 0},  // 15
-    {"ARC 1950", "Botswana", gelClrk80Arc, -138, -105, -289, 0, 0, 0, 0},  // 16
-    {"ARC 1950", "Burundi", gelClrk80Arc, -153, -5, -292, 0, 0, 0, 0},  // 17
-    {"ARC 1950", "Lesotho", gelClrk80Arc, -125, -108, -295, 0, 0, 0, 0},  // 18
-    {"ARC 1950", "Malawi", gelClrk80Arc, -161, -73, -317, 0, 0, 0, 0},  // 19
-    {"ARC 1950", "Swaziland", gelClrk80Arc, -134, -105, -295, 0, 0, 0, 0},  // 20
-    {"ARC 1950", "Zaire", gelClrk80Arc, -169, -19, -278, 0, 0, 0, 0},  // 21
-    {"ARC 1950", "Zambia", gelClrk80Arc, -147, -74, -283, 0, 0, 0, 0},  // 22
+    {"ARC 1950", "Southern Africa", gelClrk80, -143, -90, -294, 0, 0, 0, 0},  // 15
+    {"ARC 1950", "Botswana", gelClrk80, -138, -105, -289, 0, 0, 0, 0},  // 16
+    {"ARC 1950", "Burundi", gelClrk80, -153, -5, -292, 0, 0, 0, 0},  // 17
+    {"ARC 1950", "Lesotho", gelClrk80, -125, -108, -295, 0, 0, 0, 0},  // 18
+    {"ARC 1950", "Malawi", gelClrk80, -161, -73, -317, 0, 0, 0, 0},  // 19
+    {"ARC 1950", "Swaziland", gelClrk80, -134, -105, -295, 0, 0, 0, 0},  // 20
+    {"ARC 1950", "Zaire", gelClrk80, -169, -19, -278, 0, 0, 0, 0},  // 21
+    {"ARC 1950", "Zambia", gelClrk80, -147, -74, -283, 0, 0, 0, 0},  // 22
     {"ARC 1950", "Zimbabwe", gelClrk80, -111.16, -186.64, -301.34, 1.776, -4.023, -2.838, 4.899},  // 23
     {"ARC 1960", "Kenya", gelClrk80RGS, -157, -2, -299, 0, 0, 0, 0},  // 24
     {"ARC 1960", "Tanzania", gelClrk80RGS, -175, -23, -303, 0, 0, 0, 0},  // 25
