@@ -10,7 +10,7 @@ namespace {
 const char kDegreeSign[] = "\xC2\xB0";  // U+00B0 in UTF-8
 
 std::string FixedText(double v, int decimals, int intDigits) {
-  char buf[64];
+  char buf[400];  // room for the 309 digits of the largest double
   const int width = intDigits + (decimals > 0 ? decimals + 1 : 0);
   std::snprintf(buf, sizeof buf, "%0*.*f", width, decimals, v);
   return buf;
@@ -225,10 +225,10 @@ uint32_t ScanHex(const std::string& S, int Pos) {
 
 std::string Hex(uint64_t Value, int Digits) {
   if (Digits < 1) Digits = 1;
-  if (Digits > 16) Digits = 16;
+  if (Digits > 64) Digits = 64;
   static const char kDigits[] = "0123456789ABCDEF";
   std::string out(static_cast<size_t>(Digits), '0');
-  for (int k = Digits - 1; k >= 0; --k) {
+  for (int k = Digits - 1; k >= 0 && Value != 0; --k) {
     out[static_cast<size_t>(k)] = kDigits[Value & 0xF];
     Value >>= 4;
   }

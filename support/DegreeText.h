@@ -30,7 +30,8 @@ TDateTime ScanDateTime(const std::string& S, const std::string& Pattern, TLangua
 uint32_t ScanHex(const std::string& S, int Pos);
 
 // Value as exactly Digits upper-case hexadecimal digits, most significant first, no prefix
-// (higher digits that do not fit are dropped). Digits is limited to 1..16.
+// (higher digits that do not fit are dropped, more digits than the value needs are leading
+// zeros). Digits is limited to 1..64.
 std::string Hex(uint64_t Value, int Digits);
 
 // The date and time components of a TDateTime and back (proleptic Gregorian calendar).

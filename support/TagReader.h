@@ -17,6 +17,9 @@ namespace vek {
 // line breaks; when that next tag is the element's end tag it is consumed too. A
 // self-closing element has empty content. Elements not in the table, comments and
 // processing instructions are skipped; the input then stands after the returned element.
+// Any input is safe: a tag longer than 1 MiB is skipped, a content longer than 16 MiB is
+// cut, an element left open at the end returns what there is, and once the input is
+// exhausted every call answers High.
 int ReadNextTagInTextFile(TextFile& F, const std::string Tags[], int High, std::string& Content,
                           std::string& Attributes);
 int ReadNextTagInTextFile(TextFile& F, const std::vector<std::string>& Tags, int High,

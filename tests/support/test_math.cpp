@@ -203,17 +203,6 @@ TEST(BRandom, ExtremesAndFrequency) {
   EXPECT_FALSE(BRandom(NAN));
 }
 
-TEST(ExChange, SwapsIntegersAndDoubles) {
-  int a = 1, b = 2;
-  ExChange(a, b);
-  EXPECT_EQ(a, 2);
-  EXPECT_EQ(b, 1);
-  double x = 1.5, y = -2;
-  ExChange(x, y);
-  EXPECT_EQ(x, -2);
-  EXPECT_EQ(y, 1.5);
-}
-
 TEST(Constants, MinAndMaxDouble) {
   EXPECT_GT(uc_MinDouble, 0);
   EXPECT_EQ(uc_MinDouble / 2, 0);  // nothing positive lies below it

@@ -119,6 +119,7 @@ TEST(Hex, ExactDigitsUpperCase) {
   EXPECT_EQ(Hex(0xABC, 2), "BC");  // higher digits dropped
   EXPECT_EQ(Hex(0xFFFFFFFFu, 8), "FFFFFFFF");
   EXPECT_EQ(Hex(5, 0), "5");
+  EXPECT_EQ(Hex(0xFFFFFFFFu, 10), "00FFFFFFFF");
 }
 
 TEST(ScanHex, ReadsBackEveryHexOf8Digits) {
