@@ -87,6 +87,7 @@ TEST(EllipsoidParameters, FromFlatteningOrEccentricity) {
   EXPECT_NEAR(EllipsoidMinAxFlat(6378137.0, 298.257223563), 6356752.314245, 1e-6);
   EXPECT_NEAR(EllipsoidMinAxEcc(6378137.0, GeoEllEccSquared(gelWGS84)), 6356752.314245, 1e-6);
   EXPECT_EQ(EllipsoidMinAxEcc(6378137.0, 0.0), 6378137.0);
+  EXPECT_TRUE(std::isnan(EllipsoidMinAxEcc(6378137.0, 1.5)));  // unchecked above 1
 }
 
 TEST(EllipsoidParameters, InvalidArgumentsRaise) {
