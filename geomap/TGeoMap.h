@@ -376,6 +376,7 @@ class TGeoMap : public TCustomControl {
   // Steps 4 and 5 of the composition: the visible part of the image, from the cache when
   // it fits the magnification.
   void DrawMapImage(TCanvas& C);
+  void SyncCanvasSize();
 
   int FCompositionCount = 0;
 };

@@ -1,5 +1,6 @@
 // The paint cycle: every repaint composes the whole picture off screen in AuxBmp and copies
 // it onto the control's canvas in one block.
+#include <QResizeEvent>
 #include <algorithm>
 #include <cmath>
 
@@ -10,11 +11,21 @@ namespace vek {
 
 void TGeoMap::Paint() {
   if (FSuppressPaint) return;
+  SyncCanvasSize();
   ConstructInternalMapImg();
   const TRect all{0, 0, Width(), Height()};
   TCanvas* target = Canvas();
   target->SetCopyMode(cmSrcCopy);
   target->CopyRect(all, *AuxBmp->Canvas(), all);
+}
+
+void TGeoMap::SyncCanvasSize() {
+  // Qt delays the resize event of a hidden widget until it is shown, so the canvas can still
+  // have an old size when a setter repaints before the control was ever shown.
+  const QImage* img = Canvas()->Target();
+  if (!img || img->size() == size()) return;
+  QResizeEvent ev(size(), img->size());
+  TCustomControl::resizeEvent(&ev);
 }
 
 void TGeoMap::ConstructInternalMapImg() {

@@ -1,0 +1,297 @@
+// Defaults and setters of the map control: clamping, ignoring and repainting.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "test_geomap_helpers.h"
+
+namespace vek {
+namespace {
+
+using testing::MapHost;
+
+class GeoMapProps : public ::testing::Test {
+ protected:
+  MapHost h;
+  testing::TestMap& m = *h.map;
+  // Compositions caused by F.
+  template <class F>
+  int Repaints(F&& f) {
+    const int before = m.CompositionCount();
+    f();
+    return m.CompositionCount() - before;
+  }
+};
+
+TEST_F(GeoMapProps, DefaultsAfterCreation) {
+  EXPECT_EQ(m.width(), 500);
+  EXPECT_EQ(m.height(), 400);
+  EXPECT_TRUE(m.AllowPan());
+  EXPECT_EQ(m.MouseAction(), maPan);
+  EXPECT_TRUE(m.AntiAlias());
+  EXPECT_EQ(m.CalibModel(), cmUndefined);
+  EXPECT_DOUBLE_EQ(m.CacheMagLimit(), 2.0 / 3.0);
+  EXPECT_EQ(m.ColorBackGnd(), 0xC0C0C0u);
+  EXPECT_EQ(m.ColorGraticule(), 0xFF0000u);
+  EXPECT_EQ(m.ColorCalibPoints(), 0x0000FFu);
+  EXPECT_EQ(m.ColorFrame(), 0u);
+  EXPECT_TRUE(m.ConfinePanToMapImage());
+  EXPECT_EQ(m.EmptyMsg(), "DidAvo: empty");
+  EXPECT_EQ(m.FrameStyle(), fsBevel);
+  EXPECT_EQ(m.GratLineDist(), 0.0);
+  EXPECT_EQ(m.UTMGridDist(), 0);
+  EXPECT_EQ(m.UTMZone(), 0);
+  EXPECT_EQ(m.UTMHemisphere(), hemiNorth);
+  EXPECT_EQ(m.MouseTraceColor(), 0xFFFFFFu);
+  EXPECT_TRUE(m.MouseTraceInvert());
+  EXPECT_EQ(m.ShowGraticule(), sgNone);
+  EXPECT_EQ(m.LMRandomDisplayThreshold(), 20000);
+  EXPECT_EQ(m.HighLightLandMark(), 0);
+  EXPECT_EQ(m.NumLandMarks(), 0);
+  EXPECT_EQ(m.FLM.Capacity(), 1000);
+  EXPECT_EQ(m.NumMTracePoints(), 0);
+  EXPECT_EQ(m.Magnification(), 1.0);
+  EXPECT_EQ(m.TopLeft(), (TPoint{0, 0}));
+  EXPECT_FALSE(m.SuppressPaint());
+  EXPECT_EQ(m.ZoomState(), zsIdle);
+  EXPECT_EQ(m.MapImgFile(), "");
+  EXPECT_EQ(m.MapImgWidth(), 0);
+  EXPECT_EQ(m.MapImgHeight(), 0);
+  EXPECT_TRUE(m.MapBitmap()->Empty());
+  EXPECT_EQ(m.AuxBmp->PixelFormat(), pf15bit);
+  EXPECT_EQ(m.FImgCache->PixelFormat(), pf15bit);
+  EXPECT_EQ(m.FCacheMag, 0.0);
+  EXPECT_EQ(m.CalibData(), TCalibData{});
+  EXPECT_EQ(m.FCal.GratMat().NrOfColumns(), 5);
+  EXPECT_EQ(m.FCal.GratMat().NrOfRows(), 1);
+  EXPECT_EQ(m.LandMarkDefault().SymbolProps.Kind, lmCross);
+  for (int i = 0; i <= 255; ++i) ASSERT_TRUE(m.LMClassVisible(uint8_t(i))) << i;
+  EXPECT_FALSE(m.OnZoomPan);
+  EXPECT_FALSE(m.OnMapImageRequest);
+  // The zoom history holds the initial view.
+  EXPECT_EQ(m.ZoomStack(0), (TgmZoomStackEntry{0, 0, 1.0}));
+  EXPECT_EQ(m.ZoomStack(-1), TgmZoomStackEntry{});
+  EXPECT_EQ(m.FZStackPoi, 2);
+}
+
+TEST_F(GeoMapProps, ClampedSetters) {
+  EXPECT_EQ(Repaints([&] { m.SetGratLineDist(-5); }), 1);
+  EXPECT_EQ(m.GratLineDist(), 0.0);
+  m.SetGratLineDist(75);
+  EXPECT_EQ(m.GratLineDist(), 60.0);
+  m.SetGratLineDist(0.25);
+  EXPECT_EQ(m.GratLineDist(), 0.25);
+
+  EXPECT_EQ(Repaints([&] { m.SetUTMGridDist(20000000); }), 1);
+  EXPECT_EQ(m.UTMGridDist(), 10000000);
+  m.SetUTMGridDist(-3);
+  EXPECT_EQ(m.UTMGridDist(), 0);
+  m.SetUTMGridDist(2500);
+  EXPECT_EQ(m.UTMGridDist(), 2500);
+
+  // At the default magnification the cache is not used: no repaint.
+  EXPECT_EQ(Repaints([&] { m.SetCacheMagLimit(0.9); }), 0);
+  EXPECT_DOUBLE_EQ(m.CacheMagLimit(), 2.0 / 3.0);
+  m.SetCacheMagLimit(-1);
+  EXPECT_EQ(m.CacheMagLimit(), 0.0);
+  m.SetMagnification(0.5);
+  EXPECT_EQ(Repaints([&] { m.SetCacheMagLimit(0.4); }), 1);
+  EXPECT_EQ(m.CacheMagLimit(), 0.4);
+}
+
+TEST_F(GeoMapProps, NotANumberIsIgnored) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  m.SetGratLineDist(12);
+  m.SetGratLineDist(nan);
+  EXPECT_EQ(m.GratLineDist(), 12.0);
+  m.SetCacheMagLimit(nan);
+  EXPECT_DOUBLE_EQ(m.CacheMagLimit(), 2.0 / 3.0);
+  EXPECT_EQ(Repaints([&] { m.SetMagnification(nan); }), 0);
+  m.SetMagnification(0);
+  m.SetMagnification(-2);
+  m.SetMagnification(std::numeric_limits<double>::infinity());
+  EXPECT_EQ(m.Magnification(), 1.0);
+  EXPECT_EQ(Repaints([&] { m.SetMagnification(2.5); }), 1);
+  EXPECT_EQ(m.Magnification(), 2.5);
+}
+
+TEST_F(GeoMapProps, IgnoredValues) {
+  EXPECT_EQ(Repaints([&] { m.SetRandSampleLimit(1000); }), 0);
+  EXPECT_EQ(m.LMRandomDisplayThreshold(), 20000);
+  EXPECT_EQ(Repaints([&] { m.SetRandSampleLimit(1001); }), 1);
+  EXPECT_EQ(m.LMRandomDisplayThreshold(), 1001);
+  EXPECT_EQ(Repaints([&] { m.SetRandSampleLimit(1001); }), 0);
+  m.SetRandSampleLimit(-5);
+  EXPECT_EQ(m.LMRandomDisplayThreshold(), 1001);
+
+  EXPECT_EQ(Repaints([&] {
+              m.SetUTMZone(33);
+              m.SetUTMZone(0);
+              m.SetUTMZone(61);
+              m.SetUTMZone(-1);
+            }),
+            0);
+  EXPECT_EQ(m.UTMZone(), 33);
+  m.SetUTMZone(1);
+  EXPECT_EQ(m.UTMZone(), 1);
+  m.SetUTMZone(60);
+  EXPECT_EQ(m.UTMZone(), 60);
+  EXPECT_EQ(m.CalibData().UTMZone, 60);
+}
+
+TEST_F(GeoMapProps, HighlightIndexFollowsTheLandmarkCount) {
+  EXPECT_EQ(Repaints([&] { m.SetHighLM(m.NumLandMarks() + 1); }), 0);
+  EXPECT_EQ(m.HighLightLandMark(), 0);
+  for (int i = 0; i < 3; ++i) m.FLM.AppendLandMark(m.FLM.MakeLandMark(i, i, 0));
+  EXPECT_EQ(Repaints([&] { m.SetHighLM(3); }), 1);
+  EXPECT_EQ(m.HighLightLandMark(), 3);
+  EXPECT_EQ(Repaints([&] { m.SetHighLM(3); }), 0);
+  m.SetHighLM(4);
+  EXPECT_EQ(m.HighLightLandMark(), 0);
+  m.SetHighLM(2);
+  m.SetHighLM(-1);
+  EXPECT_EQ(m.HighLightLandMark(), 0);
+}
+
+TEST_F(GeoMapProps, AllowPanIsMouseActionOne) {
+  m.SetAllowPan(false);
+  EXPECT_EQ(m.MouseAction(), maNone);
+  EXPECT_FALSE(m.AllowPan());
+  m.SetAllowPan(true);
+  EXPECT_EQ(m.MouseAction(), maPan);
+  for (TMouseActMode a : {maPanHoriz, maPanVert, maRubberBand, maZoomBox, maMouseTrace}) {
+    m.SetMouseAction(a);
+    EXPECT_FALSE(m.AllowPan()) << int(a);
+  }
+  EXPECT_EQ(Repaints([&] { m.SetAllowPan(true); }), 0);
+}
+
+TEST_F(GeoMapProps, RepaintingSetters) {
+  EXPECT_EQ(Repaints([&] { m.SetAntiAlias(false); }), 1);
+  EXPECT_FALSE(m.AntiAlias());
+  EXPECT_EQ(Repaints([&] { m.SetColorBackGnd(0x123456); }), 1);
+  EXPECT_EQ(m.ColorBackGnd(), 0x123456u);
+  EXPECT_EQ(Repaints([&] { m.SetColorGraticule(1); }), 1);
+  EXPECT_EQ(Repaints([&] { m.SetColorCalibPoints(2); }), 1);
+  EXPECT_EQ(Repaints([&] { m.SetColorFrame(3); }), 1);
+  EXPECT_EQ(m.ColorGraticule() + m.ColorCalibPoints() + m.ColorFrame(), 6u);
+  EXPECT_EQ(Repaints([&] { m.SetEmptyMsg("nothing"); }), 1);
+  EXPECT_EQ(m.EmptyMsg(), "nothing");
+  EXPECT_EQ(Repaints([&] { m.SetTopLeft({-40, 7000}); }), 1);
+  EXPECT_EQ(m.TopLeft(), (TPoint{-40, 7000}));  // not clamped
+  EXPECT_EQ(Repaints([&] { m.SetClassVisibility(17, false); }), 1);
+  EXPECT_FALSE(m.LMClassVisible(17));
+  EXPECT_TRUE(m.LMClassVisible(16));
+  EXPECT_EQ(Repaints([&] { m.SetHighLightProperties(1, 2, true); }), 1);
+}
+
+TEST_F(GeoMapProps, RepaintOnlyOnChange) {
+  EXPECT_EQ(Repaints([&] { m.SetFrameStyle(fsBevel); }), 0);
+  EXPECT_EQ(Repaints([&] { m.SetFrameStyle(fsSingle); }), 1);
+  EXPECT_EQ(m.FrameStyle(), fsSingle);
+  EXPECT_EQ(Repaints([&] { m.SetShowGrat(sgNone); }), 0);
+  EXPECT_EQ(Repaints([&] { m.SetShowGrat(sgPointsAndLines); }), 1);
+  EXPECT_EQ(m.ShowGraticule(), sgPointsAndLines);
+}
+
+TEST_F(GeoMapProps, SilentSetters) {
+  EXPECT_EQ(Repaints([&] {
+              m.SetUTMHemisphere(hemiSouth);
+              m.SetMapCaption("Wachau");
+              m.SetMouseTraceColor(0x00FF00);
+              m.SetMouseTraceInvert(false);
+              m.SetConfinePan(false);
+            }),
+            0);
+  EXPECT_EQ(m.UTMHemisphere(), hemiSouth);
+  EXPECT_TRUE(m.CalibData().UTMSouth);
+  m.SetUTMHemisphere(hemiNorth);
+  EXPECT_FALSE(m.CalibData().UTMSouth);
+  EXPECT_EQ(m.Caption(), "Wachau");
+  EXPECT_EQ(m.CalibData().Caption, "Wachau");
+  EXPECT_EQ(m.MouseTraceColor(), 0x00FF00u);
+  EXPECT_FALSE(m.MouseTraceInvert());
+  EXPECT_FALSE(m.ConfinePanToMapImage());
+}
+
+TEST_F(GeoMapProps, CalibModelRefitsAndRepaints) {
+  TCalibData d{};
+  d.NumCalQuads = 3;
+  d.CalQuads[1] = {10, 20, 0, 0};
+  d.CalQuads[2] = {10, 30, 100, 0};
+  d.CalQuads[3] = {0, 20, 0, 100};
+  m.SetCalibData(d);  // stored as it is, no fit yet
+  bool valid = true;
+  m.FCal.CalcLatitude(50, 50, valid);
+  EXPECT_FALSE(valid);
+  EXPECT_EQ(Repaints([&] { m.SetCalibModel(cmEquiRect); }), 1);
+  EXPECT_EQ(m.CalibModel(), cmEquiRect);
+  EXPECT_NEAR(m.FCal.CalcLatitude(50, 50, valid), 5.0, 1e-9);
+  EXPECT_TRUE(valid);
+  EXPECT_NEAR(m.FCal.CalcLongitude(50, 50, valid), 25.0, 1e-9);
+}
+
+TEST_F(GeoMapProps, SuppressPaintBatchesIntoOneRepaint) {
+  const int n = Repaints([&] {
+    m.SetSuppressPaint(true);
+    m.SetSuppressPaint(true);
+    m.SetColorBackGnd(0x010203);
+    m.SetGratLineDist(5);
+    m.SetEmptyMsg("batch");
+    m.Paint();
+    m.SetSuppressPaint(false);
+  });
+  EXPECT_EQ(n, 1);
+  EXPECT_EQ(Repaints([&] { m.SetSuppressPaint(false); }), 0);
+}
+
+TEST_F(GeoMapProps, LastClickPositionWithoutCalibrationIsZero) {
+  m.FLastMClickPosX = 120;
+  m.FLastMClickPosY = 80;
+  EXPECT_EQ(m.LastClickPosX(), 120);
+  EXPECT_EQ(m.LastClickLatitude(), 0.0);
+  EXPECT_EQ(m.LastClickLongitude(), 0.0);
+
+  TCalibData d{};
+  d.NumCalQuads = 3;
+  d.CalQuads[1] = {48, 16, 0, 0};
+  d.CalQuads[2] = {48, 17, 1000, 0};
+  d.CalQuads[3] = {47, 16, 0, 1000};
+  m.SetCalibData(d);
+  m.SetCalibModel(cmEquiRect);
+  EXPECT_NEAR(m.LastClickLatitude(), 48 - 0.08, 1e-9);
+  EXPECT_NEAR(m.LastClickLongitude(), 16.12, 1e-9);
+}
+
+TEST_F(GeoMapProps, PositionWithinMapUsesTheCorners) {
+  TCalibData d{};
+  d.Corners[gcoTopLeft] = {20, 30};
+  d.Corners[gcoBottomLeft] = {10, 30};
+  d.Corners[gcoBottomRight] = {10, 40};
+  d.Corners[gcoTopRight] = {20, 40};
+  m.SetCalibData(d);
+  EXPECT_TRUE(m.IsPositionWithinMap(15, 35));
+  EXPECT_FALSE(m.IsPositionWithinMap(10, 35));
+  EXPECT_FALSE(m.IsPositionWithinMap(25, 35));
+}
+
+TEST_F(GeoMapProps, EventHelpers) {
+  int zooms = 0;
+  double got[5] = {};
+  m.DoZoomPanEvent();  // unassigned: nothing happens
+  m.DoSelectRectEvent(1, 1, 2, 3, 4);
+  m.OnZoomPan = [&](TObject* s) { zooms += s == &m; };
+  m.OnSelectRect = [&](TObject*, int k, double a, double b, double c, double d) {
+    got[0] = k, got[1] = a, got[2] = b, got[3] = c, got[4] = d;
+  };
+  m.DoZoomPanEvent();
+  m.DoSelectRectEvent(1, 16.5, 48.25, 17, 47);
+  EXPECT_EQ(zooms, 1);
+  EXPECT_EQ(got[0], 1);
+  EXPECT_EQ(got[2], 48.25);
+  EXPECT_EQ(got[4], 47);
+}
+
+}  // namespace
+}  // namespace vek
