@@ -14,6 +14,7 @@
 #include "Ellipsoids.h"
 #include "GeoMapRecords.h"
 #include "Matrix.h"
+#include "Streams.h"
 
 namespace vek {
 
