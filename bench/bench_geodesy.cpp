@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <map>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -208,14 +209,19 @@ BENCHMARK(UTMInverse_PROJ);
 BENCHMARK(Helmert_VekGeo);
 BENCHMARK(Helmert_PROJ);
 
-// Console output as usual, keeping each run's items per second for the ratios.
+// Console output as usual, keeping each benchmark's items per second for the ratios: the median
+// when repetitions are asked for (--benchmark_repetitions=N), else the single run.
 class TRatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& r : runs) {
       auto it = r.counters.find("items_per_second");
-      if (it != r.counters.end() && r.run_type == Run::RT_Iteration)
-        FRate[r.benchmark_name()] = it->second.value;
+      if (it == r.counters.end()) continue;
+      const std::string& name = r.run_name.function_name;
+      if (r.run_type == Run::RT_Aggregate ? r.aggregate_name == "median" : !FMedian.count(name)) {
+        FRate[name] = it->second.value;
+        if (r.run_type == Run::RT_Aggregate) FMedian.insert(name);
+      }
     }
     ConsoleReporter::ReportRuns(runs);
   }
@@ -236,6 +242,7 @@ class TRatioReporter : public benchmark::ConsoleReporter {
 
  private:
   std::map<std::string, double> FRate;
+  std::set<std::string> FMedian;
 };
 
 }  // namespace

@@ -21,6 +21,7 @@ struct TMeridianSeries {
   double beta, gamma, delta, epsilon;          // arc length
   double betaF, gammaF, deltaF, epsilonF;      // footpoint latitude
   double a2b;                         // a²/b, the polar radius of curvature
+  double invA2b, invAlpha;
   double ep2;                         // second eccentricity squared
 };
 
@@ -40,6 +41,8 @@ TMeridianSeries MakeSeries(TGeoEllipsoid ellipsoid) {
   s.deltaF = 151.0 * n3 / 96.0 - 417.0 * n5 / 128.0;
   s.epsilonF = 1097.0 * n4 / 512.0;
   s.a2b = a * a / b;
+  s.invA2b = b / (a * a);
+  s.invAlpha = 1.0 / s.alpha;
   s.ep2 = (a * a - b * b) / (b * b);
   return s;
 }
@@ -112,18 +115,25 @@ void TMToLatLong(double x, double y, double lambda0, TGeoEllipsoid ellipsoid, do
                  double& lambda) {
   const TMeridianSeries& s = SeriesOf(ellipsoid);
   // Footpoint latitude: the latitude whose meridian arc is y.
-  const double yp = y / s.alpha;
-  const double phiF =
-      yp + SineSeries(std::sin(yp), std::cos(yp), s.betaF, s.gammaF, s.deltaF, s.epsilonF);
+  const double yp = y * s.invAlpha;
+  const double sinY = std::sin(yp);
+  const double cosY = std::cos(yp);
+  const double d = SineSeries(sinY, cosY, s.betaF, s.gammaF, s.deltaF, s.epsilonF);
+  const double phiF = yp + d;
 
-  const double sinF = std::sin(phiF);
-  const double cf = std::cos(phiF);
+  // |d| < 0.003 rad, so sin d and cos d by their series are exact to rounding; that spares a
+  // second pair of trigonometric calls for sin φf and cos φf.
+  const double d2 = d * d;
+  const double sinD = d * (1.0 - d2 * (1.0 / 6.0) * (1.0 - d2 * (1.0 / 20.0)));
+  const double cosD = 1.0 - d2 * 0.5 * (1.0 - d2 * (1.0 / 12.0) * (1.0 - d2 * (1.0 / 30.0)));
+  const double sinF = sinY * cosD + cosY * sinD;
+  const double cf = cosY * cosD - sinY * sinD;
+  const double invCf = 1.0 / cf;
   const double nuf2 = s.ep2 * cf * cf;
-  const double Nf = s.a2b / std::sqrt(1.0 + nuf2);
-  const double tf = sinF / cf;
+  const double u = x * std::sqrt(1.0 + nuf2) * s.invA2b;  // x / Nf
+  const double tf = sinF * invCf;
   const double tf2 = tf * tf;
   const double tf4 = tf2 * tf2;
-  const double u = x / Nf;
   const double u2 = u * u;
 
   const double p2 = (-1.0 - nuf2) * 0.5;
@@ -139,7 +149,7 @@ void TMToLatLong(double x, double y, double lambda0, TGeoEllipsoid ellipsoid, do
   const double l5 =
       (5.0 + 28.0 * tf2 + 24.0 * tf4 + 6.0 * nuf2 + 8.0 * tf2 * nuf2) * (1.0 / 120.0);
   const double l7 = (-61.0 - 662.0 * tf2 - 1320.0 * tf4 - 720.0 * tf4 * tf2) * (1.0 / 5040.0);
-  lambda = lambda0 + (u / cf) * (1.0 + u2 * (l3 + u2 * (l5 + u2 * l7)));
+  lambda = lambda0 + u * invCf * (1.0 + u2 * (l3 + u2 * (l5 + u2 * l7)));
 }
 
 void GeoToUTMZone(double latitude, double longitude, int& zone, char& band) {
@@ -186,8 +196,8 @@ void LatLongToUTM(double latitude, double longitude, TGeoEllipsoid ellipsoid, in
 
 void UTMToLatLong(double easting, double northing, int zone, bool southern,
                   TGeoEllipsoid ellipsoid, double& latitude, double& longitude) {
-  const double x = (easting - UTMFalseEasting) / UTMScale;
-  const double y = (southern ? northing - UTMFalseNorthingSouth : northing) / UTMScale;
+  const double x = (easting - UTMFalseEasting) * (1.0 / UTMScale);
+  const double y = (southern ? northing - UTMFalseNorthingSouth : northing) * (1.0 / UTMScale);
   double phi, lambda;
   TMToLatLong(x, y, UTMCentralMeridian(zone), ellipsoid, phi, lambda);
   latitude = phi * RadToDeg;
