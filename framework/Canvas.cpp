@@ -1,6 +1,7 @@
 #include "Canvas.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <utility>
 
 #include "Bitmap.h"
@@ -280,36 +281,66 @@ const QPoint* TCanvas::ToQt(const TPoint* points, int count) {
   return FPointBuf.data();
 }
 
-void TCanvas::LineTo(int X, int Y) {
-  const TPoint from = FPenPos;
-  FPenPos = {X, Y};
-  if (!PenVisible() || (from.X == X && from.Y == Y)) return;
-  QPainter* p = Prep();
-  if (!p) return;
-  SyncPenMode();
-  const QLine line(from.X, from.Y, X, Y);
-  if (NeedsOpaqueDashBackground()) {
-    p->setPen(MakePen(true));
-    p->drawLine(line);
-    FPenDirty = true;
+void TCanvas::DrawSegment(TPoint a, TPoint b) {
+  // Qt's flat-capped cosmetic lines cover the major axis from the smaller coordinate up to,
+  // not including, the larger one. A line running towards smaller coordinates is therefore
+  // slid one step along itself, so that it keeps its start pixel and drops its end pixel.
+  const int dx = b.X - a.X, dy = b.Y - a.Y;
+  const bool xMajor = std::abs(dx) >= std::abs(dy);
+  const bool backwards = xMajor ? dx < 0 : dy < 0;
+  if (!backwards) {
+    FPainter.drawLine(QLine(a.X, a.Y, b.X, b.Y));
+    return;
   }
-  SyncPen();
-  p->drawLine(line);
+  const double n = xMajor ? -dx : -dy;
+  // Qt takes the minor coordinate by truncation; the slid end points are inexact, so they
+  // are nudged a little towards larger values to keep exact pixels exact.
+  const double bias = 1.0 / 32;
+  const QPointF step(dx / n, dy / n);
+  const QPointF nudge = xMajor ? QPointF(0, bias) : QPointF(bias, 0);
+  FPainter.drawLine(QLineF(QPointF(b.X, b.Y) - step + nudge, QPointF(a.X, a.Y) - step + nudge));
+}
+
+void TCanvas::DrawSegments(const TPoint* points, int count, bool closed) {
+  const bool background = NeedsOpaqueDashBackground();
+  for (int pass = background ? 0 : 1; pass < 2; ++pass) {
+    if (pass == 0) {
+      FPainter.setPen(MakePen(true));
+      FPenDirty = true;
+    } else {
+      SyncPen();
+    }
+    for (int i = 1; i < count; ++i)
+      if (!(points[i - 1] == points[i])) DrawSegment(points[i - 1], points[i]);
+    if (closed && count > 2 && !(points[count - 1] == points[0]))
+      DrawSegment(points[count - 1], points[0]);
+  }
+}
+
+void TCanvas::LineTo(int X, int Y) {
+  const TPoint seg[2] = {FPenPos, {X, Y}};
+  FPenPos = {X, Y};
+  if (!PenVisible() || seg[0] == seg[1]) return;
+  if (!Prep()) return;
+  SyncPenMode();
+  if (FPen.FWidth > 1) {
+    SyncPen();
+    FPainter.drawLine(QLine(seg[0].X, seg[0].Y, X, Y));
+    return;
+  }
+  DrawSegments(seg, 2, false);
 }
 
 void TCanvas::Polyline(const TPoint* points, int count) {
   if (count < 2 || !PenVisible()) return;
-  QPainter* p = Prep();
-  if (!p) return;
+  if (!Prep()) return;
   SyncPenMode();
-  const QPoint* q = ToQt(points, count);
-  if (NeedsOpaqueDashBackground()) {
-    p->setPen(MakePen(true));
-    p->drawPolyline(q, count);
-    FPenDirty = true;
+  if (FPen.FWidth > 1) {
+    SyncPen();
+    FPainter.drawPolyline(ToQt(points, count), count);
+    return;
   }
-  SyncPen();
-  p->drawPolyline(q, count);
+  DrawSegments(points, count, false);
 }
 
 void TCanvas::Rectangle(int Left, int Top, int Right, int Bottom) {
@@ -362,14 +393,26 @@ void TCanvas::Ellipse(int Left, int Top, int Right, int Bottom) {
 }
 
 void TCanvas::Polygon(const TPoint* points, int count) {
-  const bool brush = FBrush.FStyle != bsClear;
-  if (count < 2 || (!PenVisible() && !brush)) return;
+  const bool pen = PenVisible(), brush = FBrush.FStyle != bsClear;
+  if (count < 2 || (!pen && !brush)) return;
   QPainter* p = Prep();
   if (!p) return;
   SyncPenMode();
-  SyncPen();
-  SyncBrush(brush ? BrushUse::Canvas : BrushUse::None);
-  p->drawPolygon(ToQt(points, count), count, Qt::OddEvenFill);
+  if (FPen.FWidth > 1 || !pen) {
+    SyncPen();
+    SyncBrush(brush ? BrushUse::Canvas : BrushUse::None);
+    p->drawPolygon(ToQt(points, count), count, Qt::OddEvenFill);
+    return;
+  }
+  // Fill first, then the closed outline segment by segment, so every corner is drawn once.
+  if (brush) {
+    p->setPen(Qt::NoPen);
+    FPenDirty = true;
+    SyncBrush(BrushUse::Canvas);
+    p->drawPolygon(ToQt(points, count), count, Qt::OddEvenFill);
+  }
+  SyncBrush(BrushUse::None);
+  DrawSegments(points, count, true);
 }
 
 void TCanvas::FillRect(const TRect& r) {

@@ -206,10 +206,13 @@ class TCanvas {
   // Moves the pen position to the end of the text.
   void TextOut(int X, int Y, const std::string& utf8);
   void TextOut(int X, int Y, const QString& text);
+  void TextOut(int X, int Y, const char* utf8) { TextOut(X, Y, QString::fromUtf8(utf8)); }
   int TextWidth(const std::string& utf8);
   int TextWidth(const QString& text);
+  int TextWidth(const char* utf8) { return TextWidth(QString::fromUtf8(utf8)); }
   int TextHeight(const std::string& utf8);
   int TextHeight(const QString& text);
+  int TextHeight(const char* utf8) { return TextHeight(QString::fromUtf8(utf8)); }
   TSize TextExtent(const std::string& utf8);
 
   TColor Pixels(int X, int Y);
@@ -245,6 +248,8 @@ class TCanvas {
   const QFontMetrics& Metrics();
   const QImage& ReadImage();
   const QPoint* ToQt(const TPoint* points, int count);
+  void DrawSegment(TPoint a, TPoint b);
+  void DrawSegments(const TPoint* points, int count, bool closed);
   void DrawImageRect(const QRect& dest, const QImage& src, const QRect& srcRect);
 
   QImage* FTarget = nullptr;

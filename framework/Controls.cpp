@@ -1,5 +1,6 @@
 #include "Controls.h"
 
+#include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QResizeEvent>
@@ -61,6 +62,7 @@ TCustomControl::~TCustomControl() {
 }
 
 const QImage& TCustomControl::CanvasImage() {
+  SyncImageSize();
   FCanvas->End();
   return FImage;
 }
@@ -85,6 +87,7 @@ void TCustomControl::Repaint() {
 
 void TCustomControl::Compose() {
   if (FInPaint) return;  // Paint asking for a repaint of itself
+  SyncImageSize();
   FInPaint = true;
   FPaintPending = false;
   ++FPaintCount;
@@ -100,6 +103,7 @@ void TCustomControl::Compose() {
 void TCustomControl::Paint() {}
 
 void TCustomControl::paintEvent(QPaintEvent* event) {
+  SyncImageSize();
   if (FPaintPending) Compose();
   FCanvas->End();
   QPainter p(this);
@@ -108,23 +112,51 @@ void TCustomControl::paintEvent(QPaintEvent* event) {
   p.drawImage(r.topLeft(), FImage, r);
 }
 
-void TCustomControl::resizeEvent(QResizeEvent* event) {
-  const QSize s = event->size();
-  if (s != FImage.size()) {
-    FCanvas->End();
-    QImage n(s, QImage::Format_RGB32);
-    if (!n.isNull()) {
-      n.fill(Qt::white);
-      if (!FImage.isNull()) {
-        QPainter p(&n);
-        p.setCompositionMode(QPainter::CompositionMode_Source);
-        p.drawImage(0, 0, FImage);
-      }
+void TCustomControl::SyncImageSize() {
+  const QSize s = size();
+  if (s == FImage.size() || (s.isEmpty() && FImage.isNull())) return;
+  FCanvas->End();
+  QImage n;
+  if (!s.isEmpty()) {
+    n = QImage(s, QImage::Format_RGB32);
+    n.fill(Qt::white);
+    if (!FImage.isNull()) {
+      QPainter p(&n);
+      p.setCompositionMode(QPainter::CompositionMode_Source);
+      p.drawImage(0, 0, FImage);
     }
-    FImage = n;
   }
+  FImage = n;
+  FPaintPending = true;
+}
+
+void TCustomControl::resizeEvent(QResizeEvent*) {
+  // Qt may deliver a held-back event for a size we have already handled.
+  if (size() == FHandledSize) return;
+  FHandledSize = size();
+  SyncImageSize();
   FPaintPending = true;
   Resize();
+}
+
+void TCustomControl::DeliverPendingResize(const QSize& old) {
+  // Qt holds back resize events of hidden widgets until they are shown.
+  if (!testAttribute(Qt::WA_PendingResizeEvent) || size() == old) return;
+  setAttribute(Qt::WA_PendingResizeEvent, false);
+  QResizeEvent e(size(), old);
+  QCoreApplication::sendEvent(this, &e);
+}
+
+void TCustomControl::resize(int w, int h) {
+  const QSize old = size();
+  QWidget::resize(w, h);
+  DeliverPendingResize(old);
+}
+
+void TCustomControl::setGeometry(int x, int y, int w, int h) {
+  const QSize old = size();
+  QWidget::setGeometry(x, y, w, h);
+  DeliverPendingResize(old);
 }
 
 void TCustomControl::Resize() {

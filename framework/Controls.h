@@ -46,18 +46,28 @@ class TCustomControl : public QWidget {
   explicit TCustomControl(QWidget* AOwner = nullptr);
   ~TCustomControl() override;
 
-  TCanvas* Canvas() { return FCanvas.get(); }
+  TCanvas* Canvas() {
+    SyncImageSize();
+    return FCanvas.get();
+  }
   // The image behind the canvas, with painting finished.
   const QImage& CanvasImage();
 
   std::string Name() const;
   void SetName(const std::string& name);
 
-  // True unless the control was hidden; a control never shown is still visible.
-  bool Visible() const { return !isHidden(); }
+  // True unless the application hid the control: a control never shown is still visible
+  // (Qt counts a window that was never shown as hidden).
+  bool Visible() const { return !isHidden() || !testAttribute(Qt::WA_WState_ExplicitShowHide); }
   void SetVisible(bool v) { setVisible(v); }
   int Width() const { return width(); }
   int Height() const { return height(); }
+  // Unlike QWidget's, these resize a hidden control at once: the canvas follows and
+  // Resize (OnResize) runs before they return.
+  void resize(int w, int h);
+  void resize(const QSize& s) { resize(s.width(), s.height()); }
+  void setGeometry(int x, int y, int w, int h);
+  void setGeometry(const QRect& r) { setGeometry(r.x(), r.y(), r.width(), r.height()); }
   void SetWidth(int w) { resize(w, height()); }
   void SetHeight(int h) { resize(width(), h); }
   void SetBounds(int Left, int Top, int W, int H) { setGeometry(Left, Top, W, H); }
@@ -100,6 +110,8 @@ class TCustomControl : public QWidget {
 
  private:
   void Compose();
+  void SyncImageSize();
+  void DeliverPendingResize(const QSize& old);
 
   QImage FImage;
   std::unique_ptr<TCanvas> FCanvas;
@@ -108,6 +120,7 @@ class TCustomControl : public QWidget {
   bool FInPaint = false;
   bool FClickArmed = false;
   int FPaintCount = 0;
+  QSize FHandledSize{-1, -1};
 };
 
 // The stock controls the components build on.
