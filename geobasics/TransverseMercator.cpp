@@ -17,12 +17,12 @@ constexpr double UTMFalseNorthingSouth = 10000000.0;
 
 // Series coefficients of one ellipsoid, in the third flattening n.
 struct TMeridianSeries {
-  double alpha;                       // mean radius of the meridian
-  double beta, gamma, delta, epsilon;          // arc length
-  double betaF, gammaF, deltaF, epsilonF;      // footpoint latitude
-  double a2b;                         // a²/b, the polar radius of curvature
+  double alpha;                            // mean radius of the meridian
+  double beta, gamma, delta, epsilon;      // arc length
+  double betaF, gammaF, deltaF, epsilonF;  // footpoint latitude
+  double a2b;                              // a²/b, the polar radius of curvature
   double invA2b, invAlpha;
-  double ep2;                         // second eccentricity squared
+  double ep2;                              // second eccentricity squared
 };
 
 TMeridianSeries MakeSeries(TGeoEllipsoid ellipsoid) {
@@ -58,8 +58,8 @@ const TMeridianSeries& SeriesOf(TGeoEllipsoid ellipsoid) {
   return table.s[ellipsoid];
 }
 
-// c0 + c1·sin 2u + c2·sin 4u + c3·sin 6u + c4·sin 8u from sin u and cos u, by the
-// double-angle identities instead of four further sine calls.
+// c1·sin 2u + c2·sin 4u + c3·sin 6u + c4·sin 8u from sin u and cos u, by the multiple-angle
+// identities instead of four further sine calls.
 inline double SineSeries(double sinU, double cosU, double c1, double c2, double c3, double c4) {
   const double s2 = 2.0 * sinU * cosU;
   const double c2u = (cosU - sinU) * (cosU + sinU);
