@@ -4,4 +4,5 @@
 #include "GeoMapRecords.h"
 #include "LandMarkStore.h"
 #include "PascalArray.h"
+#include "SymbolDrawing.h"
 #include "TGeoMap.h"
