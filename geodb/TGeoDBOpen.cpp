@@ -461,8 +461,10 @@ std::vector<int32_t> TGeoDB::FindItemsInArea(double LatLow, double LatHigh, doub
   std::vector<int32_t> out;
   if (!IsOpen() || FNumSumItems == 0) return out;
   if (!(LatLow <= LatHigh) || !(LongLow <= LongHigh)) return out;  // empty or NaN
+  // An inverted box (an empty polygon) has no area and meets nothing.
   auto hit = [&](float lo1, float hi1, float lo2, float hi2) {
-    return lo1 <= LatHigh && hi1 >= LatLow && lo2 <= LongHigh && hi2 >= LongLow;
+    return lo1 <= hi1 && lo2 <= hi2 && lo1 <= LatHigh && hi1 >= LatLow && lo2 <= LongHigh &&
+           hi2 >= LongLow;
   };
   // An item whose low bound lies below (query low - largest extent) cannot reach the
   // query, so one key range of the latitude or the longitude index holds every hit.
