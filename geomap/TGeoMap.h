@@ -263,6 +263,64 @@ class TGeoMap : public TCustomControl {
   // ---- end calibration ----
 
   // ---- landmarks (TGeoMapLandmarks.cpp) ----
+  // The landmark list on its own (read-only; change it through the methods below).
+  const TLandMarkStore& LandMarks() const { return FLM; }
+  // Length of the landmark array (1000, 2000, ...).
+  int32_t LandMarkCapacity() const { return FLM.Capacity(); }
+
+  // Each asks OnLandMarkAction (lmaAdd) and repaints when the landmark was added; the fields
+  // not given come from LandMarkDefault.
+  void AddLandMark(double Lat, double Long, double Altitude);
+  void AddLandMark(double Lat, double Long, double Altitude, const TLMIdentifier& Identifier,
+                   TDateTime Time);
+  void AddLandMark(double Lat, double Long, double Altitude, const std::string& CaptionText,
+                   int32_t CaptionSize, TColor CaptionColor);
+  void AddLandMark(double Lat, double Long, double Altitude, const TLMIdentifier& Identifier,
+                   TDateTime Time, const std::string& CaptionText, int32_t CaptionSize,
+                   TColor CaptionColor);
+  void AddLandMark(double Lat, double Long, double Altitude, TLandMarkElement Element,
+                   uint8_t ClassFlag, const TLMIdentifier& Identifier, TDateTime Time,
+                   int32_t Tag, TColor ColorFG, TColor ColorBG, int32_t Size, bool Transparent,
+                   int32_t Direction, int32_t Length);
+
+  // Removals ask OnLandMarkAction (lmaRemove) per landmark, reset the highlight and repaint;
+  // on an empty store they do nothing. ClassFlag -1 (or outside 0..255) means every class.
+  int32_t RemoveLandMark(double Lat, double Long, int32_t ClassFlag, double Radius);
+  int32_t RemoveLandMark(const TRectDouble& Rect, int32_t ClassFlag);
+  // The nearest landmark of the class; returns its former index, 0 when none went.
+  int32_t RemoveLandMark(double Lat, double Long, int32_t ClassFlag);
+  int32_t RemoveLandMark(int32_t LmIndex);
+  void RemoveLastLandMark();
+  void RemoveAllLandMarks(uint8_t ClassFlag);
+  // Empties the store without asking; the highlight stays.
+  void RemoveAllLandMarks();
+  int32_t FindLandMark(double Lat, double Long, int32_t ClassFlag) const;
+  // Index 1 .. NumLandMarks; an empty record outside.
+  TLandMark GetLandMarkData(int32_t i) const { return FLM.GetLandMarkData(i); }
+  TLandMark LandMarkData(int32_t i) const { return GetLandMarkData(i); }
+  // Ignored outside 1 .. NumLandMarks; no event.
+  void SetLandMarkData(int32_t i, const TLandMark& LandMark);
+
+  void ClearMouseTrace();
+  // Point idx with X = longitude and Y = latitude; state word $FFFF when idx is out of range
+  // or the calibration cannot convert it.
+  TColoredPoint GetMTracePoint(int32_t idx) const;
+  TColoredPoint MouseTrace(int32_t i) const { return GetMTracePoint(i); }
+  // Draws the stored trace on the bitmap's canvas (X and Y are not used); the composition
+  // calls it after the landmarks.
+  void DrawMouseTrace(int X, int Y, TBitmap* Bitmap);
+
+  // Landmark files of the library's dialect. Loading replaces the landmarks without asking
+  // OnLandMarkAction; LoadLandMarks repaints and gives false when the file cannot be opened.
+  bool ReadLandMarksFromOpenXMLFile(TextFile& F, const std::string& DataID);
+  bool LoadLandMarks(const std::string& FName, const std::string& DataID);
+  void SaveLandMarks(const std::string& FileName, const std::string& DataID) const;
+  // GPX (.gpx), GeoJSON (.geojson, .json) or the dialect (.xml, first set): appends every
+  // landmark of the file that OnLandMarkAction allows, repaints once, returns how many were
+  // added. A malformed file raises before anything is added.
+  int32_t ImportLandMarks(const std::string& FileName);
+  // Writes all landmarks in the format the extension names.
+  void ExportLandMarks(const std::string& FileName, const std::string& DataID = "") const;
   // ---- end landmarks ----
 
  protected:
@@ -280,7 +338,7 @@ class TGeoMap : public TCustomControl {
   void SyncCalibImageSize();
   // Raises the oversize error unless W x H is acceptable.
   void CheckMapImageSize(int W, int H) const;
-  // Takes a new image size into the image state: size fields, AuxBmp, view origin.
+  // Takes a new image size into the image state: size fields, view origin.
   void AdoptMapImageSize();
 
   // ---- images and the scaled-image cache ----

@@ -46,7 +46,6 @@ void TGeoMap::ResizeMap(double Magnification) {
 
   FMapImgWidth = newW;
   FMapImgHeight = newH;
-  AuxBmp->SetSize(newW, newH);
   FTopLeft = TPoint{0, 0};
   Paint();
 }

@@ -38,7 +38,10 @@ void TGeoMap::CheckMapImageSize(int W, int H) const {
 void TGeoMap::AdoptMapImageSize() {
   FMapImgWidth = GrafBmp->Width();
   FMapImgHeight = GrafBmp->Height();
-  AuxBmp->SetSize(FMapImgWidth, FMapImgHeight);
+  // AuxBmp is not sized to the image: it holds the control's picture and grows with the
+  // control. An image of the size of the control is all it ever needs; sizing it to a long
+  // thin image (3,000,000 x 1) and then growing it to the control's height would ask for
+  // gigabytes.
   FTopLeft = TPoint{0, 0};
   SyncCalibImageSize();
 }

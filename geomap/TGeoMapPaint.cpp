@@ -33,8 +33,8 @@ void TGeoMap::ConstructInternalMapImg() {
   const int W = Width();
   const int H = Height();
   // The buffer only grows: it keeps the largest size the control has had.
-  if (AuxBmp->Height() < H) AuxBmp->SetHeight(H);
-  if (AuxBmp->Width() < W) AuxBmp->SetWidth(W);
+  if (AuxBmp->Height() < H || AuxBmp->Width() < W)
+    AuxBmp->SetSize(std::max(AuxBmp->Width(), W), std::max(AuxBmp->Height(), H));
   if (W <= 0 || H <= 0 || AuxBmp->Empty()) return;
 
   TCanvas& c = *AuxBmp->Canvas();

@@ -1,0 +1,227 @@
+// Loading map images from files and bitmaps: file types, the size limit, redirection,
+// missing and unreadable files.
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include "test_geomap_helpers.h"
+
+namespace vek {
+namespace {
+
+using testing::BitmapOf;
+using testing::MapHost;
+using testing::Near;
+using testing::PixelOf;
+using testing::Quadrants;
+using testing::Solid;
+using testing::WriteImage;
+
+class GeoMapImage : public ::testing::Test {
+ protected:
+  QTemporaryDir dir;
+  MapHost h;
+  testing::TestMap& m = *h.map;
+  void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+};
+
+TEST_F(GeoMapImage, JpegAndBitmapByExtensionInAnyCase) {
+  const std::string upper = WriteImage(dir, "MAP.JPG", Quadrants(120, 80), "JPG");
+  const std::string lower = WriteImage(dir, "map.jpg", Solid(64, 48, testing::kBlue), "JPG");
+  const std::string jpeg = WriteImage(dir, "other.Jpeg", Solid(30, 20, testing::kGreen), "JPG");
+  const std::string bmp = WriteImage(dir, "plain.BMP", Quadrants(50, 40), "BMP");
+  ASSERT_FALSE(upper.empty() || lower.empty() || jpeg.empty() || bmp.empty());
+
+  m.SetTopLeft({5, 5});
+  m.SetMagnification(2);
+  m.SetMapImgName(upper);
+  EXPECT_EQ(m.MapImgFile(), upper);
+  EXPECT_EQ(m.MapImgWidth(), 120);
+  EXPECT_EQ(m.MapImgHeight(), 80);
+  EXPECT_EQ(m.TopLeft(), (TPoint{0, 0}));
+  EXPECT_EQ(m.Magnification(), 2.0);  // the view keeps its magnification
+  EXPECT_TRUE(Near(PixelOf(*m.MapBitmap(), 10, 10), testing::kRed));
+  EXPECT_TRUE(Near(PixelOf(*m.MapBitmap(), 110, 70), testing::kYellow));
+
+  m.SetMapImgName(lower);
+  EXPECT_EQ(m.MapImgWidth(), 64);
+  EXPECT_TRUE(Near(PixelOf(*m.MapBitmap(), 30, 30), testing::kBlue));
+
+  m.SetMapImgName(jpeg);
+  EXPECT_EQ(m.MapImgWidth(), 30);
+  EXPECT_EQ(m.MapImgHeight(), 20);
+
+  m.SetMapImgName(bmp);
+  EXPECT_EQ(m.MapImgWidth(), 50);
+  EXPECT_EQ(PixelOf(*m.MapBitmap(), 49, 39), testing::kYellow);  // lossless
+  EXPECT_EQ(m.MapImgFile(), bmp);
+}
+
+TEST_F(GeoMapImage, LoadingResetsViewAndCache) {
+  const std::string f = WriteImage(dir, "a.bmp", Quadrants(400, 300), "BMP");
+  m.SetMapImgName(f);
+  m.SetMagnification(0.5);
+  EXPECT_EQ(m.FCacheMag, 0.5);
+  m.SetTopLeft({7, 9});
+  m.ZoomStateOnStack();
+  const TgmZoomStackEntry pushed = m.ZoomStack(0);
+  const int paints = m.CompositionCount();
+  m.SetMapImgName(f);
+  EXPECT_EQ(m.CompositionCount(), paints + 1);
+  EXPECT_EQ(m.TopLeft(), (TPoint{0, 0}));
+  EXPECT_EQ(m.ZoomStack(0), pushed);  // the zoom history is not touched
+  // The repaint at 0.5 built the cache afresh from the new image.
+  EXPECT_EQ(m.FCacheMag, 0.5);
+  EXPECT_EQ(m.FImgCache->Width(), 200);
+  // The composition buffer has the control's size, not the image's.
+  EXPECT_EQ(m.AuxBmp->Width(), 500);
+  EXPECT_EQ(m.AuxBmp->Height(), 400);
+}
+
+TEST_F(GeoMapImage, SizeLimitIsInclusive) {
+  const std::string ok = WriteImage(dir, "ok.jpg", Solid(2000, 1500, testing::kGreen), "JPG");
+  const std::string big = WriteImage(dir, "big.jpg", Solid(2001, 1500, testing::kRed), "JPG");
+  m.SetMapImgName(ok);
+  EXPECT_EQ(m.MapImgWidth(), 2000);
+  EXPECT_EQ(m.MapImgHeight(), 1500);
+
+  m.SetTopLeft({100, 100});
+  try {
+    m.SetMapImgName(big);
+    FAIL() << "no exception";
+  } catch (const EVEKGeoMapError& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "Component \"Map1\": Cannot use map image, maximum of 3000000 pixels exceeded "
+              "(size of map is 2001 x 1500)");
+  }
+  // The previous image stays in every respect.
+  EXPECT_EQ(m.MapImgFile(), ok);
+  EXPECT_EQ(m.MapImgWidth(), 2000);
+  EXPECT_EQ(m.MapBitmap()->Width(), 2000);
+  EXPECT_TRUE(Near(PixelOf(*m.MapBitmap(), 1000, 700), testing::kGreen));
+  EXPECT_EQ(m.TopLeft(), (TPoint{100, 100}));
+}
+
+TEST_F(GeoMapImage, OversizedBitmapIsRefused) {
+  m.SetMapBitMap(BitmapOf(Solid(100, 100, testing::kBlue)));
+  TBitmap big(1, 3000001);
+  EXPECT_THROW(m.SetMapBitMap(big), EVEKGeoMapError);
+  EXPECT_EQ(m.MapBitmap()->Height(), 100);
+  // Exactly at the limit, and as thin as it gets: the composition buffer keeps the size
+  // of the control.
+  TBitmap edge(3000000, 1);
+  edge.Canvas()->FillSolid(TRect{0, 0, 3000000, 1}, testing::kRed);
+  m.SetAntiAlias(false);
+  m.SetFrameStyle(fsNone);
+  m.SetMapBitMap(edge);
+  EXPECT_EQ(m.MapImgWidth(), 3000000);
+  EXPECT_EQ(m.AuxBmp->Width(), 500);
+  EXPECT_EQ(m.AuxBmp->Height(), 400);
+  EXPECT_EQ(PixelOf(*m.AuxBmp, 250, 0), testing::kRed);
+  EXPECT_EQ(PixelOf(*m.AuxBmp, 250, 200), m.ColorBackGnd());
+}
+
+TEST_F(GeoMapImage, RequestHandlerRedirectsTheFile) {
+  const std::string a = WriteImage(dir, "a.jpg", Solid(40, 30, testing::kRed), "JPG");
+  const std::string b = WriteImage(dir, "b.jpg", Solid(80, 60, testing::kBlue), "JPG");
+  TObject* sender = nullptr;
+  m.OnMapImageRequest = [&](TObject* s, std::string& name) {
+    sender = s;
+    if (name == a) name = b;
+  };
+  m.SetMapImgName(a);
+  EXPECT_EQ(sender, &m);
+  EXPECT_EQ(m.MapImgFile(), a);  // the requested name
+  EXPECT_EQ(m.MapImgWidth(), 80);  // the redirected file's image
+  EXPECT_TRUE(Near(PixelOf(*m.MapBitmap(), 40, 30), testing::kBlue));
+
+  // A redirection to a file that does not exist empties the map.
+  m.OnMapImageRequest = [&](TObject*, std::string& name) { name += ".missing"; };
+  m.SetMapImgName(a);
+  EXPECT_EQ(m.MapImgFile(), "");
+}
+
+TEST_F(GeoMapImage, MissingFileEmptiesTheMap) {
+  const std::string a = WriteImage(dir, "a.bmp", Quadrants(40, 30), "BMP");
+  m.SetMapImgName(a);
+  m.SetTopLeft({3, 4});
+  const int paints = m.CompositionCount();
+  m.SetMapImgName(dir.filePath("nowhere.jpg").toStdString());
+  EXPECT_EQ(m.CompositionCount(), paints + 1);
+  EXPECT_EQ(m.MapImgFile(), "");
+  EXPECT_EQ(m.MapImgWidth(), 0);
+  EXPECT_EQ(m.MapImgHeight(), 0);
+  // The pixels stay, unseen; the picture shows the background again.
+  EXPECT_EQ(m.MapBitmap()->Width(), 40);
+  EXPECT_EQ(PixelOf(*m.AuxBmp, 300, 300), m.ColorBackGnd());
+  EXPECT_EQ(PixelOf(m.CanvasImage(), 300, 300), m.ColorBackGnd());
+
+  m.SetMapImgName("");
+  EXPECT_EQ(m.MapImgFile(), "");
+  // A directory is not an image file.
+  m.SetMapImgName(dir.path().toStdString());
+  EXPECT_EQ(m.MapImgFile(), "");
+}
+
+TEST_F(GeoMapImage, OtherExtensionKeepsThePixelsUnderTheNewName) {
+  const std::string a = WriteImage(dir, "a.bmp", Quadrants(40, 30), "BMP");
+  const std::string tif = dir.filePath("scan.tif").toStdString();
+  QFile f(QString::fromStdString(tif));
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write("not an image");
+  f.close();
+  m.SetMapImgName(a);
+  m.SetMapImgName(tif);
+  EXPECT_EQ(m.MapImgFile(), tif);
+  EXPECT_EQ(m.MapImgWidth(), 40);
+  EXPECT_EQ(PixelOf(*m.MapBitmap(), 0, 0), testing::kRed);
+}
+
+TEST_F(GeoMapImage, UnreadableFileRaisesAndKeepsTheMap) {
+  const std::string a = WriteImage(dir, "a.bmp", Quadrants(40, 30), "BMP");
+  const std::string bad = dir.filePath("broken.jpg").toStdString();
+  QFile f(QString::fromStdString(bad));
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write("\xFF\xD8 truncated");
+  f.close();
+  m.SetMapImgName(a);
+  EXPECT_THROW(m.SetMapImgName(bad), EVEKError);
+  EXPECT_EQ(m.MapImgFile(), a);
+  EXPECT_EQ(m.MapImgWidth(), 40);
+}
+
+TEST_F(GeoMapImage, ProgressEventReachesTheDecoder) {
+  const std::string a = WriteImage(dir, "a.jpg", Quadrants(40, 30), "JPG");
+  int calls = 0;
+  bool ended = false;
+  m.OnDataLoading = [&](TObject*, TProgressStage stage, uint8_t, bool, const TRect&,
+                        const std::string&) {
+    ++calls;
+    ended = ended || stage == psEnding;
+  };
+  m.SetMapImgName(a);
+  EXPECT_GT(calls, 0);
+  EXPECT_TRUE(ended);
+}
+
+TEST_F(GeoMapImage, BitmapHandedOver) {
+  m.SetTopLeft({8, 8});
+  m.SetMagnification(0.5);
+  const TBitmap b = BitmapOf(Quadrants(60, 40));
+  m.SetMapBitMap(b);
+  EXPECT_EQ(m.MapImgFile(), "$unknown$");
+  EXPECT_EQ(m.MapImgWidth(), 60);
+  EXPECT_EQ(m.MapImgHeight(), 40);
+  EXPECT_EQ(m.TopLeft(), (TPoint{0, 0}));
+  EXPECT_EQ(m.MapBitmap()->Image(), b.Image());
+  EXPECT_EQ(m.FImgCache->Width(), 30);  // rebuilt for the new image
+  // A copy: later changes of the source do not reach the map.
+  TBitmap c = b;
+  c.Canvas()->FillSolid(TRect{0, 0, 60, 40}, 0);
+  c.Canvas()->End();
+  m.SetMapBitMap(b);
+  EXPECT_EQ(PixelOf(*m.MapBitmap(), 0, 0), testing::kRed);
+}
+
+}  // namespace
+}  // namespace vek
