@@ -38,9 +38,10 @@ std::string FromQ(const QString& s) { return s.toUtf8().toStdString(); }
 
 QString NumberQ(double v) { return QString::number(v, 'g', QLocale::FloatingPointShortest); }
 
+// ISO 8601 in UTC with "Z"; milliseconds only when there are any.
 QString TimeText(TDateTime T) {
-  return QDateTime::fromMSecsSinceEpoch(DateTimeToUnixMs(T), QTimeZone::utc())
-      .toString(Qt::ISODateWithMs);
+  const QDateTime dt = QDateTime::fromMSecsSinceEpoch(DateTimeToUnixMs(T), QTimeZone::utc());
+  return dt.toString(dt.time().msec() ? "yyyy-MM-dd'T'HH:mm:ss.zzz'Z'" : "yyyy-MM-dd'T'HH:mm:ss'Z'");
 }
 
 bool ParseTime(const QString& text, TDateTime& T) {

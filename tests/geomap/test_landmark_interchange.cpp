@@ -1,0 +1,256 @@
+// GPX and GeoJSON landmark files: round trips, files of other programs, broken input.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <unistd.h>
+
+#include "DegreeText.h"
+#include "LandMarkInterchange.h"
+#include "LandMarkStore.h"
+
+using namespace vek;
+namespace fs = std::filesystem;
+
+namespace {
+
+TLandMark Template() {
+  TLandMark T = InitialDefaultLandMark();
+  T.Tag = 4242;
+  T.SymbolProps.Size = 11;
+  T.Caption.FontName = "Arial";
+  return T;
+}
+
+std::vector<TLandMark> Sample() {
+  std::vector<TLandMark> v;
+  const TLandMark T = Template();
+  for (int i = 0; i < 12; ++i) {
+    TLandMark LM = T;
+    LM.Latitude = -60 + 11.123456789 * i;
+    LM.Longitude = 179.999999 - 29.87654321 * i;
+    LM.Altitude = i * 12.5 - 30;
+    LM.ClassFlag = static_cast<uint8_t>(i * 23);
+    LM.SymbolProps.Kind = static_cast<TLandMarkElement>(i % NumLandMarkElements);
+    LM.Caption.Text = i == 3 ? "" : "Pier " + std::to_string(i) + " <Zürich> & \"Côte\"";
+    LM.Identifier = i == 4 ? "" : "WP" + std::to_string(100 + i);
+    LM.Time = i == 5 ? 0 : EncodeDateTime(1995 + i, 1 + i, 2 + i, i, 3 * i, 59 - i);
+    v.push_back(LM);
+  }
+  return v;
+}
+
+void ExpectSameMappedFields(const std::vector<TLandMark>& got, const std::vector<TLandMark>& want) {
+  ASSERT_EQ(got.size(), want.size());
+  for (size_t i = 0; i < got.size(); ++i) {
+    // Every field either travels through the file or comes from the template, which is the
+    // same here: so the whole record must come back.
+    const TLandMark& g = got[i];
+    const TLandMark& w = want[i];
+    EXPECT_EQ(g.Latitude, w.Latitude) << i;
+    EXPECT_EQ(g.Longitude, w.Longitude) << i;
+    EXPECT_EQ(g.Altitude, w.Altitude) << i;
+    EXPECT_EQ(g.ClassFlag, w.ClassFlag) << i;
+    EXPECT_EQ(g.Tag, w.Tag) << i;
+    EXPECT_EQ(g.SymbolProps, w.SymbolProps) << i;
+    EXPECT_EQ(g.Caption.Text.str(), w.Caption.Text.str()) << i;
+    EXPECT_EQ(g.Caption, w.Caption) << i;
+    EXPECT_EQ(g.Identifier.str(), w.Identifier.str()) << i;
+    EXPECT_EQ(g.Time, w.Time) << i;
+  }
+}
+
+class Interchange : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() /
+          ("vek_lmx_" + std::to_string(getpid()) + "_" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+  std::string Path(const std::string& n) const { return (dir / n).string(); }
+  fs::path dir;
+};
+
+}  // namespace
+
+TEST(LandMarkTime, UnixMillisecondsAndTheOddNegativeDays) {
+  EXPECT_EQ(UnixMsToDateTime(0), 25569.0);
+  EXPECT_EQ(DateTimeToUnixMs(25569.5), 43200000);
+  EXPECT_EQ(DateTimeToUnixMs(0), -25569LL * 86400000);
+  // -1.25 is 1899-12-29 06:00: the fraction counts forwards from the day.
+  EXPECT_EQ(DateTimeToUnixMs(-1.25), (-25570LL) * 86400000 + 6 * 3600000);
+  EXPECT_DOUBLE_EQ(UnixMsToDateTime((-25570LL) * 86400000 + 6 * 3600000), -1.25);
+  const TDateTime t = EncodeDateTime(2023, 9, 15, 14, 30, 0);
+  EXPECT_EQ(UnixMsToDateTime(DateTimeToUnixMs(t)), t);
+  EXPECT_EQ(DateTimeToUnixMs(t), 1694788200000LL);
+  EXPECT_NEAR(UnixMsToDateTime(1694788200123LL) - t, 0.123 / 86400, 1e-10);
+}
+
+TEST(LandMarkGpx, RoundTrip) {
+  const std::vector<TLandMark> lms = Sample();
+  const std::string gpx = LandMarksToGpx(lms);
+  EXPECT_NE(gpx.find("<gpx xmlns=\"http://www.topografix.com/GPX/1/1\" version=\"1.1\""),
+            std::string::npos);
+  EXPECT_NE(gpx.find("<time>1995-01-02T00:00:59Z</time>"), std::string::npos);
+  EXPECT_NE(gpx.find("&lt;Zürich&gt; &amp;"), std::string::npos);  // escaped, UTF-8
+  ExpectSameMappedFields(LandMarksFromGpx(gpx, Template()), lms);
+
+  TLandMark withMs = Template();
+  withMs.Time = UnixMsToDateTime(1694788200123LL);
+  const std::string g2 = LandMarksToGpx({withMs});
+  EXPECT_NE(g2.find("<time>2023-09-15T14:30:00.123Z</time>"), std::string::npos);
+  EXPECT_EQ(DateTimeToUnixMs(LandMarksFromGpx(g2, Template()).at(0).Time), 1694788200123LL);
+}
+
+TEST(LandMarkGeoJson, RoundTrip) {
+  const std::vector<TLandMark> lms = Sample();
+  const std::string json = LandMarksToGeoJson(lms);
+  EXPECT_NE(json.find("\"FeatureCollection\""), std::string::npos);
+  ExpectSameMappedFields(LandMarksFromGeoJson(json, Template()), lms);
+  EXPECT_TRUE(LandMarksFromGeoJson(LandMarksToGeoJson({}), Template()).empty());
+}
+
+TEST(LandMarkGpx, WaypointsOfOtherPrograms) {
+  const std::string gpx = R"(<?xml version="1.0" encoding="UTF-8"?>
+<gpx version="1.0" creator="other" xmlns="http://www.topografix.com/GPX/1/0">
+  <metadata><name>not a waypoint</name></metadata>
+  <wpt lat="47.5" lon="8.25">
+    <ele>420.5</ele>
+    <time>2023-09-15T16:30:00+02:00</time>
+    <name>Summit</name>
+    <desc>ignored</desc>
+    <sym>Flag, Blue</sym>
+    <type>Peak</type>
+    <extensions><x:a xmlns:x="urn:x"><wpt lat="1" lon="1"/></x:a></extensions>
+  </wpt>
+  <trk><name>track</name><trkseg><trkpt lat="1" lon="2"/></trkseg></trk>
+  <wpt lat="-33.9" lon="18.4"><sym>square</sym><type> 17 </type><time>2001-02-03T04:05:06</time></wpt>
+</gpx>)";
+  const TLandMark T = Template();
+  const std::vector<TLandMark> got = LandMarksFromGpx(gpx, T);
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[0].Latitude, 47.5);
+  EXPECT_EQ(got[0].Longitude, 8.25);
+  EXPECT_EQ(got[0].Altitude, 420.5);
+  EXPECT_EQ(got[0].Time, EncodeDateTime(2023, 9, 15, 14, 30, 0));  // to UTC
+  EXPECT_EQ(got[0].Caption.Text, "Summit");
+  EXPECT_EQ(got[0].SymbolProps.Kind, T.SymbolProps.Kind);  // unknown symbol name
+  EXPECT_EQ(got[0].ClassFlag, T.ClassFlag);                // non-numeric type
+  EXPECT_EQ(got[0].Tag, 4242);
+  EXPECT_TRUE(got[0].Identifier.empty());
+  EXPECT_EQ(got[1].SymbolProps.Kind, lmSquare);
+  EXPECT_EQ(got[1].ClassFlag, 17);
+  EXPECT_EQ(got[1].Time, EncodeDateTime(2001, 2, 3, 4, 5, 6));  // no offset: UTC
+  EXPECT_EQ(got[1].Caption.Text, T.Caption.Text);
+}
+
+TEST(LandMarkGeoJson, FeaturesOfOtherPrograms) {
+  const std::string json = R"({"type":"FeatureCollection","features":[
+    {"type":"Feature","geometry":{"type":"LineString","coordinates":[[0,0],[1,1]]},"properties":{}},
+    {"type":"Feature","geometry":{"type":"Point","coordinates":[8.25,47.5]},"properties":null},
+    {"type":"Feature","geometry":{"type":"Point","coordinates":[1,2,3]},
+     "properties":{"name":"A name that is longer than eighty characters of text, which the caption cannot hold all of","class":300,"symbol":"ArrowTo","identifier":"0123456789ABCDEFGH"}}]})";
+  const TLandMark T = Template();
+  const std::vector<TLandMark> got = LandMarksFromGeoJson(json, T);
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[0].Latitude, 47.5);
+  EXPECT_EQ(got[0].Altitude, T.Altitude);
+  EXPECT_EQ(got[1].Altitude, 3);
+  EXPECT_EQ(got[1].Caption.Text.length(), 80);
+  EXPECT_EQ(got[1].Identifier.str(), "0123456789ABCDE");
+  EXPECT_EQ(got[1].ClassFlag, T.ClassFlag);  // 300 is no class
+  EXPECT_EQ(got[1].SymbolProps.Kind, lmArrowTo);
+
+  const auto single = LandMarksFromGeoJson(R"({"type":"Point","coordinates":[5,6]})", T);
+  ASSERT_EQ(single.size(), 1u);
+  EXPECT_EQ(single[0].Latitude, 6);
+}
+
+TEST(LandMarkInterchangeErrors, BrokenInputRaisesAClearError) {
+  const TLandMark T = Template();
+  auto gpxMessage = [&](const std::string& text) {
+    try {
+      LandMarksFromGpx(text, T);
+    } catch (const EVEKGeoMapError& e) {
+      return std::string(e.what());
+    }
+    return std::string("no error");
+  };
+  EXPECT_NE(gpxMessage("<gpx><wpt lat=\"1\" lon=\"2\"><name>x</wpt></gpx>").find("GPX line 1"),
+            std::string::npos);
+  EXPECT_NE(gpxMessage("<kml></kml>").find("not a GPX file"), std::string::npos);
+  EXPECT_NE(gpxMessage("<gpx><wpt lat=\"1\"/></gpx>").find("without lat and lon"), std::string::npos);
+  EXPECT_NE(gpxMessage("<gpx><wpt lat=\"north\" lon=\"2\"/></gpx>").find("invalid latitude"),
+            std::string::npos);
+  EXPECT_NE(gpxMessage("<gpx><wpt lat=\"1\" lon=\"2\"><ele>high</ele></wpt></gpx>").find("elevation"),
+            std::string::npos);
+  EXPECT_NE(gpxMessage("<gpx><wpt lat=\"1\" lon=\"2\"><time>yesterday</time></wpt></gpx>")
+                .find("invalid time"),
+            std::string::npos);
+  EXPECT_NE(gpxMessage("").find("GPX"), std::string::npos);
+  EXPECT_NE(gpxMessage("<gpx>").find("GPX line"), std::string::npos);
+
+  auto jsonMessage = [&](const std::string& text) {
+    try {
+      LandMarksFromGeoJson(text, T);
+    } catch (const EVEKGeoMapError& e) {
+      return std::string(e.what());
+    }
+    return std::string("no error");
+  };
+  EXPECT_NE(jsonMessage("{\"type\":").find("GeoJSON offset"), std::string::npos);
+  EXPECT_NE(jsonMessage("[1,2]").find("expected an object"), std::string::npos);
+  EXPECT_NE(jsonMessage("{\"type\":\"Topology\"}").find("not a GeoJSON"), std::string::npos);
+  EXPECT_NE(jsonMessage("{\"type\":\"FeatureCollection\"}").find("features array"), std::string::npos);
+  EXPECT_NE(jsonMessage(R"({"type":"FeatureCollection","features":[
+      {"type":"Feature","geometry":{"type":"Point","coordinates":[1]}}]})").find("feature 1"),
+            std::string::npos);
+  EXPECT_NE(jsonMessage(R"({"type":"Point","coordinates":["1","2"]})").find("numbers"),
+            std::string::npos);
+  EXPECT_EQ(jsonMessage(R"({"type":"Point","coordinates":[1,2],"x":1})"), "no error");
+}
+
+TEST(LandMarkInterchangeErrors, MutatedFilesNeverCrash) {
+  const std::string gpx = LandMarksToGpx(Sample());
+  const std::string json = LandMarksToGeoJson(Sample());
+  std::mt19937 rng(3);
+  const TLandMark T = Template();
+  for (int round = 0; round < 400; ++round) {
+    const std::string& base = round % 2 ? gpx : json;
+    std::string bad = base.substr(0, rng() % base.size());
+    for (int e = 0; e < 8 && !bad.empty(); ++e) bad[rng() % bad.size()] = "<>\"/{}[],:&;x0"[rng() % 14];
+    try {
+      const auto got = round % 2 ? LandMarksFromGpx(bad, T) : LandMarksFromGeoJson(bad, T);
+      EXPECT_LE(got.size(), 12u);
+    } catch (const EVEKGeoMapError&) {
+    }
+  }
+}
+
+TEST_F(Interchange, FilesByExtension) {
+  const std::vector<TLandMark> lms = Sample();
+  for (const char* name : {"a.gpx", "b.GeoJSON", "c.json", "d.xml"}) {
+    WriteLandMarkFile(Path(name), lms, "set");
+    std::vector<TLandMark> want = lms;
+    if (LandMarkFileFormat(name) == lffQuillwort)  // the dialect cannot quote a double quote
+      for (TLandMark& LM : want) {
+        std::string t = LM.Caption.Text.str();
+        for (char& c : t)
+          if (c == '"') c = '\'';
+        LM.Caption.Text = t;
+      }
+    ExpectSameMappedFields(ReadLandMarkFile(Path(name), Template(), "SET"), want);
+  }
+  EXPECT_THROW(WriteLandMarkFile(Path("e.kml"), lms), EVEKGeoMapError);
+  EXPECT_THROW(ReadLandMarkFile(Path("e.kml"), Template()), EVEKGeoMapError);
+  EXPECT_THROW(ReadLandMarkFile(Path("missing.gpx"), Template()), EInOutError);
+  EXPECT_THROW(ReadLandMarkFile(Path("missing.xml"), Template()), EInOutError);
+  EXPECT_THROW(ReadLandMarkFile(Path("d.xml"), Template(), "other set"), EVEKGeoMapError);
+  EXPECT_THROW(WriteLandMarkFile(Path("no/such/dir/a.gpx"), lms), EInOutError);
+  EXPECT_EQ(LandMarkFileFormat("x.GPX"), lffGpx);
+  EXPECT_EQ(LandMarkFileFormat("gpx"), lffUnknown);
+}
