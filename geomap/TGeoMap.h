@@ -435,6 +435,8 @@ class TGeoMap : public TCustomControl {
   // it fits the magnification.
   void DrawMapImage(TCanvas& C);
   void SyncCanvasSize();
+  // Visible in the sense of the control: true unless the application hid it.
+  bool NotHiddenByApplication() const;
 
   int FCompositionCount = 0;
 };

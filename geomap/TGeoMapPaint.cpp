@@ -28,6 +28,12 @@ void TGeoMap::SyncCanvasSize() {
   TCustomControl::resizeEvent(&ev);
 }
 
+bool TGeoMap::NotHiddenByApplication() const {
+  // Qt marks every top-level widget hidden until its first show(), so isHidden() alone
+  // would call a map that was never put on screen invisible. Only an explicit hide() counts.
+  return !(isHidden() && testAttribute(Qt::WA_WState_ExplicitShowHide));
+}
+
 void TGeoMap::ConstructInternalMapImg() {
   ++FCompositionCount;
   const int W = Width();
@@ -52,7 +58,7 @@ void TGeoMap::ConstructInternalMapImg() {
     fillBackground();
     c.Font().SetColor(FFrameColor);
     c.TextOut(10, 10, FEmptyMsg);
-  } else if (Visible()) {
+  } else if (NotHiddenByApplication()) {
     fillBackground();
     DrawMapImage(c);
     if (OnBeforeRenderData) OnBeforeRenderData(this, &c);
@@ -132,9 +138,9 @@ void TGeoMap::DrawMapImage(TCanvas& C) {
   }
 }
 
-// Graticule, UTM grid and calibration point marks, landmarks, the highlighted landmark
-// and the mouse trace are drawn by the renderer in later steps of this control's
-// development; until then these steps leave the picture as it is.
+// Graticule, UTM grid and calibration point marks, landmarks, the highlighted landmark and
+// the mouse trace belong to the full renderer. The base control does not draw them; these
+// steps leave the picture as it is.
 void TGeoMap::ComposeCalibrationMarks(TCanvas&) {}
 void TGeoMap::ComposeLandMarks(TCanvas&) {}
 void TGeoMap::ComposeHighlightedLandMark(TCanvas&) {}

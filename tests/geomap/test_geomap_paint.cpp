@@ -151,6 +151,14 @@ TEST_F(GeoMapPaint, HiddenControlKeepsThePreviousPicture) {
   EXPECT_TRUE(events.empty());
 }
 
+TEST(GeoMapPaintAlone, MapNeverShownStillDrawsItsImage) {
+  testing::TestMap m;  // no parent, never shown
+  m.SetAntiAlias(false);
+  m.SetMapBitMap(BitmapOf(Quadrants(100, 100)));
+  EXPECT_EQ(PixelOf(m.AuxBmp->Image(), 75, 25), testing::kGreen);
+  EXPECT_EQ(PixelOf(m.CanvasImage(), 25, 75), testing::kBlue);
+}
+
 TEST_F(GeoMapPaint, HandlerErrorLeavesTheCanvasAlone) {
   LoadQuadrants();
   const QImage before = m.CanvasImage();
