@@ -271,8 +271,18 @@ const QFontMetrics& TCanvas::Metrics() {
   if (!FMetrics || FMetricsDirty) {
     FMetrics.emplace(FFont.QtFont(FAntialiasing));
     FMetricsDirty = false;
+    FMeasuredWidth = -1;
   }
   return *FMetrics;
+}
+
+int TCanvas::Advance(const QString& text) {
+  const QFontMetrics& fm = Metrics();
+  if (FMeasuredWidth < 0 || text != FMeasuredText) {
+    FMeasuredText = text;
+    FMeasuredWidth = fm.horizontalAdvance(text);
+  }
+  return FMeasuredWidth;
 }
 
 const QPoint* TCanvas::ToQt(const TPoint* points, int count) {
@@ -450,8 +460,8 @@ void TCanvas::FillSolid(const TRect& r, TColor color) {
 void TCanvas::TextOut(int X, int Y, const std::string& utf8) { TextOut(X, Y, QString::fromStdString(utf8)); }
 
 void TCanvas::TextOut(int X, int Y, const QString& text) {
+  const int w = Advance(text);
   const QFontMetrics& fm = Metrics();
-  const int w = fm.horizontalAdvance(text);
   const int h = fm.ascent() + fm.descent();
   const int ascent = fm.ascent();
   FPenPos = {X + w, Y};
@@ -478,7 +488,7 @@ void TCanvas::TextOut(int X, int Y, const QString& text) {
 }
 
 int TCanvas::TextWidth(const std::string& utf8) { return TextWidth(QString::fromStdString(utf8)); }
-int TCanvas::TextWidth(const QString& text) { return Metrics().horizontalAdvance(text); }
+int TCanvas::TextWidth(const QString& text) { return Advance(text); }
 int TCanvas::TextHeight(const std::string& utf8) { return TextHeight(QString::fromStdString(utf8)); }
 int TCanvas::TextHeight(const QString&) {
   const QFontMetrics& fm = Metrics();

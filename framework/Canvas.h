@@ -246,6 +246,7 @@ class TCanvas {
   QBrush MakeBrush() const;
   bool NeedsOpaqueDashBackground() const;
   const QFontMetrics& Metrics();
+  int Advance(const QString& text);
   const QImage& ReadImage();
   const QPoint* ToQt(const TPoint* points, int count);
   void DrawSegment(TPoint a, TPoint b);
@@ -271,6 +272,9 @@ class TCanvas {
   bool FFontDirty = true;
   std::optional<QFontMetrics> FMetrics;
   bool FMetricsDirty = true;
+  // Measuring a text and then drawing it is the common pattern: shape it only once.
+  QString FMeasuredText;
+  int FMeasuredWidth = -1;
   std::vector<QPoint> FPointBuf;
 };
 
