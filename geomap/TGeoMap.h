@@ -176,7 +176,7 @@ class TGeoMap : public TCustomControl {
   // ---- map image ----
   // Loads a JPEG (.jpg, .jpeg) or Windows bitmap (.bmp) file; OnMapImageRequest may name
   // another file to read. A missing file empties the map. Raises EVEKGeoMapError for an
-  // image above MaxMapImagePixels and keeps the previous one.
+  // image above MaxMapImagePixels or a file of another type and keeps the previous image.
   void SetMapImgName(const std::string& Value);
   // Takes a copy of a bitmap as the map image, under the name "$unknown$".
   void SetMapBitMap(const TBitmap& Value);

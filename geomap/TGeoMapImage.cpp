@@ -75,8 +75,10 @@ void TGeoMap::SetMapImgName(const std::string& Value) {
     CheckMapImageSize(bmp.Width(), bmp.Height());
     GrafBmp->Assign(bmp);
   } else {
-    // Other file types load nothing; the current pixels are taken under the new name.
-    CheckMapImageSize(GrafBmp->Width(), GrafBmp->Height());
+    // Recording the old pixels under the name of a file that was never read would report a
+    // failed load as a success; the map stays as it was.
+    throw EVEKGeoMapError(ComponentMessage("unsupported type of map image file \"" + fileName +
+                                           "\" (JPEG or Windows bitmap expected)"));
   }
 
   FMapImgName = Value;

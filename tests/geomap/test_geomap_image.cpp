@@ -163,18 +163,21 @@ TEST_F(GeoMapImage, MissingFileEmptiesTheMap) {
   EXPECT_EQ(m.MapImgFile(), "");
 }
 
-TEST_F(GeoMapImage, OtherExtensionKeepsThePixelsUnderTheNewName) {
+TEST_F(GeoMapImage, OtherFileTypesAreRefused) {
   const std::string a = WriteImage(dir, "a.bmp", Quadrants(40, 30), "BMP");
-  const std::string tif = dir.filePath("scan.tif").toStdString();
-  QFile f(QString::fromStdString(tif));
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  f.write("not an image");
-  f.close();
+  // Even one that holds a readable image: only JPEG and bitmap files are map images.
+  const std::string png = WriteImage(dir, "scan.png", Quadrants(80, 60), "PNG");
   m.SetMapImgName(a);
-  m.SetMapImgName(tif);
-  EXPECT_EQ(m.MapImgFile(), tif);
+  try {
+    m.SetMapImgName(png);
+    FAIL() << "no exception";
+  } catch (const EVEKGeoMapError& e) {
+    EXPECT_EQ(std::string(e.what()), "Component \"Map1\": unsupported type of map image file \"" +
+                                         png + "\" (JPEG or Windows bitmap expected)");
+  }
+  EXPECT_EQ(m.MapImgFile(), a);
   EXPECT_EQ(m.MapImgWidth(), 40);
-  EXPECT_EQ(PixelOf(*m.MapBitmap(), 0, 0), testing::kRed);
+  EXPECT_EQ(m.MapBitmap()->Width(), 40);
 }
 
 TEST_F(GeoMapImage, UnreadableFileRaisesAndKeepsTheMap) {
