@@ -250,23 +250,6 @@ TEST(CalibXml, FileRoundTrip) {
   EXPECT_NEAR(P.CalLines[5].LineValue, 1.5e-7, 1e-20);
 }
 
-TEST(CalibXml, StreamRoundTripAfterOtherData) {
-  const TMapCalibration Orig = RichCalibration();
-  TMemoryStream S;
-  WriteLnStream(S, "leading text that is not a block");
-  WriteRawCalDataToStream(S, "one", Orig.Data(), cmConicConformal);
-  WriteRawCalDataToStream(S, "two", Orig.Data(), cmMillerCylindrical);
-  S.SetPosition(0);
-  TCalibData P;
-  TCalibModel M;
-  ASSERT_TRUE(ParseCalibData(S, "two", P, M));
-  EXPECT_EQ(M, cmMillerCylindrical);
-  EXPECT_EQ(P.NumCalQuads, 3);
-  EXPECT_NEAR(P.Resolution, Orig.Data().Resolution, 0.0005);
-  // Reading goes on from where the first read stopped: no further block.
-  EXPECT_FALSE(ParseCalibData(S, "", P, M));
-}
-
 TEST(CalibXml, TwoBlocksSelectedById) {
   const std::string Text =
       Block("north", "equirect", "<calquads npoints=\"1\">\r\n[60.0,10.0,1,2] \r\n</calquads>\r\n", "North.jpg", "North Map") +
