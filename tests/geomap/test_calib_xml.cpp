@@ -42,11 +42,6 @@ std::string ReadAll(const std::string& Name) {
   return S.str();
 }
 
-void WriteAll(const std::string& Name, const std::string& Text) {
-  std::ofstream Out(Name, std::ios::binary);
-  Out << Text;
-}
-
 TMemoryStream StreamOf(const std::string& Text) {
   TMemoryStream S;
   S.Write(Text.data(), static_cast<int64_t>(Text.size()));
