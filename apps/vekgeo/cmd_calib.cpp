@@ -2,6 +2,7 @@
 // fits the control points, and conversions between image pixels and positions.
 #include <QImageReader>
 #include <QString>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -107,7 +108,9 @@ int Show(const std::string& File, const std::string& Id) {
     }
     std::cout << Line;
     if (E.Valid) {
-      std::snprintf(Line, sizeof Line, "dx %8.2f  dy %8.2f  dist %8.2f", E.DX, E.DY, E.Dist);
+      // Offsets that round to zero print without a minus sign.
+      auto Clean = [](double V) { return std::fabs(V) < 0.005 ? 0.0 : V; };
+      std::snprintf(Line, sizeof Line, "dx %8.2f  dy %8.2f  dist %8.2f", Clean(E.DX), Clean(E.DY), E.Dist);
       std::cout << Line << "\n";
     } else {
       std::cout << "not convertible\n";
