@@ -49,8 +49,11 @@ void TFont::Changed(bool shape) {
 }
 
 int TFont::PixelHeight() const {
-  // Points at 96 dpi, rounded like MulDiv(Size, 96, 72).
-  return FSize < 0 ? -FSize : (FSize * 96 + 36) / 72;
+  // Points at 96 dpi, rounded like MulDiv(Size, 96, 72). Sizes come from files too: keep
+  // them to what a glyph cache can hold.
+  const int64_t s = FSize;
+  const int64_t px = s < 0 ? -s : (s * 96 + 36) / 72;
+  return int(std::clamp<int64_t>(px, 1, kMaxFontPixels));
 }
 
 void TFont::Assign(const TFont& src) {
@@ -291,7 +294,23 @@ const QPoint* TCanvas::ToQt(const TPoint* points, int count) {
   return FPointBuf.data();
 }
 
+namespace {
+
+// Far beyond any image, yet small enough that differences cannot overflow.
+constexpr int kCoordLimit = 1 << 28;
+int Lim(int v) { return std::clamp(v, -kCoordLimit, kCoordLimit); }
+TPoint Lim(TPoint p) { return {Lim(p.X), Lim(p.Y)}; }
+// Right and Bottom lie outside, as in TRect.
+QRect ToQRect(const TRect& r) {
+  const int l = Lim(r.Left), t = Lim(r.Top);
+  return QRect(l, t, Lim(r.Right) - l, Lim(r.Bottom) - t);
+}
+
+}  // namespace
+
 void TCanvas::DrawSegment(TPoint a, TPoint b) {
+  a = Lim(a);
+  b = Lim(b);
   // Qt's flat-capped cosmetic lines cover the major axis from the smaller coordinate up to,
   // not including, the larger one. A line running towards smaller coordinates is therefore
   // slid one step along itself, so that it keeps its start pixel and drops its end pixel.
@@ -354,6 +373,7 @@ void TCanvas::Polyline(const TPoint* points, int count) {
 }
 
 void TCanvas::Rectangle(int Left, int Top, int Right, int Bottom) {
+  Left = Lim(Left), Top = Lim(Top), Right = Lim(Right), Bottom = Lim(Bottom);
   if (Right < Left) std::swap(Left, Right);
   if (Bottom < Top) std::swap(Top, Bottom);
   const int w = Right - Left, h = Bottom - Top;
@@ -389,6 +409,7 @@ void TCanvas::Rectangle(int Left, int Top, int Right, int Bottom) {
 }
 
 void TCanvas::Ellipse(int Left, int Top, int Right, int Bottom) {
+  Left = Lim(Left), Top = Lim(Top), Right = Lim(Right), Bottom = Lim(Bottom);
   if (Right < Left) std::swap(Left, Right);
   if (Bottom < Top) std::swap(Top, Bottom);
   const int w = Right - Left, h = Bottom - Top;
@@ -426,11 +447,11 @@ void TCanvas::Polygon(const TPoint* points, int count) {
 }
 
 void TCanvas::FillRect(const TRect& r) {
-  if (FBrush.FStyle == bsClear || r.Width() <= 0 || r.Height() <= 0) return;
+  const QRect q = ToQRect(r);
+  if (FBrush.FStyle == bsClear || q.width() <= 0 || q.height() <= 0) return;
   QPainter* p = Prep();
   if (!p) return;
   SyncComposition(QPainter::CompositionMode_SourceOver);
-  const QRect q(r.Left, r.Top, r.Width(), r.Height());
   if (FBrush.FStyle == bsSolid)
     p->fillRect(q, ColorToQColor(FBrush.FColor));
   else
@@ -438,23 +459,25 @@ void TCanvas::FillRect(const TRect& r) {
 }
 
 void TCanvas::FrameRect(const TRect& r) {
-  if (r.Width() <= 0 || r.Height() <= 0) return;
+  const QRect q = ToQRect(r);
+  if (q.width() <= 0 || q.height() <= 0) return;
   QPainter* p = Prep();
   if (!p) return;
   SyncComposition(QPainter::CompositionMode_SourceOver);
   const QColor c = ColorToQColor(FBrush.FColor);
-  p->fillRect(QRect(r.Left, r.Top, r.Width(), 1), c);
-  p->fillRect(QRect(r.Left, r.Bottom - 1, r.Width(), 1), c);
-  p->fillRect(QRect(r.Left, r.Top, 1, r.Height()), c);
-  p->fillRect(QRect(r.Right - 1, r.Top, 1, r.Height()), c);
+  p->fillRect(QRect(q.left(), q.top(), q.width(), 1), c);
+  p->fillRect(QRect(q.left(), q.bottom(), q.width(), 1), c);
+  p->fillRect(QRect(q.left(), q.top(), 1, q.height()), c);
+  p->fillRect(QRect(q.right(), q.top(), 1, q.height()), c);
 }
 
 void TCanvas::FillSolid(const TRect& r, TColor color) {
-  if (r.Width() <= 0 || r.Height() <= 0) return;
+  const QRect q = ToQRect(r);
+  if (q.width() <= 0 || q.height() <= 0) return;
   QPainter* p = Prep();
   if (!p) return;
   SyncComposition(QPainter::CompositionMode_SourceOver);
-  p->fillRect(QRect(r.Left, r.Top, r.Width(), r.Height()), ColorToQColor(color));
+  p->fillRect(q, ColorToQColor(color));
 }
 
 void TCanvas::TextOut(int X, int Y, const std::string& utf8) { TextOut(X, Y, QString::fromStdString(utf8)); }
@@ -529,13 +552,13 @@ void TCanvas::Draw(int X, int Y, TBitmap& bitmap) {
 
 void TCanvas::StretchDraw(const TRect& dest, TBitmap& bitmap) {
   const QImage& img = bitmap.Image();
-  DrawImageRect(QRect(dest.Left, dest.Top, dest.Width(), dest.Height()), img, img.rect());
+  DrawImageRect(ToQRect(dest), img, img.rect());
 }
 
 void TCanvas::CopyRect(const TRect& dest, TCanvas& source, const TRect& sourceRect) {
   if (!source.FTarget) return;
-  const QRect d(dest.Left, dest.Top, dest.Width(), dest.Height());
-  const QRect s(sourceRect.Left, sourceRect.Top, sourceRect.Width(), sourceRect.Height());
+  const QRect d = ToQRect(dest);
+  const QRect s = ToQRect(sourceRect);
   if (&source == this || source.FTarget == FTarget) {
     // Overlapping copy within one image: take the source pixels first.
     if (!FTarget || FTarget->isNull()) return;
@@ -547,8 +570,7 @@ void TCanvas::CopyRect(const TRect& dest, TCanvas& source, const TRect& sourceRe
 }
 
 void TCanvas::CopyImageRect(const TRect& dest, const QImage& source, const TRect& sourceRect) {
-  DrawImageRect(QRect(dest.Left, dest.Top, dest.Width(), dest.Height()), source,
-                QRect(sourceRect.Left, sourceRect.Top, sourceRect.Width(), sourceRect.Height()));
+  DrawImageRect(ToQRect(dest), source, ToQRect(sourceRect));
 }
 
 void TCanvas::DrawImageRect(const QRect& dest, const QImage& src, const QRect& srcRect) {

@@ -93,6 +93,8 @@ class TBrush {
   TBrushStyle FStyle = bsSolid;
 };
 
+inline constexpr int kMaxFontPixels = 2048;
+
 enum TFontQuality : uint8_t { fqDefault, fqNonAntialiased, fqAntialiased };
 
 class TFont {
@@ -100,7 +102,8 @@ class TFont {
   TFont();
   const TFontName& Name() const { return FName; }
   void SetName(const TFontName& n) { if (n != FName) { FName = n; Changed(true); } }
-  // Points at 96 pixels per inch; a negative size is a height in pixels.
+  // Points at 96 pixels per inch; a negative size is a height in pixels. The height is
+  // kept within 1 ... kMaxFontPixels pixels.
   int Size() const { return FSize; }
   void SetSize(int s) { if (s != FSize) { FSize = s; Changed(true); } }
   // The em height in pixels.

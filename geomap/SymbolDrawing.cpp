@@ -1,6 +1,9 @@
 #include "SymbolDrawing.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <numbers>
 
 namespace vek {
@@ -8,6 +11,8 @@ namespace vek {
 namespace {
 
 constexpr double kDeg = std::numbers::pi / 180.0;
+constexpr int kFar = 1 << 28;
+constexpr int kMaxReach = 1 << 20;
 
 // Nearest integer, halves to the even neighbour.
 int Rnd(double v) { return int(std::nearbyint(v)); }
@@ -44,7 +49,12 @@ TPoint Polar(int x, int y, double r, double a) {
 
 void DrawLandMarkSymbolOnCanvas(TCanvas& C, int x, int y, TLandMarkElement Kind, TColor FG,
                                 TColor BG, int c, int Direction, int Length, bool Transparent) {
-  const double theta = Direction * kDeg;
+  // Sizes and positions may come from files: keep the corner arithmetic clear of overflow.
+  // Nothing this far out can touch a canvas.
+  if (std::abs(int64_t(x)) > kFar || std::abs(int64_t(y)) > kFar) return;
+  c = std::clamp(c, -kMaxReach, kMaxReach);
+  Length = std::clamp(Length, -kMaxReach, kMaxReach);
+  const double theta = (Direction % 360) * kDeg;
   switch (Kind) {
     case lmPlus: {
       const Line lines[2] = {{{x, y - c}, {x, y + c + 1}}, {{x - c, y}, {x + c + 1, y}}};
@@ -193,7 +203,7 @@ void DrawLandMarkCaption(TCanvas& C, int x, int y, const TLMTextProperties& cap)
   C.Brush().SetStyle(cap.Transparent ? bsClear : bsSolid);
   if (cap.Direction != 0) {
     // Turned text is drawn smoothed, as its stair-stepped edges would be hard to read.
-    f.SetOrientation(cap.Direction * 10);
+    f.SetOrientation((cap.Direction % 360) * 10);
     f.SetQuality(fqAntialiased);
   } else {
     f.SetOrientation(0);
@@ -203,12 +213,13 @@ void DrawLandMarkCaption(TCanvas& C, int x, int y, const TLMTextProperties& cap)
   if (ha < 0 || ha > 2 || vb < 0 || vb > 2) return;
   const QString text = QString::fromStdString(cap.Text.str());
   const int w = C.TextWidth(text) / 2, h = C.TextHeight(text) / 2;
-  const double phi = cap.Direction * kDeg;
+  const double phi = (cap.Direction % 360) * kDeg;
   const int a = ha == taLeftJustify ? 0 : (ha == taRightJustify ? 2 : 1);
   const double cs = std::cos(phi), sn = std::sin(phi);
-  const int tx = x + cap.dx + Rnd(-a * w * cs - vb * h * sn);
-  const int ty = y + cap.dy + Rnd(a * w * sn - vb * h * cs);
-  C.TextOut(tx, ty, text);
+  const int64_t tx = int64_t(x) + cap.dx + Rnd(-a * w * cs - vb * h * sn);
+  const int64_t ty = int64_t(y) + cap.dy + Rnd(a * w * sn - vb * h * cs);
+  if (std::abs(tx) > kFar || std::abs(ty) > kFar) return;  // offsets from a file, far off
+  C.TextOut(int(tx), int(ty), text);
 }
 
 void DrawLandMarkCaption(TCanvas* Canvas, int X, int Y, const TLMTextProperties& Caption) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <set>
 #include <utility>
 
@@ -327,6 +328,32 @@ TEST_F(CaptionTest, EmptyTextOrBadAlignment) {
   p = Caption("Nichts", TAlignment(7), vaTop);
   DrawLandMarkCaption(C(), 50, 50, p);
   EXPECT_EQ(Bounds(), TRect{});
+}
+
+}  // namespace
+
+namespace {
+
+// Records read from files may hold any numbers at all.
+TEST_F(SymbolTest, ExtremeNumbersFromFilesDrawSafely) {
+  const int big = std::numeric_limits<int>::max(), small = std::numeric_limits<int>::min();
+  for (int k = 0; k <= 10; ++k) {
+    Draw(50, 50, TLandMarkElement(k), big, false, big, big);
+    Draw(50, 50, TLandMarkElement(k), small, true, small, small);
+    Draw(big, small, TLandMarkElement(k), 5, false);
+  }
+  TLMTextProperties p;
+  p.Text = "Far";
+  p.Size = big;
+  p.dx = big;
+  p.dy = small;
+  p.Direction = big;
+  DrawLandMarkCaption(C(), big, big, p);
+  EXPECT_EQ(C().Font().PixelHeight(), kMaxFontPixels);
+  p.Size = small;
+  p.dx = p.dy = 0;
+  DrawLandMarkCaption(C(), 10, 10, p);
+  EXPECT_EQ(C().Font().PixelHeight(), kMaxFontPixels);
 }
 
 }  // namespace
