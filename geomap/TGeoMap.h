@@ -327,8 +327,8 @@ class TGeoMap : public TCustomControl {
   // Composition of one frame into AuxBmp (called only by Paint).
   void ConstructInternalMapImg();
   // Steps of the composition that come after the map image. Each draws on AuxBmp's canvas
-  // in control pixels. The base control draws none of them yet; the renderer that draws
-  // graticules, landmarks, the highlight and the mouse trace overrides them.
+  // in control pixels. The base control draws only the mouse trace; the renderer that draws
+  // graticules, landmarks and the highlight overrides the other three.
   virtual void ComposeCalibrationMarks(TCanvas& C);
   virtual void ComposeLandMarks(TCanvas& C);
   virtual void ComposeHighlightedLandMark(TCanvas& C);

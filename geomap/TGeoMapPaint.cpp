@@ -138,12 +138,13 @@ void TGeoMap::DrawMapImage(TCanvas& C) {
   }
 }
 
-// Graticule, UTM grid and calibration point marks, landmarks, the highlighted landmark and
-// the mouse trace belong to the full renderer. The base control does not draw them; these
-// steps leave the picture as it is.
+// Graticule, UTM grid and calibration point marks, landmarks and the highlighted landmark
+// belong to the full renderer. The base control does not draw them; these steps leave the
+// picture as it is.
 void TGeoMap::ComposeCalibrationMarks(TCanvas&) {}
 void TGeoMap::ComposeLandMarks(TCanvas&) {}
 void TGeoMap::ComposeHighlightedLandMark(TCanvas&) {}
-void TGeoMap::ComposeMouseTrace(TBitmap&) {}
+
+void TGeoMap::ComposeMouseTrace(TBitmap& Target) { DrawMouseTrace(0, 0, &Target); }
 
 }  // namespace vek

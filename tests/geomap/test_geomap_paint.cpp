@@ -138,6 +138,20 @@ TEST_F(GeoMapPaint, ReducedViewsComeFromTheCache) {
   EXPECT_EQ(m.FCacheMag, 0.5);
 }
 
+TEST_F(GeoMapPaint, MouseTraceIsDrawnWithOrWithoutImage) {
+  m.SetFrameStyle(fsNone);
+  m.SetMouseTraceInvert(false);
+  m.SetMouseTraceColor(testing::kRed);
+  m.FLM.AppendMTracePoint(20, 100);
+  m.FLM.AppendMTracePoint(120, 100);
+  m.Paint();
+  EXPECT_EQ(PixelOf(m.AuxBmp->Image(), 70, 100), testing::kRed);
+  LoadQuadrants();
+  m.SetMagnification(2);  // trace points are image pixels
+  EXPECT_EQ(PixelOf(m.AuxBmp->Image(), 200, 200), testing::kRed);
+  EXPECT_EQ(PixelOf(m.AuxBmp->Image(), 100, 100), testing::kYellow);
+}
+
 TEST_F(GeoMapPaint, HiddenControlKeepsThePreviousPicture) {
   LoadQuadrants();
   Track();
