@@ -546,12 +546,13 @@ void TCanvas::SetPixel(int X, int Y, TColor color) {
 }
 
 void TCanvas::Draw(int X, int Y, TBitmap& bitmap) {
-  const QImage& img = bitmap.Image();
+  // A bitmap drawn onto itself is read from a copy.
+  const QImage img = bitmap.Canvas() == this ? bitmap.Image().copy() : bitmap.Image();
   DrawImageRect(QRect(X, Y, img.width(), img.height()), img, img.rect());
 }
 
 void TCanvas::StretchDraw(const TRect& dest, TBitmap& bitmap) {
-  const QImage& img = bitmap.Image();
+  const QImage img = bitmap.Canvas() == this ? bitmap.Image().copy() : bitmap.Image();
   DrawImageRect(ToQRect(dest), img, img.rect());
 }
 

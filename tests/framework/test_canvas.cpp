@@ -405,12 +405,20 @@ TEST_F(CanvasTest, DrawAndCopyRectWithCopyModes) {
   EXPECT_EQ(At(5, 5), clBlack);  // red xor red
   EXPECT_EQ(At(10, 10), clRed);
 
-  // A copy within one canvas may overlap its source.
+  // A bitmap drawn onto itself, and a copy within one canvas, may overlap their source.
   C().SetCopyMode(cmSrcCopy);
+  Clear(bmp, 60, 40);
+  C().FillSolid({0, 0, 10, 10}, clRed);
+  C().Draw(5, 5, bmp);
+  EXPECT_EQ(At(12, 12), clRed);
+  EXPECT_EQ(At(16, 16), clWhite);
+  Clear(bmp, 60, 40);
+  C().Draw(5, 5, src);
+  C().SetPixel(5, 5, clBlack);
   C().CopyRect({7, 7, 17, 17}, C(), {5, 5, 15, 15});
   EXPECT_EQ(At(7, 7), clBlack);
+  EXPECT_EQ(At(9, 9), clRed);  // read before (7, 7) was overwritten
   EXPECT_EQ(At(16, 16), clRed);
-  EXPECT_EQ(At(12, 12), clRed);
 }
 
 TEST(Colors, ConversionKeepsChannelOrder) {
