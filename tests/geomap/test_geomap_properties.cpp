@@ -228,17 +228,5 @@ TEST_F(GeoMapProps, LastClickPositionWithoutCalibrationIsZero) {
   EXPECT_NEAR(m.LastClickLongitude(), 16.12, 1e-9);
 }
 
-TEST_F(GeoMapProps, PositionWithinMapUsesTheCorners) {
-  TCalibData d{};
-  d.Corners[gcoTopLeft] = {20, 30};
-  d.Corners[gcoBottomLeft] = {10, 30};
-  d.Corners[gcoBottomRight] = {10, 40};
-  d.Corners[gcoTopRight] = {20, 40};
-  m.SetCalibData(d);
-  EXPECT_TRUE(m.IsPositionWithinMap(15, 35));
-  EXPECT_FALSE(m.IsPositionWithinMap(10, 35));
-  EXPECT_FALSE(m.IsPositionWithinMap(25, 35));
-}
-
 }  // namespace
 }  // namespace vek

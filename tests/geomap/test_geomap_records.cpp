@@ -13,16 +13,10 @@ TEST(GeoMapRecords, SymbolShapeNames) {
   EXPECT_STREQ(LMTypeNames[lmUserDef], "User-Defined");
 }
 
-TEST(GeoMapRecords, ShortTextsKeepTheirCapacity) {
+TEST(GeoMapRecords, CaptionTextKeepsEightyCharacters) {
   TLandMark lm;
   lm.Caption.Text = std::string(100, 'x');
-  EXPECT_EQ(lm.Caption.Text.length(), 80);
-  lm.Identifier = "ABCDEFGHIJKLMNOPQRST";
-  EXPECT_EQ(lm.Identifier.str(), "ABCDEFGHIJKLMNO");
-  // Unicode text is stored in the 8-bit code page: one byte per character.
-  lm.Identifier = "Zürich";
-  EXPECT_EQ(lm.Identifier.length(), 6);
-  EXPECT_EQ(lm.Identifier.str(), "Zürich");
+  EXPECT_EQ(lm.Caption.Text.str(), std::string(80, 'x'));
 }
 
 TEST(GeoMapRecords, FixedTablesAreOneBasedAndStartZeroed) {
