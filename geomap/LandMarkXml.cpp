@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 #include "DegreeText.h"
 #include "TagReader.h"
@@ -13,7 +14,7 @@ namespace vek {
 
 namespace {
 
-constexpr const char* kDatePattern = "yyyymmddHHMMSS";
+const std::string kDatePattern = "yyyymmddHHMMSS";
 
 // The attributes of a landmark element, in the order the writer emits them.
 enum LandMarkAttr : int {
@@ -29,9 +30,25 @@ constexpr const char* kAttrNames[laCount] = {
     "date",     "captext",  "capsize",  "capfnm",   "capfgcol",  "capbgcol", "captransp",
     "capdir",   "capdx",    "capdy",    "caphal",   "capval",    "capfst"};
 
-int AttrIndex(const std::string& LowerName) {
-  for (int i = 0; i < laCount; ++i)
-    if (LowerName == kAttrNames[i]) return i;
+// Index of an attribute name (any letter case), -1 for names the table does not hold.
+// Runs once per attribute of every landmark, so it avoids allocating.
+int AttrIndex(const std::string& Name) {
+  constexpr size_t kLongest = 9;  // "captransp"
+  const size_t n = Name.size();
+  if (n == 0 || n > kLongest) return -1;
+  char lower[kLongest];
+  for (size_t i = 0; i < n; ++i) {
+    const char c = Name[i];
+    lower[i] = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+  }
+  static const struct ByLength {
+    std::vector<int> ix[kLongest + 1];
+    ByLength() {
+      for (int i = 0; i < laCount; ++i) ix[std::strlen(kAttrNames[i])].push_back(i);
+    }
+  } table;
+  for (int i : table.ix[n])
+    if (std::memcmp(lower, kAttrNames[i], n) == 0) return i;
   return -1;
 }
 
@@ -96,6 +113,54 @@ void AppendAttr(std::string& Out, const char* Name, const std::string& Value) {
   Out += '"';
 }
 
+inline bool IsTagBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+std::string_view TrimTagBlanks(std::string_view s) {
+  while (!s.empty() && IsTagBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsTagBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+// When the buffered text holds the next element whole and it is a self-closing landmark
+// element, gives its attribute text and the number of characters up to and including its
+// closing ">", exactly as the tag reader would read it. False whenever the tag reader could
+// see something else (another element, a comment, a tag cut off by the buffer's end, a
+// stray "<"), which then reads it.
+bool TakeSelfClosingLandmark(std::string_view buf, size_t& used, std::string& attributes) {
+  const size_t open = buf.find('<');
+  if (open == std::string_view::npos) return false;
+  bool inQuote = false;
+  size_t close = open + 1;
+  for (; close < buf.size(); ++close) {
+    const char c = buf[close];
+    if (inQuote) {
+      if (c == '"' || c == '\r' || c == '\n') inQuote = false;
+    } else if (c == '"') {
+      inQuote = true;
+    } else if (c == '>') {
+      break;
+    } else if (c == '<') {
+      return false;
+    }
+  }
+  if (close >= buf.size()) return false;
+  const std::string_view tag = buf.substr(open + 1, close - open - 1);
+  size_t e = 0;
+  while (e < tag.size() && !IsTagBlank(tag[e]) && tag[e] != '/') ++e;
+  if (e != 8) return false;
+  static constexpr char kName[] = "landmark";
+  for (size_t i = 0; i < 8; ++i) {
+    const char c = tag[i];
+    if (((c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c) != kName[i]) return false;
+  }
+  std::string_view rest = TrimTagBlanks(tag.substr(e));
+  if (rest.empty() || rest.back() != '/') return false;
+  rest.remove_suffix(1);
+  attributes.assign(TrimTagBlanks(rest));
+  used = close + 1;
+  return true;
+}
+
 }  // namespace
 
 TLandMarkElement LandMarkElementFromName(const std::string& Name) {
@@ -128,13 +193,18 @@ std::string RootLineId(const std::string& LowerLine, const std::string& RootName
 }
 
 TLandMark LandMarkFromAttributes(const std::string& Attributes) {
-  TLandMark LM{};
-  LM.SymbolProps.Kind = lmCross;
-  LM.SymbolProps.FGColor = ColorOf(std::string());
-  LM.SymbolProps.BGColor = LM.SymbolProps.FGColor;
-  LM.Caption.FGColor = LM.SymbolProps.FGColor;
-  LM.Caption.BGColor = LM.SymbolProps.FGColor;
-  LM.Time = DateOf(std::string());
+  // What every absent attribute gives.
+  static const TLandMark kAbsent = [] {
+    TLandMark A{};
+    A.SymbolProps.Kind = lmCross;
+    A.SymbolProps.FGColor = ColorOf(std::string());
+    A.SymbolProps.BGColor = A.SymbolProps.FGColor;
+    A.Caption.FGColor = A.SymbolProps.FGColor;
+    A.Caption.BGColor = A.SymbolProps.FGColor;
+    A.Time = DateOf(std::string());
+    return A;
+  }();
+  TLandMark LM = kAbsent;
 
   // One pass over the pairs; the first pair of a name counts, as a lookup by name would.
   bool seen[laCount] = {};
@@ -142,7 +212,7 @@ TLandMark LandMarkFromAttributes(const std::string& Attributes) {
   int pos = 1;
   std::string name, value;
   while (SplitNextAttribute(Attributes, pos, name, value) == saOK) {
-    const int ix = AttrIndex(LowerCaseAscii(name));
+    const int ix = AttrIndex(name);
     if (ix < 0 || seen[ix]) continue;
     seen[ix] = true;
     switch (ix) {
@@ -242,6 +312,14 @@ bool ReadLandMarksFromOpenXMLFile(TextFile& F, const std::string& DataID, TLandM
   Store.RemoveAllLandMarks();
   std::string content, attributes;
   for (;;) {
+    // Most files hold one self-closing landmark element per line; those are taken straight
+    // from the file's buffer. Everything else goes through the tag reader.
+    size_t used = 0;
+    if (TakeSelfClosingLandmark(F.Buffered(), used, attributes)) {
+      F.SkipChars(used);
+      Store.AppendLandMark(LandMarkFromAttributes(attributes));
+      continue;
+    }
     const int tag = ReadNextTagInTextFile(F, XmlTags, XmlReaderTagHigh, content, attributes);
     if (tag == xtGeoMapEnd || tag == xtInvalidTag) break;
     if (tag == xtLandmark) Store.AppendLandMark(LandMarkFromAttributes(attributes));

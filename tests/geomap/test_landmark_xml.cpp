@@ -10,6 +10,8 @@
 
 #include "DegreeText.h"
 #include "LandMarkXml.h"
+#include "TagReader.h"
+#include "XmlText.h"
 
 using namespace vek;
 namespace fs = std::filesystem;
@@ -313,4 +315,61 @@ TEST_F(LandMarkFile, DamagedFilesNeverCrash) {
   const TLandMark huge = LandMarkFromAttributes("lat=\"" + std::string(5000, '9') + "\" long=\"1E99999\"");
   EXPECT_TRUE(std::isfinite(huge.Latitude));
   EXPECT_TRUE(std::isfinite(huge.Longitude));
+}
+
+namespace {
+
+// The landmarks the tag reader alone finds after the first root line: the reference for
+// the reader's shortcut over plain one-line elements.
+std::vector<TLandMark> ByTagReaderOnly(const std::string& path) {
+  TextFile F;
+  AssignFile(F, path);
+  Reset(F);
+  std::string line;
+  while (ReadLn(F, line) && line.find("<gmlandmarks") == std::string::npos) {
+  }
+  std::vector<TLandMark> out;
+  std::string content, attrs;
+  for (;;) {
+    const int tag = ReadNextTagInTextFile(F, XmlTags, XmlReaderTagHigh, content, attrs);
+    if (tag == xtGeoMapEnd || tag == xtInvalidTag) break;
+    if (tag == xtLandmark) out.push_back(LandMarkFromAttributes(attrs));
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST_F(LandMarkFile, ShortcutReadsExactlyWhatTheTagReaderReads) {
+  const std::vector<std::string> bodies = {
+      "<LANDMARK lat=\"1\" />\r\n<LandMark\tlat=\"2\"/>\r\n<landmark lat=\"3\" / >\r\n",
+      "<landmarks lat=\"9\" />\r\n<landmark/>\r\n< landmark lat=\"9\" />\r\n<landmark lat=\"4\" />",
+      "<landmark lat=\"5\">text</landmark>\r\n<landmark lat=\"6\" captext=\"a>b<c\" />\r\n",
+      "<landmark lat=\"7\" captext=\"open quote />\r\n<landmark lat=\"8\" />\r\n",
+      "junk < <landmark lat=\"10\" />\r\n<!-- <landmark lat=\"99\" /> -->\r\n<landmark lat=\"11\"/>",
+      "<landmark lat=\"12\"\r\n   long=\"13\" />\r\n<landmark lat=\"14\" <landmark lat=\"15\" />\r\n",
+      "<landmark lat=\"16\" /></geomap>\r\n<landmark lat=\"17\" />\r\n",
+      "<landmark lat=\"18\" /><?pi x?><landmark lat=\"19\" >\r\n</landmark><landmark lat=\"20\"/>",
+  };
+  int n = 0;
+  for (const std::string& body : bodies) {
+    const std::string path = Write("case" + std::to_string(n++) + ".xml", SetText("s", body));
+    TLandMarkStore S;
+    ASSERT_TRUE(LoadLandMarks(path, "", S));
+    const std::vector<TLandMark> want = ByTagReaderOnly(path);
+    ASSERT_EQ(S.Items().size(), want.size()) << body;
+    for (size_t i = 0; i < want.size(); ++i) EXPECT_EQ(S.Items()[i], want[i]) << body;
+  }
+
+  // Elements that straddle the boundaries of the file's read buffer.
+  std::string body;
+  for (int i = 0; i < 3000; ++i)
+    body += "<landmark lat=\"" + std::to_string(i) + "\" captext=\"" + std::string(i % 97, 'x') +
+            "\" />" + (i % 5 ? "\r\n" : " ");
+  const std::string path = Write("long.xml", SetText("s", body));
+  TLandMarkStore S;
+  ASSERT_TRUE(LoadLandMarks(path, "", S));
+  const std::vector<TLandMark> want = ByTagReaderOnly(path);
+  ASSERT_EQ(S.Items().size(), 3000u);
+  EXPECT_TRUE(S.Items() == want);
 }
