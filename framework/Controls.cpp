@@ -234,6 +234,31 @@ TSpeedButton::TSpeedButton(QWidget* AOwner) : QToolButton(AOwner) {
   });
 }
 
+void TSpeedButton::SetGroupIndex(int g) {
+  FGroupIndex = g;
+  setCheckable(g != 0);
+  if (g == 0) setChecked(false);
+}
+
+void TSpeedButton::SetDown(bool d) {
+  if (FGroupIndex == 0) return;  // only grouped buttons stay down
+  setChecked(d);
+  if (d) ReleaseOthers();
+}
+
+void TSpeedButton::nextCheckState() {
+  if (FGroupIndex == 0) return;
+  if (isChecked() && !FAllowAllUp) return;
+  setChecked(!isChecked());
+  if (isChecked()) ReleaseOthers();
+}
+
+void TSpeedButton::ReleaseOthers() {
+  if (!parentWidget()) return;
+  for (TSpeedButton* b : parentWidget()->findChildren<TSpeedButton*>(Qt::FindDirectChildrenOnly))
+    if (b != this && b->FGroupIndex == FGroupIndex) b->setChecked(false);
+}
+
 TComboBox::TComboBox(QWidget* AOwner) : QComboBox(AOwner) {
   connect(this, &QComboBox::activated, this, [this](int) {
     if (OnChange) OnChange(this);

@@ -131,17 +131,28 @@ class TPanel : public QFrame {
   explicit TPanel(QWidget* AOwner = nullptr);
 };
 
+// Buttons with the same non-zero GroupIndex under one parent act as a group: at most one is
+// down. A grouped button stays down when clicked again unless AllowAllUp is set.
 class TSpeedButton : public QToolButton {
   Q_OBJECT
 
  public:
   explicit TSpeedButton(QWidget* AOwner = nullptr);
-  // A button with AllowAllUp stays down after a click until clicked again.
   bool Down() const { return isChecked(); }
-  void SetDown(bool d) { setChecked(d); }
-  bool AllowAllUp() const { return isCheckable(); }
-  void SetAllowAllUp(bool a) { setCheckable(a); }
+  void SetDown(bool d);
+  int GroupIndex() const { return FGroupIndex; }
+  void SetGroupIndex(int g);
+  bool AllowAllUp() const { return FAllowAllUp; }
+  void SetAllowAllUp(bool a) { FAllowAllUp = a; }
   TNotifyEvent OnClick;
+
+ protected:
+  void nextCheckState() override;
+
+ private:
+  void ReleaseOthers();
+  int FGroupIndex = 0;
+  bool FAllowAllUp = false;
 };
 
 class TComboBox : public QComboBox {

@@ -179,15 +179,33 @@ TEST(Component, OwnerFreesAndNameIsTheObjectName) {
 }
 
 TEST(StockControls, SpeedButtonAndComboBoxFireTheirEvents) {
-  TSpeedButton b;
+  QWidget bar;
+  auto* zoom = new TSpeedButton(&bar);
+  auto* point = new TSpeedButton(&bar);
   int clicks = 0;
-  b.OnClick = [&](TObject*) { ++clicks; };
-  b.SetAllowAllUp(true);
-  b.click();
+  zoom->OnClick = [&](TObject* s) {
+    EXPECT_EQ(s, zoom);
+    ++clicks;
+  };
+  zoom->click();
   EXPECT_EQ(clicks, 1);
-  EXPECT_TRUE(b.Down());
-  b.SetDown(false);
-  EXPECT_FALSE(b.Down());
+  EXPECT_FALSE(zoom->Down());  // ungrouped buttons spring back
+
+  zoom->SetGroupIndex(1);
+  point->SetGroupIndex(1);
+  zoom->click();
+  EXPECT_TRUE(zoom->Down());
+  point->click();
+  EXPECT_TRUE(point->Down());
+  EXPECT_FALSE(zoom->Down());
+  point->click();
+  EXPECT_TRUE(point->Down());  // stays down without AllowAllUp
+  point->SetAllowAllUp(true);
+  point->click();
+  EXPECT_FALSE(point->Down());
+  zoom->SetDown(true);
+  EXPECT_TRUE(zoom->Down());
+  EXPECT_EQ(clicks, 2);
 
   TComboBox cb;
   cb.addItems({"a", "b"});
