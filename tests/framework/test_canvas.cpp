@@ -430,17 +430,4 @@ TEST(Colors, ConversionKeepsChannelOrder) {
   EXPECT_EQ(RGB(1, 2, 3), 0x030201u);
 }
 
-TEST(Sets, FontStylesAndShiftState) {
-  TFontStyles s{fsBold, fsUnderline};
-  EXPECT_TRUE(s.contains(fsBold));
-  EXPECT_FALSE(s.contains(fsItalic));
-  EXPECT_EQ(sizeof(TFontStyles), 1u);
-  s.Exclude(fsBold);
-  EXPECT_EQ(s, TFontStyles{fsUnderline});
-  EXPECT_EQ(TFontStyles::FromBits(s.ToBits()), s);
-  TShiftState sh = TShiftState{ssShift} + ssLeft;
-  EXPECT_TRUE(sh.Contains(ssLeft));
-  EXPECT_FALSE(sh.Contains(ssCtrl));
-}
-
 }  // namespace
