@@ -48,6 +48,7 @@ class TGdbFile {
   std::fstream FStream;
   std::string FName;
   int64_t FSize = -1;  // cached size, -1 when unknown
+  int64_t FWritePos = -1;  // where the last write ended, -1 after anything else
 };
 
 bool FileExists(const std::string& FileName);

@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <limits>
 #include <memory>
 #include <type_traits>
 #include <vector>
@@ -66,12 +68,61 @@ struct TIxRec {
   [[no_unique_address]] Payload Box;
 };
 
+// A box with its entry, as area queries see it.
+struct TBoxRec {
+  TBoxPayload Box;
+  int32_t Index;
+};
+
+// A vector of fixed capacity stored inline, so that a block's header, fences and records
+// share one allocation.
+template <class T, size_t Cap>
+class TInlineVec {
+ public:
+  size_t size() const { return FSize; }
+  bool empty() const { return FSize == 0; }
+  T* begin() { return FData; }
+  T* end() { return FData + FSize; }
+  const T* begin() const { return FData; }
+  const T* end() const { return FData + FSize; }
+  T& operator[](size_t i) { return FData[i]; }
+  const T& operator[](size_t i) const { return FData[i]; }
+  const T& back() const { return FData[FSize - 1]; }
+  void insert(size_t at, const T& v) {
+    std::memmove(FData + at + 1, FData + at, (FSize - at) * sizeof(T));
+    FData[at] = v;
+    ++FSize;
+  }
+  void erase(size_t at) {
+    std::memmove(FData + at, FData + at + 1, (FSize - at - 1) * sizeof(T));
+    --FSize;
+  }
+  void append(const T* first, size_t n) {
+    std::memcpy(FData + FSize, first, n * sizeof(T));
+    FSize += n;
+  }
+  void resize(size_t n) { FSize = n; }
+
+ private:
+  size_t FSize = 0;
+  T FData[Cap];
+};
+
 template <class Key, class Payload, int BlockMax = 512>
 class TBlockIndex {
  public:
+  // Records as handed in (with the box for spatial indexes) and as kept in key order.
   using Rec = TIxRec<Key, Payload>;
+  using Stored = TIxRec<Key, TNoPayload>;
   // The type searched keys have: double for the float indexes, int64 for identifiers.
   using SearchKey = std::conditional_t<std::is_floating_point_v<Key>, double, int64_t>;
+  // Indexes that carry boxes also keep, per block, the boxes ordered by western bound, so
+  // that an area query finds the few matching records of a block by bisection.
+  static constexpr bool kSpatial = std::is_same_v<Payload, TBoxPayload>;
+  static constexpr size_t kFenceStep = 16;
+  static constexpr size_t kFences = BlockMax / kFenceStep + 2;
+
+  static_assert(std::is_trivially_copyable_v<Stored>);
 
   int64_t Count() const { return FCount; }
   // True when the records are in ascending order and no key is NaN; lookups by key range
@@ -80,7 +131,10 @@ class TBlockIndex {
 
   void Clear() {
     FBlocks.clear();
+    FLastKey.clear();
     FFen.clear();
+    FFenDirty = true;
+    FPosDirtyFrom = 0;
     FOwner.clear();
     FCount = 0;
     FNaN = 0;
@@ -95,23 +149,25 @@ class TBlockIndex {
     const size_t chunk = BlockMax / 2;
     for (size_t i = 0; i < Recs.size(); i += chunk) {
       auto b = std::make_unique<Block>();
-      b->R.assign(Recs.begin() + static_cast<std::ptrdiff_t>(i),
-                  Recs.begin() + static_cast<std::ptrdiff_t>(std::min(Recs.size(), i + chunk)));
-      b->R.reserve(BlockMax + 1);
-      b->Pos = static_cast<int32_t>(FBlocks.size());
-      for (const Rec& r : b->R) {
+      for (size_t k = i; k < std::min(Recs.size(), i + chunk); ++k) {
+        const Rec& r = Recs[k];
+        b->R.insert(b->R.size(), Stored{r.K, r.Index, {}});
+        if constexpr (kSpatial) b->S.push_back(TBoxRec{r.Box, r.Index});
         Own(r.Index, b.get());
         if (IsNaNKey(r.K)) ++FNaN;
       }
+      RebuildAux(*b);
       FBlocks.push_back(std::move(b));
     }
     FCount = static_cast<int64_t>(Recs.size());
-    RebuildFenwick();
+    FLastKey.clear();
+    for (const auto& b : FBlocks) FLastKey.push_back(b->R.back().K);
+    Restructure(0);
     FOrdered = FNaN == 0 && CheckOrder();
   }
 
   // The record at 0-based rank R (0 <= R < Count).
-  const Rec& At(int64_t R) const {
+  const Stored& At(int64_t R) const {
     int64_t off = 0;
     const int64_t b = FindBlock(R, off);
     return FBlocks[static_cast<size_t>(b)]->R[static_cast<size_t>(off)];
@@ -121,35 +177,82 @@ class TBlockIndex {
   int64_t Position(SearchKey SK) const {
     if (FOrdered) {
       if (IsNaNKey(SK)) return FCount;  // every probe says "greater"
-      const int64_t lb = LowerBound(SK), ub = UpperBound(SK);
+      size_t b;
+      int64_t off;
+      if (!LowerLoc(SK, b, off)) return FCount;
+      const int64_t lb = FenPrefix(static_cast<int64_t>(b)) + off;
+      if (!IsEqualAt(b, off, SK)) return lb;  // no equal key: the one insertion position
+      const int64_t ub = UpperBound(SK);
       return Bisect(FCount, [&](int64_t mid) { return mid < lb ? 1 : (mid >= ub ? -1 : 0); });
     }
     return Bisect(FCount, [&](int64_t mid) { return CompareKey(SK, At(mid).K); });
   }
 
-  // Inserts R at the position the bisection gives for its key; returns that position.
-  int64_t Insert(const Rec& R) {
-    const int64_t pos = Position(static_cast<SearchKey>(R.K));
-    InsertAt(pos, R);
-    return pos;
+  // Asks the processor for the memory an insertion of Key will touch, so that the cache
+  // misses of several indexes overlap instead of following one another.
+  void Prefetch(SearchKey SK, int Stage) const {
+    if (!FOrdered || FBlocks.empty() || IsNaNKey(SK)) return;
+    const auto lk = std::partition_point(FLastKey.begin(), FLastKey.end(),
+                                         [&](Key k) { return static_cast<SearchKey>(k) < SK; });
+    const Block* b = FBlocks[lk == FLastKey.end() ? FBlocks.size() - 1 : static_cast<size_t>(lk - FLastKey.begin())].get();
+    if (Stage == 0) {
+      __builtin_prefetch(b);
+      __builtin_prefetch(reinterpret_cast<const char*>(b->Fence) + 64);
+      return;
+    }
+    const size_t n = b->R.size(), nf = (n + kFenceStep - 1) / kFenceStep;
+    const size_t j = static_cast<size_t>(
+        std::partition_point(b->Fence, b->Fence + nf, [&](Key k) { return static_cast<SearchKey>(k) < SK; }) - b->Fence);
+    const size_t at = j == 0 ? 0 : (j - 1) * kFenceStep;
+    __builtin_prefetch(&b->R[std::min(at, n)]);
+    __builtin_prefetch(reinterpret_cast<const char*>(&b->R[std::min(at, n)]) + 64);
+  }
+
+  // Inserts R at the position the bisection gives for its key.
+  void Insert(const Rec& R) {
+    if (FOrdered && FCount > 0 && !IsNaNKey(R.K)) {
+      const SearchKey sk = static_cast<SearchKey>(R.K);
+      size_t b;
+      int64_t off;
+      if (!LowerLoc(sk, b, off)) {
+        const size_t last = FBlocks.size() - 1;
+        InsertInBlock(last, static_cast<int64_t>(FBlocks[last]->R.size()), R);
+        return;
+      }
+      // Without an equal key the position is the same for every bisection.
+      if (!IsEqualAt(b, off, sk)) {
+        InsertInBlock(b, off, R);
+        return;
+      }
+    }
+    InsertAt(Position(static_cast<SearchKey>(R.K)), R);
   }
 
   // Removes the record of entry Index; false when there is none.
   bool Remove(int32_t Index) {
     Block* b = Owner(Index);
     if (!b) return false;
-    auto it = std::find_if(b->R.begin(), b->R.end(), [&](const Rec& r) { return r.Index == Index; });
+    auto it = std::find_if(b->R.begin(), b->R.end(), [&](const Stored& r) { return r.Index == Index; });
     if (it == b->R.end()) return false;
     const bool wasNaN = IsNaNKey(it->K);
     if (wasNaN) --FNaN;
-    b->R.erase(it);
+    const size_t at = static_cast<size_t>(it - b->R.begin());
+    b->R.erase(at);
+    UpdateFences(*b, at);
+    if constexpr (kSpatial) {
+      auto s = std::find_if(b->S.begin(), b->S.end(), [&](const TBoxRec& r) { return r.Index == Index; });
+      if (s != b->S.end()) b->S.erase(s);
+    }
     FOwner[static_cast<size_t>(Index)] = nullptr;
     --FCount;
+    EnsurePositions();
     FenAdd(b->Pos, -1);
-    if (b->R.empty())
+    if (b->R.empty()) {
       RemoveBlock(b->Pos);
-    else if (b->R.size() < BlockMax / 4)
-      TryMerge(b->Pos);
+    } else {
+      FLastKey[static_cast<size_t>(b->Pos)] = b->R.back().K;
+      if (b->R.size() < BlockMax / 4) TryMerge(b->Pos);
+    }
     // Records placed while a NaN was present may be out of order; look once it is gone.
     if (wasNaN && FNaN == 0 && !FOrdered) FOrdered = CheckOrder();
     return true;
@@ -159,7 +262,14 @@ class TBlockIndex {
   void Relabel(int32_t From, int32_t To) {
     Block* b = Owner(From);
     if (!b) return;
-    for (Rec& r : b->R)
+    if constexpr (kSpatial) {
+      for (TBoxRec& r : b->S)
+        if (r.Index == From) {
+          r.Index = To;
+          break;
+        }
+    }
+    for (Stored& r : b->R)
       if (r.Index == From) {
         r.Index = To;
         FOwner[static_cast<size_t>(From)] = nullptr;
@@ -170,37 +280,87 @@ class TBlockIndex {
 
   // Rank of the first record whose key is not below SK / above SK. Only when Ordered().
   int64_t LowerBound(SearchKey SK) const {
-    return Bound(SK, [](const Rec& r, SearchKey k) { return static_cast<SearchKey>(r.K) < k; });
+    return Bound(SK, [](Key k, SearchKey s) { return static_cast<SearchKey>(k) < s; });
   }
   int64_t UpperBound(SearchKey SK) const {
-    return Bound(SK, [](const Rec& r, SearchKey k) { return !(k < static_cast<SearchKey>(r.K)); });
+    return Bound(SK, [](Key k, SearchKey s) { return !(s < static_cast<SearchKey>(k)); });
   }
 
-  // Calls F(rec) for the records of ranks From .. To-1 in order.
   template <class F>
-  void ForRange(int64_t From, int64_t To, F&& Fn) const {
+  void ForEach(F&& Fn) const {
+    for (const auto& b : FBlocks)
+      for (const Stored& r : b->R) Fn(r);
+  }
+
+  // Calls F(TBoxRec) for every record of the blocks holding ranks From .. To-1 whose box
+  // may reach the longitudes LonLo .. LonHi: a superset of the hits, which the caller
+  // tests box by box. Each block is searched by western bound.
+  template <class F>
+  void ForBoxCandidates(int64_t From, int64_t To, double LonLo, double LonHi, F&& Fn) const {
+    static_assert(kSpatial, "only indexes that carry boxes");
     if (From < 0) From = 0;
     if (To > FCount) To = FCount;
     if (From >= To) return;
     int64_t off = 0;
     size_t b = static_cast<size_t>(FindBlock(From, off));
-    int64_t left = To - From;
-    for (; left > 0 && b < FBlocks.size(); ++b, off = 0) {
-      const auto& recs = FBlocks[b]->R;
-      for (size_t i = static_cast<size_t>(off); i < recs.size() && left > 0; ++i, --left) Fn(recs[i]);
+    int64_t rank = From - off;  // rank of the first record of block b
+    const double inf = std::numeric_limits<double>::infinity();
+    for (; b < FBlocks.size() && rank < To; ++b) {
+      const Block& blk = *FBlocks[b];
+      double lo = LonLo - blk.MaxLonExt;
+      if (std::isnan(lo)) lo = -inf;
+      const auto first = std::partition_point(blk.S.begin(), blk.S.end(),
+                                              [&](const TBoxRec& r) { return static_cast<double>(LonKey(r)) < lo; });
+      for (auto it = first; it != blk.S.end() && static_cast<double>(LonKey(*it)) <= LonHi; ++it) Fn(*it);
+      rank += static_cast<int64_t>(blk.R.size());
     }
-  }
-  template <class F>
-  void ForEach(F&& Fn) const {
-    for (const auto& b : FBlocks)
-      for (const Rec& r : b->R) Fn(r);
   }
 
  private:
   struct Block {
-    std::vector<Rec> R;
     int32_t Pos = 0;  // position in FBlocks
+    // Every kFenceStep-th key, next to the block header: a search touches a few cache
+    // lines of the records instead of one per bisection step.
+    Key Fence[kFences];
+    TInlineVec<Stored, BlockMax + 1> R;
+    // kSpatial: the boxes ordered by western bound, and the largest east-west extent of
+    // any box the block has held since it was last rebuilt.
+    std::vector<TBoxRec> S;
+    double MaxLonExt = 0;
   };
+
+  static void UpdateFences(Block& b, size_t From) {
+    const size_t n = b.R.size();
+    for (size_t j = From / kFenceStep; j * kFenceStep < n; ++j) b.Fence[j] = b.R[j * kFenceStep].K;
+  }
+  // Offset in b of the first record for which less(key, SK) is false.
+  template <class Less>
+  static int64_t InBlockBound(const Block& b, SearchKey SK, Less less) {
+    const size_t n = b.R.size(), nf = (n + kFenceStep - 1) / kFenceStep;
+    const size_t j = static_cast<size_t>(
+        std::partition_point(b.Fence, b.Fence + nf, [&](Key k) { return less(k, SK); }) - b.Fence);
+    if (j == 0) return 0;
+    const Stored* first = b.R.begin() + (j - 1) * kFenceStep + 1;
+    const Stored* last = b.R.begin() + std::min(n, j * kFenceStep);
+    return std::partition_point(first, last, [&](const Stored& r) { return less(r.K, SK); }) - b.R.begin();
+  }
+
+  // Western bound as an ordering key; NaN sorts last so that the order stays total.
+  static float LonKey(const TBoxRec& r) {
+    return std::isnan(r.Box.LongLow) ? std::numeric_limits<float>::infinity() : r.Box.LongLow;
+  }
+  static void NoteLonExtent(Block& b, const TBoxPayload& box) {
+    const double e = static_cast<double>(box.LongHigh) - box.LongLow;
+    if (e > b.MaxLonExt) b.MaxLonExt = e;
+  }
+  static void RebuildAux(Block& b) {
+    UpdateFences(b, 0);
+    if constexpr (kSpatial) {
+      std::stable_sort(b.S.begin(), b.S.end(), [](const TBoxRec& x, const TBoxRec& y) { return LonKey(x) < LonKey(y); });
+      b.MaxLonExt = 0;
+      for (const TBoxRec& r : b.S) NoteLonExtent(b, r.Box);
+    }
+  }
 
   Block* Owner(int32_t Index) const {
     return Index >= 0 && static_cast<size_t>(Index) < FOwner.size() ? FOwner[static_cast<size_t>(Index)]
@@ -213,70 +373,96 @@ class TBlockIndex {
     FOwner[static_cast<size_t>(Index)] = B;
   }
 
+  // Block and offset of the first record whose key is not below SK (ordered only);
+  // false when every key is below it.
+  bool LowerLoc(SearchKey SK, size_t& B, int64_t& Off) const {
+    const auto lk = std::partition_point(FLastKey.begin(), FLastKey.end(),
+                                         [&](Key k) { return static_cast<SearchKey>(k) < SK; });
+    if (lk == FLastKey.end()) return false;
+    B = static_cast<size_t>(lk - FLastKey.begin());
+    Off = InBlockBound(*FBlocks[B], SK, [](Key k, SearchKey s) { return static_cast<SearchKey>(k) < s; });
+    return true;
+  }
+  bool IsEqualAt(size_t B, int64_t Off, SearchKey SK) const {
+    return static_cast<SearchKey>(FBlocks[B]->R[static_cast<size_t>(Off)].K) == SK;
+  }
+
   template <class Less>
   int64_t Bound(SearchKey SK, Less less) const {
-    // First block whose last record is not "less" than the key, then within it.
-    size_t lo = 0, hi = FBlocks.size();
-    while (lo < hi) {
-      const size_t mid = (lo + hi) / 2;
-      if (less(FBlocks[mid]->R.back(), SK))
-        lo = mid + 1;
-      else
-        hi = mid;
-    }
-    if (lo == FBlocks.size()) return FCount;
-    const auto& recs = FBlocks[lo]->R;
-    const auto it = std::partition_point(recs.begin(), recs.end(), [&](const Rec& r) { return less(r, SK); });
-    return FenPrefix(static_cast<int64_t>(lo)) + (it - recs.begin());
+    const auto lk = std::partition_point(FLastKey.begin(), FLastKey.end(), [&](Key k) { return less(k, SK); });
+    if (lk == FLastKey.end()) return FCount;
+    const size_t b = static_cast<size_t>(lk - FLastKey.begin());
+    return FenPrefix(static_cast<int64_t>(b)) + InBlockBound(*FBlocks[b], SK, less);
   }
 
   void InsertAt(int64_t Pos, const Rec& R) {
-    if (IsNaNKey(R.K)) ++FNaN;
-    // A record placed among unordered ones, or a NaN, may break the order.
-    if (!FOrdered || IsNaNKey(R.K)) FOrdered = false;
     if (FBlocks.empty()) {
-      auto b = std::make_unique<Block>();
-      b->R.reserve(BlockMax + 1);
-      FBlocks.push_back(std::move(b));
-      RebuildFenwick();
+      FBlocks.push_back(std::make_unique<Block>());
+      FLastKey.assign(1, Key{});
+      Restructure(0);
     }
-    size_t b;
-    int64_t off;
     if (Pos >= FCount) {
-      b = FBlocks.size() - 1;
-      off = static_cast<int64_t>(FBlocks[b]->R.size());
+      const size_t last = FBlocks.size() - 1;
+      InsertInBlock(last, static_cast<int64_t>(FBlocks[last]->R.size()), R);
     } else {
-      b = static_cast<size_t>(FindBlock(Pos, off));
+      int64_t off;
+      const size_t b = static_cast<size_t>(FindBlock(Pos, off));
+      InsertInBlock(b, off, R);
     }
-    Block* blk = FBlocks[b].get();
-    blk->R.insert(blk->R.begin() + off, R);
+  }
+
+  void InsertInBlock(size_t B, int64_t Off, const Rec& R) {
+    // A NaN breaks the order; records placed after it are placed by probing.
+    if (IsNaNKey(R.K)) {
+      ++FNaN;
+      FOrdered = false;
+    }
+    Block* blk = FBlocks[B].get();
+    blk->R.insert(static_cast<size_t>(Off), Stored{R.K, R.Index, {}});
+    UpdateFences(*blk, static_cast<size_t>(Off));
+    if constexpr (kSpatial) {
+      const TBoxRec br{R.Box, R.Index};
+      const float k = LonKey(br);
+      blk->S.insert(std::partition_point(blk->S.begin(), blk->S.end(), [&](const TBoxRec& r) { return LonKey(r) <= k; }), br);
+      NoteLonExtent(*blk, R.Box);
+    }
+    FLastKey[B] = blk->R.back().K;
     Own(R.Index, blk);
     ++FCount;
-    FenAdd(static_cast<int32_t>(b), 1);
-    if (blk->R.size() > static_cast<size_t>(BlockMax)) Split(b);
+    FenAdd(static_cast<int32_t>(B), 1);
+    if (blk->R.size() > static_cast<size_t>(BlockMax)) Split(B);
   }
 
   void Split(size_t b) {
     Block* blk = FBlocks[b].get();
     auto nb = std::make_unique<Block>();
     const size_t half = blk->R.size() / 2;
-    nb->R.reserve(BlockMax + 1);
-    nb->R.assign(blk->R.begin() + static_cast<std::ptrdiff_t>(half), blk->R.end());
+    nb->R.append(blk->R.begin() + half, blk->R.size() - half);
     blk->R.resize(half);
-    for (const Rec& r : nb->R) Own(r.Index, nb.get());
+    for (const Stored& r : nb->R) Own(r.Index, nb.get());
+    if constexpr (kSpatial) {
+      // The boxes follow their records, by owner.
+      std::vector<TBoxRec> keep;
+      keep.reserve(blk->S.size());
+      for (const TBoxRec& r : blk->S) (FOwner[static_cast<size_t>(r.Index)] == blk ? keep : nb->S).push_back(r);
+      blk->S.swap(keep);
+    }
+    RebuildAux(*blk);
+    RebuildAux(*nb);
+    FLastKey[b] = blk->R.back().K;
+    FLastKey.insert(FLastKey.begin() + static_cast<std::ptrdiff_t>(b) + 1, nb->R.back().K);
     FBlocks.insert(FBlocks.begin() + static_cast<std::ptrdiff_t>(b) + 1, std::move(nb));
-    Renumber(b + 1);
-    RebuildFenwick();
+    Restructure(b);
   }
 
   void RemoveBlock(int32_t Pos) {
     FBlocks.erase(FBlocks.begin() + Pos);
-    Renumber(static_cast<size_t>(Pos));
-    RebuildFenwick();
+    FLastKey.erase(FLastKey.begin() + Pos);
+    Restructure(static_cast<size_t>(Pos));
   }
 
   void TryMerge(int32_t Pos) {
-    // Merge with the smaller neighbour when both fit into one block.
+    // Merge with a neighbour when both fit into half a block.
     const size_t p = static_cast<size_t>(Pos);
     size_t into = SIZE_MAX;
     if (p + 1 < FBlocks.size() && FBlocks[p]->R.size() + FBlocks[p + 1]->R.size() <= BlockMax / 2)
@@ -286,20 +472,34 @@ class TBlockIndex {
     if (into == SIZE_MAX) return;
     Block* dst = FBlocks[into].get();
     Block* src = FBlocks[into + 1].get();
-    for (const Rec& r : src->R) Own(r.Index, dst);
-    dst->R.insert(dst->R.end(), src->R.begin(), src->R.end());
+    for (const Stored& r : src->R) Own(r.Index, dst);
+    dst->R.append(src->R.begin(), src->R.size());
+    if constexpr (kSpatial) dst->S.insert(dst->S.end(), src->S.begin(), src->S.end());
+    RebuildAux(*dst);
+    FLastKey[into] = dst->R.back().K;
     RemoveBlock(static_cast<int32_t>(into + 1));
   }
 
-  void Renumber(size_t From) {
-    for (size_t i = From; i < FBlocks.size(); ++i) FBlocks[i]->Pos = static_cast<int32_t>(i);
+  // After blocks were added or removed at or after From. Block positions and the Fenwick
+  // tree are brought up to date only when next needed: a bulk load of distinct keys never
+  // needs them, and renumbering thousands of blocks per split would dominate it.
+  void Restructure(size_t From) {
+    FPosDirtyFrom = std::min(FPosDirtyFrom, From);
+    FFenDirty = true;
+  }
+  void EnsurePositions() const {
+    for (size_t i = FPosDirtyFrom; i < FBlocks.size(); ++i) FBlocks[i]->Pos = static_cast<int32_t>(i);
+    FPosDirtyFrom = SIZE_MAX;
+  }
+  void EnsureFenwick() const {
+    if (FFenDirty) RebuildFenwick();
   }
 
   bool CheckOrder() const {
     bool first = true;
     Key prev{};
     for (const auto& b : FBlocks)
-      for (const Rec& r : b->R) {
+      for (const Stored& r : b->R) {
         if (IsNaNKey(r.K)) return false;
         if (!first && r.K < prev) return false;
         prev = r.K;
@@ -309,7 +509,8 @@ class TBlockIndex {
   }
 
   // Fenwick tree over the block sizes, 1-based.
-  void RebuildFenwick() {
+  void RebuildFenwick() const {
+    FFenDirty = false;
     const size_t n = FBlocks.size();
     FFen.assign(n + 1, 0);
     for (size_t i = 1; i <= n; ++i) {
@@ -321,16 +522,19 @@ class TBlockIndex {
     while (FTopBit * 2 <= n) FTopBit *= 2;
   }
   void FenAdd(int32_t Pos, int64_t Delta) {
+    if (FFenDirty) return;  // rebuilt from the sizes when next needed
     for (size_t i = static_cast<size_t>(Pos) + 1; i < FFen.size(); i += i & (~i + 1)) FFen[i] += Delta;
   }
   // Total size of blocks [0, Pos).
   int64_t FenPrefix(int64_t Pos) const {
+    EnsureFenwick();
     int64_t s = 0;
     for (size_t i = static_cast<size_t>(Pos); i > 0; i -= i & (~i + 1)) s += FFen[i];
     return s;
   }
   // Block holding rank R and the offset within it.
   int64_t FindBlock(int64_t R, int64_t& Off) const {
+    EnsureFenwick();
     size_t pos = 0;
     int64_t rem = R;
     const size_t n = FBlocks.size();
@@ -345,8 +549,11 @@ class TBlockIndex {
   }
 
   std::vector<std::unique_ptr<Block>> FBlocks;
-  std::vector<int64_t> FFen;
-  size_t FTopBit = 1;
+  std::vector<Key> FLastKey;  // last key of every block, for bisection over blocks
+  mutable std::vector<int64_t> FFen;
+  mutable size_t FTopBit = 1;
+  mutable bool FFenDirty = true;
+  mutable size_t FPosDirtyFrom = 0;
   std::vector<Block*> FOwner;  // entry -> block holding its record
   int64_t FCount = 0;
   int64_t FNaN = 0;

@@ -216,6 +216,7 @@ class TGeoDB : public TComponent {
   void LoadIndexFromBytes(int ix, const std::vector<uint8_t>& Bytes);
   void SaveAllIndexes();
   void WriteSystemRecord(const char* Who);
+  void FlushSystemRecord();
   void NoteExtent(const TgdbData& D);
   void RecomputeExtents();
 
@@ -254,19 +255,22 @@ class TGeoDB : public TComponent {
   TIdIndex FIx0ItemId;
   TLLBoxIndex FIx1LatLo;
   TLLIndex FIx2LatHi;
-  TLLBoxIndex FIx3LongLo;
+  TLLIndex FIx3LongLo;
   TLLIndex FIx4LongHi;
   bool FOnPercDoneEnabled = true;
   TgdbSystemData FSystemData;
 
-  // Largest latitude and longitude extent of any item so far (never shrinks while open):
-  // bounds the key range an area query has to scan.
+  // Largest north-south extent of any item so far (never shrinks while open): bounds the
+  // key range an area query has to scan.
   double FMaxLatExtent = 0;
-  double FMaxLongExtent = 0;
   TGdbFile FDataFile;
   TGdbFile FItemFile;
   // The full name of the file a BLOB is being read from (the stored FilePath may be cut).
   std::string FBlobSource;
+  // With lazy writing on, a new HighestID is written with the next deletion, description,
+  // revision, the end of lazy writing or closing; opening raises HighestID to the largest
+  // identifier in the item file, so no identifier of a stored or deleted item is reissued.
+  bool FSystemDirty = false;
 };
 
 // Latitude and longitude as degree text with the hemisphere letter.

@@ -165,7 +165,11 @@ int32_t TGeoDB::AddData(const TgdbName& Name, const TgdbPolygon& Polygon, bool C
     uint8_t rec[kSystemRecSize];
     EncodeSystemData(FSystemData, rec);
     try {
-      DataFile().WriteAt(0, rec, kSystemRecSize);
+      TGdbFile& f = DataFile();
+      if (FLazyWrite)
+        FSystemDirty = true;
+      else
+        f.WriteAt(0, rec, kSystemRecSize);
     } catch (const EInOutError&) {
       if (!FLazyWrite) ReleaseFiles();
       Raise("AddData: cannot open database.");
@@ -214,6 +218,8 @@ void TGeoDB::DeleteData(int32_t DbEntry) {
   const int32_t last = FNumSumItems - 1;
   {
     TFileUse use{*this};
+    // The identifier of the deleted item must be on record as issued.
+    FlushSystemRecord();
     TGdbFile& f = ItemFile();
     if (DbEntry - 1 != last) {
       uint8_t rec[kItemRecSize];

@@ -39,6 +39,7 @@ TGeoDB::~TGeoDB() {
     // A destructor cannot report; a failure here leaves the previous index files, which
     // the next opening detects and rebuilds.
     try {
+      FlushSystemRecord();
       SaveAllIndexes();
     } catch (...) {
     }
@@ -107,7 +108,11 @@ void TGeoDB::SetGDBName(const std::string& Value) {
 }
 
 void TGeoDB::CloseDatabase(bool ResetLazyWrite) {
-  if (IsOpen() && FLazyWrite) SaveAllIndexes();
+  if (IsOpen()) {
+    FlushSystemRecord();
+    if (FLazyWrite) SaveAllIndexes();
+  }
+  FSystemDirty = false;
   ReleaseFiles();
   if (ResetLazyWrite) FLazyWrite = false;
   ResetSystemData();
@@ -122,7 +127,7 @@ void TGeoDB::CloseDatabase(bool ResetLazyWrite) {
   FIx2LatHi.Clear();
   FIx3LongLo.Clear();
   FIx4LongHi.Clear();
-  FMaxLatExtent = FMaxLongExtent = 0;
+  FMaxLatExtent = 0;
 }
 
 void TGeoDB::OpenDatabase(const std::string& Name) {
@@ -255,13 +260,13 @@ void TGeoDB::LoadIndexFromBytes(int ix, const std::vector<uint8_t>& Bytes) {
     FIx0ItemId.Load(recs, FNumSumItems);
     return;
   }
-  if (ix == 1 || ix == 3) {
+  if (ix == 1) {
     std::vector<TLLBoxIndex::Rec> recs(n);
     for (size_t k = 0; k < n; ++k) {
       const TIxLLRec r = DecodeIxLL(&Bytes[k * kIndexRecSize]);
       recs[k] = {r.LLValue, r.index, BoxOf(FSumData[static_cast<size_t>(r.index)])};
     }
-    (ix == 1 ? FIx1LatLo : FIx3LongLo).Load(recs, FNumSumItems);
+    FIx1LatLo.Load(recs, FNumSumItems);
     return;
   }
   std::vector<TLLIndex::Rec> recs(n);
@@ -269,7 +274,7 @@ void TGeoDB::LoadIndexFromBytes(int ix, const std::vector<uint8_t>& Bytes) {
     const TIxLLRec r = DecodeIxLL(&Bytes[k * kIndexRecSize]);
     recs[k] = {r.LLValue, r.index, {}};
   }
-  (ix == 2 ? FIx2LatHi : FIx4LongHi).Load(recs, FNumSumItems);
+  (ix == 2 ? FIx2LatHi : ix == 3 ? FIx3LongLo : FIx4LongHi).Load(recs, FNumSumItems);
 }
 
 void TGeoDB::RebuildIndex(int ix) {
@@ -280,17 +285,14 @@ void TGeoDB::RebuildIndex(int ix) {
       for (int32_t e = 0; e < FNumSumItems; ++e) FIx0ItemId.Insert({FSumData[static_cast<size_t>(e)].ItemId, e, {}});
       break;
     case 1:
-    case 3: {
-      auto& x = ix == 1 ? FIx1LatLo : FIx3LongLo;
-      x.Clear();
+      FIx1LatLo.Clear();
       for (int32_t e = 0; e < FNumSumItems; ++e) {
         const TgdbData& d = FSumData[static_cast<size_t>(e)];
-        x.Insert({LLKey(ix, d), e, BoxOf(d)});
+        FIx1LatLo.Insert({d.LatLow, e, BoxOf(d)});
       }
       break;
-    }
     default: {
-      auto& x = ix == 2 ? FIx2LatHi : FIx4LongHi;
+      auto& x = ix == 2 ? FIx2LatHi : ix == 3 ? FIx3LongLo : FIx4LongHi;
       x.Clear();
       for (int32_t e = 0; e < FNumSumItems; ++e) x.Insert({LLKey(ix, FSumData[static_cast<size_t>(e)]), e, {}});
       break;
@@ -343,6 +345,7 @@ void TGeoDB::SetLazyWrite(bool Value) {
   if (Value == FLazyWrite) return;
   FLazyWrite = Value;
   if (!Value) {
+    FlushSystemRecord();
     ReleaseFiles();
     SaveAllIndexes();
   }
@@ -353,10 +356,17 @@ void TGeoDB::SetLazyWrite(bool Value) {
 void TGeoDB::InsertIntoIndex(int32_t DBEntry, const TgdbData& D) {
   const int32_t e = DBEntry - 1;
   const auto box = BoxOf(D);
+  // The four key indexes miss the cache at random places; fetch them side by side.
+  for (int stage = 0; stage < 2; ++stage) {
+    FIx1LatLo.Prefetch(D.LatLow, stage);
+    FIx2LatHi.Prefetch(D.LatHigh, stage);
+    FIx3LongLo.Prefetch(D.LongLow, stage);
+    FIx4LongHi.Prefetch(D.LongHigh, stage);
+  }
   FIx0ItemId.Insert({D.ItemId, e, {}});
   FIx1LatLo.Insert({D.LatLow, e, box});
   FIx2LatHi.Insert({D.LatHigh, e, {}});
-  FIx3LongLo.Insert({D.LongLow, e, box});
+  FIx3LongLo.Insert({D.LongLow, e, {}});
   FIx4LongHi.Insert({D.LongHigh, e, {}});
 }
 
@@ -371,13 +381,11 @@ void TGeoDB::RemoveIndexEntries(int32_t DBEntry) {
 
 void TGeoDB::NoteExtent(const TgdbData& D) {
   const double lat = static_cast<double>(D.LatHigh) - D.LatLow;
-  const double lon = static_cast<double>(D.LongHigh) - D.LongLow;
   if (lat > FMaxLatExtent) FMaxLatExtent = lat;
-  if (lon > FMaxLongExtent) FMaxLongExtent = lon;
 }
 
 void TGeoDB::RecomputeExtents() {
-  FMaxLatExtent = FMaxLongExtent = 0;
+  FMaxLatExtent = 0;
   for (const TgdbData& d : FSumData) NoteExtent(d);
 }
 
@@ -466,22 +474,15 @@ std::vector<int32_t> TGeoDB::FindItemsInArea(double LatLow, double LatHigh, doub
     return lo1 <= hi1 && lo2 <= hi2 && lo1 <= LatHigh && hi1 >= LatLow && lo2 <= LongHigh &&
            hi2 >= LongLow;
   };
-  // An item whose low bound lies below (query low - largest extent) cannot reach the
-  // query, so one key range of the latitude or the longitude index holds every hit.
-  const double inf = std::numeric_limits<double>::infinity();
-  auto range = [&](const TLLBoxIndex& X, double lo, double hi, double ext, int64_t& a, int64_t& b) {
-    const double from = std::nextafter(std::nextafter(lo - ext, -inf), -inf);
-    a = X.LowerBound(std::isnan(from) ? -inf : from);
-    b = X.UpperBound(hi);
-  };
-  int64_t a1 = 0, b1 = -1, a3 = 0, b3 = -1;
-  const bool use1 = FIx1LatLo.Ordered(), use3 = FIx3LongLo.Ordered();
-  if (use1) range(FIx1LatLo, LatLow, LatHigh, FMaxLatExtent, a1, b1);
-  if (use3) range(FIx3LongLo, LongLow, LongHigh, FMaxLongExtent, a3, b3);
-  if (use1 || use3) {
-    const bool take1 = use1 && (!use3 || b1 - a1 <= b3 - a3);
-    const TLLBoxIndex& X = take1 ? FIx1LatLo : FIx3LongLo;
-    X.ForRange(take1 ? a1 : a3, take1 ? b1 : b3, [&](const TLLBoxIndex::Rec& r) {
+  // An item whose southern bound lies below (query south - largest extent) cannot reach
+  // the query, so one key range of the latitude index holds every hit; within it each
+  // block is searched by western bound.
+  if (FIx1LatLo.Ordered()) {
+    const double inf = std::numeric_limits<double>::infinity();
+    double from = std::nextafter(std::nextafter(LatLow - FMaxLatExtent, -inf), -inf);
+    if (std::isnan(from)) from = -inf;
+    const int64_t a = FIx1LatLo.LowerBound(from), b = FIx1LatLo.UpperBound(LatHigh);
+    FIx1LatLo.ForBoxCandidates(a, b, LongLow, LongHigh, [&](const gdbix::TBoxRec& r) {
       if (hit(r.Box.LatLow, r.Box.LatHigh, r.Box.LongLow, r.Box.LongHigh)) out.push_back(r.Index + 1);
     });
   } else {
@@ -504,9 +505,18 @@ void TGeoDB::WriteSystemRecord(const char* Who) {
   try {
     TFileUse use{*this};
     DataFile().WriteAt(0, rec, kSystemRecSize);
+    FSystemDirty = false;
   } catch (const EInOutError&) {
     Raise(std::string(Who) + ": cannot open database.");
   }
+}
+
+void TGeoDB::FlushSystemRecord() {
+  if (!FSystemDirty || !IsOpen()) return;
+  uint8_t rec[kSystemRecSize];
+  EncodeSystemData(FSystemData, rec);
+  DataFile().WriteAt(0, rec, kSystemRecSize);
+  FSystemDirty = false;
 }
 
 void TGeoDB::SetDescription(const std::string& Value) {

@@ -110,13 +110,14 @@ TEST_F(GeoDBDamage, CrashWithLazyWritingLeavesAConsistentDatabase) {
     for (int i = 0; i < 40; ++i) db.AddTown("n", 0, 0, TSCoords{float(i % 5), 1}, 0, 0, 0);
     db.ReplaceTown(3, "moved", 0, 0, TSCoords{-50, -50}, 0, 0, 0);  // same count, stale keys
     db.DeleteData(1);
+    db.AddTown("late", 0, 0, TSCoords{7, 7}, 0, 0, 0);  // identifier 71
     // What a crash leaves: the files as they are now on disk.
     for (const char* ext : {".vekgdd", ".vekgds", ".vekgi0", ".vekgi1", ".vekgi2", ".vekgi3", ".vekgi4"})
       fs::copy_file(Base + ext, crash + ext);
   }
   TGeoDB db;
   db.SetDBName(crash);
-  ASSERT_EQ(db.NumEntries(), 69);  // every item record the files hold
+  ASSERT_EQ(db.NumEntries(), 70);  // every item record the files hold
   EXPECT_EQ(db.Data(3).Name.str(), "moved");
   for (int i = 1; i <= db.NumEntries(); ++i) {
     const TIxLLRec r = db.IxLatLow(i);
@@ -126,6 +127,8 @@ TEST_F(GeoDBDamage, CrashWithLazyWritingLeavesAConsistentDatabase) {
   EXPECT_EQ(db.IxLatLow(1).index, 3);
   for (int e = 1; e <= db.NumEntries(); ++e) ASSERT_EQ(db.SearchForItemID(db.Data(e).ItemId), e);
   EXPECT_EQ(db.FindItemsInArea(-51, -49, -51, -49), (std::vector<int32_t>{3}));
+  // No identifier that was ever stored is issued again.
+  EXPECT_EQ(db.Data(db.AddTown("next", 0, 0, TSCoords{1, 1}, 0, 0, 0)).ItemId, 72);
 }
 
 TEST_F(GeoDBDamage, PartialTrailingItemRecordIsOverwrittenNotAppendedTo) {

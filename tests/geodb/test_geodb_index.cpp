@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <map>
 #include <random>
+#include <set>
 
 #include "GeoDBTestUtil.h"
 
@@ -49,8 +51,7 @@ TEST(GdbBlockIndex, MatchesPlainArrayUnderRandomInsertRemoveRelabel) {
         const int32_t e = nextEntry++;
         ref.emplace_back();
         LiteralSortInto(ref, {key, e});
-        const int64_t pos = ix.Insert({key, e, {}});
-        ASSERT_EQ(ref[static_cast<size_t>(pos)].index, e) << "step " << step;
+        ix.Insert({key, e, {}});
         live.push_back(e);
       } else if (op < 9) {
         const size_t k = rng() % live.size();
@@ -78,6 +79,36 @@ TEST(GdbBlockIndex, MatchesPlainArrayUnderRandomInsertRemoveRelabel) {
       }
     }
     EXPECT_TRUE(ix.Ordered());
+  }
+}
+
+TEST(GdbBlockIndex, BoxCandidatesCoverEveryHitThroughSplitsAndMerges) {
+  using Ix = gdbix::TBlockIndex<float, gdbix::TBoxPayload, 8>;
+  std::mt19937 rng(11);
+  std::uniform_real_distribution<float> u(0, 100), w(0, 8);
+  Ix ix;
+  std::map<int32_t, gdbix::TBoxPayload> live;
+  int32_t next = 0;
+  for (int step = 0; step < 4000; ++step) {
+    if (rng() % 3 != 0 || live.empty()) {
+      const float a = u(rng), b = u(rng);
+      const gdbix::TBoxPayload box{a, a + w(rng), b, b + (rng() % 5 == 0 ? w(rng) : 0)};
+      ix.Insert({box.LatLow, next, box});
+      live[next++] = box;
+    } else {
+      auto it = live.begin();
+      std::advance(it, rng() % live.size());
+      ASSERT_TRUE(ix.Remove(it->first));
+      live.erase(it);
+    }
+    if (step % 50 != 0) continue;
+    const double la = u(rng), lo = u(rng), h = w(rng), wd = w(rng);
+    std::set<int32_t> got;
+    ix.ForBoxCandidates(ix.LowerBound(la - 8), ix.UpperBound(la + h), lo, lo + wd,
+                        [&](const gdbix::TBoxRec& r) { ASSERT_TRUE(got.insert(r.Index).second) << "twice"; });
+    for (const auto& [e, b] : live)
+      if (b.LatLow <= la + h && b.LatHigh >= la && b.LongLow <= lo + wd && b.LongHigh >= lo)
+        ASSERT_TRUE(got.count(e)) << "missed entry " << e << " at step " << step;
   }
 }
 
