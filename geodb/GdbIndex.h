@@ -13,9 +13,15 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <cstdlib>
 #include <memory>
+#include <new>
 #include <type_traits>
 #include <vector>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace vek::gdbix {
 
@@ -108,6 +114,59 @@ class TInlineVec {
   T FData[Cap];
 };
 
+// Fixed-size objects carved from 2 MiB slabs that the kernel may back with huge pages:
+// a million-item index touches thousands of blocks at random, and with 4 KiB pages nearly
+// every touch would also miss the address translation cache.
+template <class T>
+class TSlabPool {
+ public:
+  TSlabPool() = default;
+  TSlabPool(const TSlabPool&) = delete;
+  TSlabPool& operator=(const TSlabPool&) = delete;
+  ~TSlabPool() { Release(); }
+
+  T* New() {
+    void* p;
+    if (!FFree.empty()) {
+      p = FFree.back();
+      FFree.pop_back();
+    } else {
+      if (FSlabs.empty() || FUsed + sizeof(Slot) > kSlab) {
+        void* slab = std::aligned_alloc(kSlab, kSlab);
+        if (!slab) throw std::bad_alloc();
+#ifdef MADV_HUGEPAGE
+        madvise(slab, kSlab, MADV_HUGEPAGE);
+#endif
+        FSlabs.push_back(slab);
+        FUsed = 0;
+      }
+      p = static_cast<char*>(FSlabs.back()) + FUsed;
+      FUsed += sizeof(Slot);
+    }
+    return new (p) T;
+  }
+  void Delete(T* t) {
+    t->~T();
+    FFree.push_back(t);
+  }
+  // Frees the slabs; every object must have been deleted.
+  void Release() {
+    for (void* s : FSlabs) std::free(s);
+    FSlabs.clear();
+    FFree.clear();
+    FUsed = 0;
+  }
+
+ private:
+  static constexpr size_t kSlab = size_t(2) << 20;
+  struct alignas(64) Slot {
+    unsigned char Bytes[sizeof(T)];
+  };
+  std::vector<void*> FSlabs;
+  std::vector<void*> FFree;
+  size_t FUsed = 0;
+};
+
 template <class Key, class Payload, int BlockMax = 512>
 class TBlockIndex {
  public:
@@ -124,6 +183,10 @@ class TBlockIndex {
 
   static_assert(std::is_trivially_copyable_v<Stored>);
 
+  TBlockIndex() = default;
+  TBlockIndex(const TBlockIndex&) = delete;
+  TBlockIndex& operator=(const TBlockIndex&) = delete;
+
   int64_t Count() const { return FCount; }
   // True when the records are in ascending order and no key is NaN; lookups by key range
   // are then possible, and insertion positions come from two bounds instead of probes.
@@ -131,6 +194,7 @@ class TBlockIndex {
 
   void Clear() {
     FBlocks.clear();
+    FPool.Release();
     FLastKey.clear();
     FFen.clear();
     FFenDirty = true;
@@ -148,7 +212,7 @@ class TBlockIndex {
     FOwner.assign(static_cast<size_t>(std::max<int64_t>(EntryCapacity, 0)), nullptr);
     const size_t chunk = BlockMax / 2;
     for (size_t i = 0; i < Recs.size(); i += chunk) {
-      auto b = std::make_unique<Block>();
+      BlockPtr b = NewBlock();
       for (size_t k = i; k < std::min(Recs.size(), i + chunk); ++k) {
         const Rec& r = Recs[k];
         b->R.insert(b->R.size(), Stored{r.K, r.Index, {}});
@@ -306,7 +370,8 @@ class TBlockIndex {
     int64_t rank = From - off;  // rank of the first record of block b
     const double inf = std::numeric_limits<double>::infinity();
     for (; b < FBlocks.size() && rank < To; ++b) {
-      const Block& blk = *FBlocks[b];
+      Block& blk = *FBlocks[b];
+      if (!blk.SSorted) SortBoxes(blk);
       double lo = LonLo - blk.MaxLonExt;
       if (std::isnan(lo)) lo = -inf;
       const auto first = std::partition_point(blk.S.begin(), blk.S.end(),
@@ -326,8 +391,16 @@ class TBlockIndex {
     // kSpatial: the boxes ordered by western bound, and the largest east-west extent of
     // any box the block has held since it was last rebuilt.
     std::vector<TBoxRec> S;
+    bool SSorted = true;  // S is put in order when an area query first needs it
     double MaxLonExt = 0;
   };
+
+  struct BlockDelete {
+    TSlabPool<Block>* Pool;
+    void operator()(Block* b) const { Pool->Delete(b); }
+  };
+  using BlockPtr = std::unique_ptr<Block, BlockDelete>;
+  BlockPtr NewBlock() { return BlockPtr(FPool.New(), BlockDelete{&FPool}); }
 
   static void UpdateFences(Block& b, size_t From) {
     const size_t n = b.R.size();
@@ -345,6 +418,10 @@ class TBlockIndex {
     return std::partition_point(first, last, [&](const Stored& r) { return less(r.K, SK); }) - b.R.begin();
   }
 
+  static void SortBoxes(Block& b) {
+    std::sort(b.S.begin(), b.S.end(), [](const TBoxRec& x, const TBoxRec& y) { return LonKey(x) < LonKey(y); });
+    b.SSorted = true;
+  }
   // Western bound as an ordering key; NaN sorts last so that the order stays total.
   static float LonKey(const TBoxRec& r) {
     return std::isnan(r.Box.LongLow) ? std::numeric_limits<float>::infinity() : r.Box.LongLow;
@@ -356,7 +433,7 @@ class TBlockIndex {
   static void RebuildAux(Block& b) {
     UpdateFences(b, 0);
     if constexpr (kSpatial) {
-      std::stable_sort(b.S.begin(), b.S.end(), [](const TBoxRec& x, const TBoxRec& y) { return LonKey(x) < LonKey(y); });
+      SortBoxes(b);
       b.MaxLonExt = 0;
       for (const TBoxRec& r : b.S) NoteLonExtent(b, r.Box);
     }
@@ -397,7 +474,7 @@ class TBlockIndex {
 
   void InsertAt(int64_t Pos, const Rec& R) {
     if (FBlocks.empty()) {
-      FBlocks.push_back(std::make_unique<Block>());
+      FBlocks.push_back(NewBlock());
       FLastKey.assign(1, Key{});
       Restructure(0);
     }
@@ -422,8 +499,8 @@ class TBlockIndex {
     UpdateFences(*blk, static_cast<size_t>(Off));
     if constexpr (kSpatial) {
       const TBoxRec br{R.Box, R.Index};
-      const float k = LonKey(br);
-      blk->S.insert(std::partition_point(blk->S.begin(), blk->S.end(), [&](const TBoxRec& r) { return LonKey(r) <= k; }), br);
+      if (!blk->S.empty() && LonKey(br) < LonKey(blk->S.back())) blk->SSorted = false;
+      blk->S.push_back(br);
       NoteLonExtent(*blk, R.Box);
     }
     FLastKey[B] = blk->R.back().K;
@@ -435,7 +512,7 @@ class TBlockIndex {
 
   void Split(size_t b) {
     Block* blk = FBlocks[b].get();
-    auto nb = std::make_unique<Block>();
+    BlockPtr nb = NewBlock();
     const size_t half = blk->R.size() / 2;
     nb->R.append(blk->R.begin() + half, blk->R.size() - half);
     blk->R.resize(half);
@@ -548,7 +625,8 @@ class TBlockIndex {
     return static_cast<int64_t>(pos);
   }
 
-  std::vector<std::unique_ptr<Block>> FBlocks;
+  TSlabPool<Block> FPool;  // declared before FBlocks, which returns its blocks to it
+  std::vector<BlockPtr> FBlocks;
   std::vector<Key> FLastKey;  // last key of every block, for bisection over blocks
   mutable std::vector<int64_t> FFen;
   mutable size_t FTopBit = 1;
