@@ -171,47 +171,37 @@ TEST(LandMarkGeoJson, FeaturesOfOtherPrograms) {
 }
 
 TEST(LandMarkInterchangeErrors, BrokenInputRaisesAClearError) {
+  struct Case {
+    bool gpx;
+    const char* text;
+    const char* message;  // part of the error message
+  } cases[] = {
+      {true, "<gpx><wpt lat=\"1\" lon=\"2\"><name>x</wpt></gpx>", "GPX line 1"},
+      {true, "<kml></kml>", "not a GPX file"},
+      {true, "<gpx><wpt lat=\"1\"/></gpx>", "without lat and lon"},
+      {true, "<gpx><wpt lat=\"north\" lon=\"2\"/></gpx>", "invalid latitude"},
+      {true, "<gpx><wpt lat=\"1\" lon=\"2\"><ele>high</ele></wpt></gpx>", "elevation"},
+      {true, "<gpx><wpt lat=\"1\" lon=\"2\"><time>yesterday</time></wpt></gpx>", "invalid time"},
+      {true, "", "GPX"},
+      {true, "<gpx>", "GPX line"},
+      {false, "{\"type\":", "GeoJSON offset"},
+      {false, "[1,2]", "expected an object"},
+      {false, "{\"type\":\"Topology\"}", "not a GeoJSON"},
+      {false, "{\"type\":\"FeatureCollection\"}", "features array"},
+      {false, R"({"type":"FeatureCollection","features":[{"type":"Feature","geometry":{"type":"Point","coordinates":[1]}}]})",
+       "feature 1"},
+      {false, R"({"type":"Point","coordinates":["1","2"]})", "numbers"},
+  };
   const TLandMark T = Template();
-  auto gpxMessage = [&](const std::string& text) {
+  for (const Case& c : cases) {
+    std::string message = "no error";
     try {
-      LandMarksFromGpx(text, T);
+      c.gpx ? LandMarksFromGpx(c.text, T) : LandMarksFromGeoJson(c.text, T);
     } catch (const EVEKGeoMapError& e) {
-      return std::string(e.what());
+      message = e.what();
     }
-    return std::string("no error");
-  };
-  EXPECT_NE(gpxMessage("<gpx><wpt lat=\"1\" lon=\"2\"><name>x</wpt></gpx>").find("GPX line 1"),
-            std::string::npos);
-  EXPECT_NE(gpxMessage("<kml></kml>").find("not a GPX file"), std::string::npos);
-  EXPECT_NE(gpxMessage("<gpx><wpt lat=\"1\"/></gpx>").find("without lat and lon"), std::string::npos);
-  EXPECT_NE(gpxMessage("<gpx><wpt lat=\"north\" lon=\"2\"/></gpx>").find("invalid latitude"),
-            std::string::npos);
-  EXPECT_NE(gpxMessage("<gpx><wpt lat=\"1\" lon=\"2\"><ele>high</ele></wpt></gpx>").find("elevation"),
-            std::string::npos);
-  EXPECT_NE(gpxMessage("<gpx><wpt lat=\"1\" lon=\"2\"><time>yesterday</time></wpt></gpx>")
-                .find("invalid time"),
-            std::string::npos);
-  EXPECT_NE(gpxMessage("").find("GPX"), std::string::npos);
-  EXPECT_NE(gpxMessage("<gpx>").find("GPX line"), std::string::npos);
-
-  auto jsonMessage = [&](const std::string& text) {
-    try {
-      LandMarksFromGeoJson(text, T);
-    } catch (const EVEKGeoMapError& e) {
-      return std::string(e.what());
-    }
-    return std::string("no error");
-  };
-  EXPECT_NE(jsonMessage("{\"type\":").find("GeoJSON offset"), std::string::npos);
-  EXPECT_NE(jsonMessage("[1,2]").find("expected an object"), std::string::npos);
-  EXPECT_NE(jsonMessage("{\"type\":\"Topology\"}").find("not a GeoJSON"), std::string::npos);
-  EXPECT_NE(jsonMessage("{\"type\":\"FeatureCollection\"}").find("features array"), std::string::npos);
-  EXPECT_NE(jsonMessage(R"({"type":"FeatureCollection","features":[
-      {"type":"Feature","geometry":{"type":"Point","coordinates":[1]}}]})").find("feature 1"),
-            std::string::npos);
-  EXPECT_NE(jsonMessage(R"({"type":"Point","coordinates":["1","2"]})").find("numbers"),
-            std::string::npos);
-  EXPECT_EQ(jsonMessage(R"({"type":"Point","coordinates":[1,2],"x":1})"), "no error");
+    EXPECT_NE(message.find(c.message), std::string::npos) << c.text << " gave " << message;
+  }
 }
 
 TEST(LandMarkInterchangeErrors, MutatedFilesNeverCrash) {

@@ -63,6 +63,17 @@ TEST(LandMarkMap, AddingAsksTheEventAndRepaintsOnlyWhenAdded) {
   map.OnLandMarkAction = nullptr;
   map.AddLandMark(0, 0, 0);
   EXPECT_EQ(map.NumLandMarks(), 5);
+
+  // Changing a landmark repaints, an index out of range does nothing.
+  TLandMark LM = map.GetLandMarkData(1);
+  LM.Tag = 5;
+  paints = map.CompositionCount();
+  map.SetLandMarkData(6, LM);
+  map.SetLandMarkData(0, LM);
+  EXPECT_EQ(map.CompositionCount(), paints);
+  map.SetLandMarkData(1, LM);
+  EXPECT_EQ(map.CompositionCount(), paints + 1);
+  EXPECT_EQ(map.GetLandMarkData(1).Tag, 5);
 }
 
 TEST(LandMarkMap, RemovalsResetTheHighlightAndRepaint) {
@@ -103,22 +114,6 @@ TEST(LandMarkMap, RemovalsResetTheHighlightAndRepaint) {
   EXPECT_EQ(map.NumLandMarks(), 0);
   EXPECT_EQ(map.HighLightLandMark(), 1);
   EXPECT_EQ(rec.actions.size(), 4u);
-}
-
-TEST(LandMarkMap, SetLandMarkDataRepaintsOnlyInRange) {
-  MapHost h;
-  TGeoMap& map = *h.map;
-  map.AddLandMark(1, 1, 1);
-  TLandMark LM = map.GetLandMarkData(1);
-  LM.Tag = 5;
-  const int paints = map.CompositionCount();
-  map.SetLandMarkData(2, LM);
-  map.SetLandMarkData(0, LM);
-  EXPECT_EQ(map.CompositionCount(), paints);
-  map.SetLandMarkData(1, LM);
-  EXPECT_EQ(map.CompositionCount(), paints + 1);
-  EXPECT_EQ(map.GetLandMarkData(1).Tag, 5);
-  EXPECT_EQ(map.FindLandMark(1, 1, -1), 1);
 }
 
 TEST(LandMarkMap, LoadingReplacesWithoutEventsAndRepaints) {
@@ -186,19 +181,6 @@ TEST(LandMarkMap, ImportAsksTheEventAndBrokenFilesAddNothing) {
   EXPECT_THROW(other.ExportLandMarks(tmp.filePath("x.kml").toStdString()), EVEKGeoMapError);
 }
 
-TEST(LandMarkMap, MouseTracePoints) {
-  MapHost h;
-  auto& map = *h.map;
-  EXPECT_EQ(map.GetMTracePoint(0).State, 0xFFFF);
-  map.FLM.AppendMTracePoint(3, 4);
-  EXPECT_EQ(map.NumMTracePoints(), 1);
-  EXPECT_EQ(map.GetMTracePoint(2).State, 0xFFFF);
-  const int paints = map.CompositionCount();
-  map.ClearMouseTrace();
-  EXPECT_EQ(map.NumMTracePoints(), 0);
-  EXPECT_EQ(map.CompositionCount(), paints + 1);
-}
-
 TEST(LandMarkMap, DrawMouseTraceDrawsStrokesAndRestoresThePen) {
   MapHost h;
   auto& map = *h.map;
@@ -212,6 +194,7 @@ TEST(LandMarkMap, DrawMouseTraceDrawsStrokesAndRestoresThePen) {
 
   map.DrawMouseTrace(0, 0, &bmp);  // no points: nothing
   EXPECT_EQ(vek::testing::PixelOf(bmp, 5, 5), 0xFFFFFFu);
+  EXPECT_EQ(map.GetMTracePoint(1).State, 0xFFFF);
 
   // A red copy stroke (5,5)-(15,5), then a white XOR stroke (5,10)-(15,10) after a break.
   map.FLM.SetMouseTraceInvert(false);
@@ -236,4 +219,10 @@ TEST(LandMarkMap, DrawMouseTraceDrawsStrokesAndRestoresThePen) {
   EXPECT_EQ(c.Pen().Width(), 1);
   EXPECT_EQ(c.Pen().Mode(), pmCopy);
   EXPECT_EQ(c.Brush().Style(), bsClear);
+
+  EXPECT_EQ(map.GetMTracePoint(5).State, 0xFFFF);
+  const int paints = map.CompositionCount();
+  map.ClearMouseTrace();
+  EXPECT_EQ(map.NumMTracePoints(), 0);
+  EXPECT_EQ(map.CompositionCount(), paints + 1);
 }

@@ -2,7 +2,6 @@
 // their compaction, and the mouse-trace store.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <string>
 #include <vector>
 
@@ -61,10 +60,8 @@ TEST(LandMarkStore, CapacityFollowsThousandsAndFallsBackWhenEmptied) {
   S.RemoveAllLandMarks();
   EXPECT_EQ(S.Capacity(), 1000);
   EXPECT_EQ(S.NumLandMarks(), 0);
-}
 
-TEST(LandMarkStore, RemovingTheLastOneByAnyRouteResetsTheArray) {
-  TLandMarkStore S;
+  // Emptying by single removals resets the array too.
   for (int i = 0; i < 1001; ++i) S.AppendLandMark(S.MakeLandMark(0, 0, 0));
   while (S.NumLandMarks() > 1) S.RemoveLandMark(1);
   EXPECT_EQ(S.Capacity(), 2000);
@@ -354,13 +351,3 @@ TEST(LandMarkStore, MouseTrace) {
   S.EndMTraceStroke();  // nothing to end: no harm
 }
 
-TEST(LandMarkStore, RoundToIntHalvesToEven) {
-  EXPECT_EQ(RoundToInt(0.5), 0);
-  EXPECT_EQ(RoundToInt(1.5), 2);
-  EXPECT_EQ(RoundToInt(2.5), 2);
-  EXPECT_EQ(RoundToInt(-2.5), -2);
-  EXPECT_EQ(RoundToInt(-2.6), -3);
-  EXPECT_EQ(RoundToInt(1e300), INT32_MAX);
-  EXPECT_EQ(RoundToInt(-1e300), INT32_MIN);
-  EXPECT_EQ(RoundToInt(std::nan("")), 0);
-}
