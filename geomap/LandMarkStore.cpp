@@ -4,6 +4,7 @@
 #include <limits>
 #include <new>
 #include <stdexcept>
+#include <utility>
 
 namespace vek {
 
@@ -128,13 +129,17 @@ TLandMark TLandMarkStore::MakeLandMark(double Lat, double Long, double Altitude,
 
 // ---- adding ----
 
-void TLandMarkStore::AppendLandMark(const TLandMark& LM) {
+void TLandMarkStore::AppendLandMark(const TLandMark& LM) { Append(LM); }
+void TLandMarkStore::AppendLandMark(TLandMark&& LM) { Append(std::move(LM)); }
+
+template <class R>
+void TLandMarkStore::Append(R&& LM) {
   const size_t n = FLandMarks.size();
   if (n >= size_t(std::numeric_limits<int32_t>::max())) RaiseOutOfMemory();
   // The count changes only once the record is stored, so a failed allocation leaves the
   // store as it was.
   try {
-    FLandMarks.push_back(LM);
+    FLandMarks.push_back(std::forward<R>(LM));
   } catch (const std::bad_alloc&) {
     RaiseOutOfMemory();
   } catch (const std::length_error&) {

@@ -74,6 +74,7 @@ class TLandMarkStore {
   bool AddLandMark(const TLandMark& LM, const TLandMarkVeto& Veto = {});
   // Appends without asking (file readers). Applies the capacity rule.
   void AppendLandMark(const TLandMark& LM);
+  void AppendLandMark(TLandMark&& LM);
 
   // Removal. Each asks the veto (lmaRemove) for every landmark it is about to remove.
   // ClassFlag -1 (and any value outside 0 .. 255) selects every class.
@@ -125,6 +126,8 @@ class TLandMarkStore {
 
  private:
   void ResetArray();
+  template <class R>
+  void Append(R&& LM);
   void CompactMarked(TBitFld& Marked, int32_t NumMarked);
   static int32_t NormaliseClass(int32_t ClassFlag);
 
