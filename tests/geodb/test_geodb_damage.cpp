@@ -122,13 +122,31 @@ TEST_F(GeoDBDamage, CrashWithLazyWritingLeavesAConsistentDatabase) {
   for (int i = 1; i <= db.NumEntries(); ++i) {
     const TIxLLRec r = db.IxLatLow(i);
     ASSERT_EQ(db.Data(r.index).LatLow, r.LLValue);
-    if (i > 1) ASSERT_LE(db.IxLatLow(i - 1).LLValue, r.LLValue);
+    if (i > 1) {
+      ASSERT_LE(db.IxLatLow(i - 1).LLValue, r.LLValue);
+    }
   }
   EXPECT_EQ(db.IxLatLow(1).index, 3);
   for (int e = 1; e <= db.NumEntries(); ++e) ASSERT_EQ(db.SearchForItemID(db.Data(e).ItemId), e);
   EXPECT_EQ(db.FindItemsInArea(-51, -49, -51, -49), (std::vector<int32_t>{3}));
   // No identifier that was ever stored is issued again.
   EXPECT_EQ(db.Data(db.AddTown("next", 0, 0, TSCoords{1, 1}, 0, 0, 0)).ItemId, 72);
+}
+
+TEST_F(GeoDBDamage, FailedIndexWriteKeepsTheOldIndexFile) {
+  Build(5);
+  const Bytes before = ReadAll(IndexName(Base, 1));
+  fs::create_directory(IndexName(Base, 1) + ".tmp");  // the temporary file cannot be made
+  TGeoDB db;
+  db.SetDBName(Base);
+  EXPECT_THROW(db.AddTown("x", 0, 0, TSCoords{1, 1}, 0, 0, 0), EInOutError);
+  EXPECT_EQ(ReadAll(IndexName(Base, 1)), before);
+  fs::remove(IndexName(Base, 1) + ".tmp");
+  db.SetDBName("");
+  // The stale index is found out and rebuilt when the database is opened again.
+  db.SetDBName(Base);
+  EXPECT_EQ(fs::file_size(IndexName(Base, 1)), 6u * 8);
+  EXPECT_EQ(db.IxLatLow(db.GetClosestLatLowIx(1.0)).LLValue, 1.0f);
 }
 
 TEST_F(GeoDBDamage, PartialTrailingItemRecordIsOverwrittenNotAppendedTo) {

@@ -106,9 +106,11 @@ TEST(GdbBlockIndex, BoxCandidatesCoverEveryHitThroughSplitsAndMerges) {
     std::set<int32_t> got;
     ix.ForBoxCandidates(ix.LowerBound(la - 8), ix.UpperBound(la + h), lo, lo + wd,
                         [&](const gdbix::TBoxRec& r) { ASSERT_TRUE(got.insert(r.Index).second) << "twice"; });
-    for (const auto& [e, b] : live)
-      if (b.LatLow <= la + h && b.LatHigh >= la && b.LongLow <= lo + wd && b.LongHigh >= lo)
+    for (const auto& [e, b] : live) {
+      if (b.LatLow <= la + h && b.LatHigh >= la && b.LongLow <= lo + wd && b.LongHigh >= lo) {
         ASSERT_TRUE(got.count(e)) << "missed entry " << e << " at step " << step;
+      }
+    }
   }
 }
 
