@@ -178,7 +178,7 @@ class TBlockIndex {
   // Indexes that carry boxes also keep, per block, the boxes ordered by western bound, so
   // that an area query finds the few matching records of a block by bisection.
   static constexpr bool kSpatial = std::is_same_v<Payload, TBoxPayload>;
-  static constexpr size_t kFenceStep = 16;
+  static constexpr size_t kFenceStep = BlockMax >= 64 ? 16 : 4;  // small blocks: tests
   static constexpr size_t kFences = BlockMax / kFenceStep + 2;
 
   static_assert(std::is_trivially_copyable_v<Stored>);
@@ -250,6 +250,25 @@ class TBlockIndex {
       return Bisect(FCount, [&](int64_t mid) { return mid < lb ? 1 : (mid >= ub ? -1 : 0); });
     }
     return Bisect(FCount, [&](int64_t mid) { return CompareKey(SK, At(mid).K); });
+  }
+
+  // The record the bisection stops at for SK, or nullptr when no record has that key.
+  const Stored* Match(SearchKey SK) const {
+    if (FOrdered) {
+      size_t b;
+      int64_t off;
+      if (IsNaNKey(SK) || !LowerLoc(SK, b, off) || !IsEqualAt(b, off, SK)) return nullptr;
+      // A single record with the key is the one every bisection reaches.
+      const Block& blk = *FBlocks[b];
+      const bool nextEqual = static_cast<size_t>(off) + 1 < blk.R.size()
+                                 ? static_cast<SearchKey>(blk.R[static_cast<size_t>(off) + 1].K) == SK
+                                 : b + 1 < FBlocks.size() && static_cast<SearchKey>(FBlocks[b + 1]->R[0].K) == SK;
+      if (!nextEqual) return &blk.R[static_cast<size_t>(off)];
+    }
+    const int64_t pos = Position(SK);
+    if (pos >= FCount) return nullptr;
+    const Stored& r = At(pos);
+    return static_cast<SearchKey>(r.K) == SK ? &r : nullptr;
   }
 
   // Asks the processor for the memory an insertion of Key will touch, so that the cache

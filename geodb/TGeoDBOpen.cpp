@@ -458,10 +458,8 @@ int32_t TGeoDB::GetClosestLongLowIx(double Longit) const { return static_cast<in
 int32_t TGeoDB::GetClosestLongHighIx(double Longit) const { return static_cast<int32_t>(FIx4LongHi.Position(Longit) + 1); }
 
 int32_t TGeoDB::SearchForItemID(int32_t ItemID) const {
-  const int64_t pos = FIx0ItemId.Position(ItemID);
-  if (pos >= FIx0ItemId.Count()) return 0;
-  const auto& r = FIx0ItemId.At(pos);
-  return r.K == ItemID ? r.Index + 1 : 0;
+  const auto* r = FIx0ItemId.Match(ItemID);
+  return r ? r->Index + 1 : 0;
 }
 
 std::vector<int32_t> TGeoDB::FindItemsInArea(double LatLow, double LatHigh, double LongLow,

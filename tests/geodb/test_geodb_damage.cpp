@@ -133,6 +133,21 @@ TEST_F(GeoDBDamage, CrashWithLazyWritingLeavesAConsistentDatabase) {
   EXPECT_EQ(db.Data(db.AddTown("next", 0, 0, TSCoords{1, 1}, 0, 0, 0)).ItemId, 72);
 }
 
+TEST_F(GeoDBDamage, DuplicateIdentifiersAreSearchedByTheBisection) {
+  Build(7);
+  Bytes gds = ReadAll(Base + ".vekgds");
+  for (size_t r : {2u, 3u, 4u, 5u}) PatchI32(gds, r * 120, 3);  // identifiers 1 2 3 3 3 3 7
+  WriteAll(Base + ".vekgds", gds);
+  const LiteralModel m = Rebuilt();
+  TGeoDB db;
+  db.SetDBName(Base);
+  for (int id = 0; id <= 8; ++id) {
+    const int p = LiteralClosestID(m.Ix0, id);
+    const int expect = p <= 7 && m.Ix0[size_t(p - 1)].ItemID == id ? m.Ix0[size_t(p - 1)].index + 1 : 0;
+    EXPECT_EQ(db.SearchForItemID(id), expect) << id;
+  }
+}
+
 TEST_F(GeoDBDamage, FailedIndexWriteKeepsTheOldIndexFile) {
   Build(5);
   const Bytes before = ReadAll(IndexName(Base, 1));
