@@ -166,10 +166,12 @@ int32_t TGeoDB::AddData(const TgdbName& Name, const TgdbPolygon& Polygon, bool C
     EncodeSystemData(FSystemData, rec);
     try {
       TGdbFile& f = DataFile();
-      if (FLazyWrite)
+      if (FLazyWrite) {
         FSystemDirty = true;
-      else
+      } else {
         f.WriteAt(0, rec, kSystemRecSize);
+        FSystemDirty = false;
+      }
     } catch (const EInOutError&) {
       if (!FLazyWrite) ReleaseFiles();
       Raise("AddData: cannot open database.");

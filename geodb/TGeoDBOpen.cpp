@@ -101,6 +101,7 @@ void TGeoDB::SetGDBName(const std::string& Value) {
     // Never stay half open: a partly loaded database would write inconsistent files.
     const bool lazy = FLazyWrite;
     FLazyWrite = false;
+    FSystemDirty = false;
     CloseDatabase(false);
     FLazyWrite = lazy;
     throw;
@@ -187,7 +188,11 @@ void TGeoDB::OpenDatabase(const std::string& Name) {
 
   // Identifiers must never be issued twice, even if the system record is older than the
   // item records.
-  for (const TgdbData& d : FSumData) FSystemData.HighestID = std::max(FSystemData.HighestID, d.ItemId);
+  for (const TgdbData& d : FSumData)
+    if (d.ItemId > FSystemData.HighestID) {
+      FSystemData.HighestID = d.ItemId;
+      FSystemDirty = true;  // written with the next change
+    }
 
   RecomputeExtents();
 
