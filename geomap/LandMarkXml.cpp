@@ -30,48 +30,71 @@ constexpr const char* kAttrNames[laCount] = {
     "date",     "captext",  "capsize",  "capfnm",   "capfgcol",  "capbgcol", "captransp",
     "capdir",   "capdx",    "capdy",    "caphal",   "capval",    "capfst"};
 
+inline char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+
+// Name is Lower (given in lower case) in any letter case.
+inline bool IsNameOf(std::string_view Name, const char* Lower) {
+  for (size_t i = 0; i < Name.size(); ++i)
+    if (LowerAscii(Name[i]) != Lower[i]) return false;
+  return true;
+}
+
 // Index of an attribute name (any letter case), -1 for names the table does not hold.
-// Runs once per attribute of every landmark, so it avoids allocating.
-int AttrIndex(const std::string& Name) {
-  constexpr size_t kLongest = 9;  // "captransp"
-  const size_t n = Name.size();
-  if (n == 0 || n > kLongest) return -1;
-  char lower[kLongest];
-  for (size_t i = 0; i < n; ++i) {
-    const char c = Name[i];
-    lower[i] = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-  }
+// Runs once per attribute of every landmark: names are told apart by length first.
+int AttrIndex(std::string_view Name) {
+  static constexpr int kLongest = 9;  // "captransp"
   static const struct ByLength {
-    std::vector<int> ix[kLongest + 1];
+    int ix[kLongest + 1][8];
+    int n[kLongest + 1] = {};
     ByLength() {
-      for (int i = 0; i < laCount; ++i) ix[std::strlen(kAttrNames[i])].push_back(i);
+      for (int i = 0; i < laCount; ++i) {
+        const size_t len = std::strlen(kAttrNames[i]);
+        ix[len][n[len]++] = i;
+      }
     }
   } table;
-  for (int i : table.ix[n])
-    if (std::memcmp(lower, kAttrNames[i], n) == 0) return i;
+  if (Name.empty() || Name.size() > size_t(kLongest)) return -1;
+  const size_t len = Name.size();
+  for (int k = 0; k < table.n[len]; ++k) {
+    const int i = table.ix[len][k];
+    if (IsNameOf(Name, kAttrNames[i])) return i;
+  }
   return -1;
 }
 
-int32_t IntOf(const std::string& V) {
+int32_t IntOf(std::string_view V) {
   int pos = 1;
-  return ReadIntegerAt(V, pos);
+  return ReadIntegerAtView(V, pos);
 }
 
-double NumberOf(const std::string& V) {
+double NumberOf(std::string_view V) {
   int pos = 1;
-  return ReadNumberAt(V, true, nsPointOrComma, pos);
+  return ReadNumberAtView(V, true, nsPointOrComma, pos);
 }
 
-uint32_t ColorOf(const std::string& V) { return ScanHex(V, 1); }
+// The scanners of the support unit take strings; one buffer per reading thread serves them.
+std::string& Scratch(std::string_view V) {
+  static thread_local std::string s;
+  s.assign(V);
+  return s;
+}
 
-bool FlagOf(const std::string& V) { return LowerCaseAscii(V).find("true") != std::string::npos; }
+uint32_t ColorOf(std::string_view V) { return ScanHex(Scratch(V), 1); }
 
-TDateTime DateOf(const std::string& V) {
+// The lower-cased value contains "true".
+bool FlagOf(std::string_view V) {
+  static constexpr char kTrue[] = "true";
+  for (size_t i = 0; i + 4 <= V.size(); ++i)
+    if (IsNameOf(V.substr(i, 4), kTrue)) return true;
+  return false;
+}
+
+TDateTime DateOf(std::string_view V) {
   int err = 0;
-  return ScanDateTime(V, kDatePattern, lanEnglish, err);
+  return ScanDateTime(Scratch(V), kDatePattern, lanEnglish, err);
 }
 
-TFontStyles FontStylesOf(const std::string& V) {
+TFontStyles FontStylesOf(std::string_view V) {
   static constexpr TFontStyle kOrder[4] = {fsBold, fsItalic, fsUnderline, fsStrikeOut};
   TFontStyles s{};
   for (size_t i = 0; i < 4 && i < V.size(); ++i)
@@ -122,11 +145,11 @@ std::string_view TrimTagBlanks(std::string_view s) {
 }
 
 // When the buffered text holds the next element whole and it is a self-closing landmark
-// element, gives its attribute text and the number of characters up to and including its
+// element, gives its attribute text (a view into buf) and the number of characters up to and including its
 // closing ">", exactly as the tag reader would read it. False whenever the tag reader could
 // see something else (another element, a comment, a tag cut off by the buffer's end, a
 // stray "<"), which then reads it.
-bool TakeSelfClosingLandmark(std::string_view buf, size_t& used, std::string& attributes) {
+bool TakeSelfClosingLandmark(std::string_view buf, size_t& used, std::string_view& attributes) {
   const size_t open = buf.find('<');
   if (open == std::string_view::npos) return false;
   bool inQuote = false;
@@ -156,24 +179,27 @@ bool TakeSelfClosingLandmark(std::string_view buf, size_t& used, std::string& at
   std::string_view rest = TrimTagBlanks(tag.substr(e));
   if (rest.empty() || rest.back() != '/') return false;
   rest.remove_suffix(1);
-  attributes.assign(TrimTagBlanks(rest));
+  attributes = TrimTagBlanks(rest);
   used = close + 1;
   return true;
 }
 
-}  // namespace
-
-TLandMarkElement LandMarkElementFromName(const std::string& Name) {
-  const std::string v = LowerCaseAscii(Name);
-  if (v == "square") return lmSquare;
-  if (v == "triangle") return lmTriangle;
-  if (v == "circle") return lmCircle;
-  if (v == "arrowfrom") return lmArrowFrom;
-  if (v == "arrowto") return lmArrowTo;
-  if (v == "crossbox") return lmCrossBox;
-  if (v == "spade") return lmSpade;
+// Shape named by an element value (any letter case); unknown names give lmCross.
+TLandMarkElement ElementOf(std::string_view V) {
+  static constexpr struct {
+    const char* name;
+    TLandMarkElement kind;
+  } kNames[] = {{"square", lmSquare},       {"triangle", lmTriangle}, {"circle", lmCircle},
+                {"arrowfrom", lmArrowFrom}, {"arrowto", lmArrowTo},   {"crossbox", lmCrossBox},
+                {"spade", lmSpade}};
+  for (const auto& n : kNames)
+    if (V.size() == std::strlen(n.name) && IsNameOf(V, n.name)) return n.kind;
   return lmCross;
 }
+
+}  // namespace
+
+TLandMarkElement LandMarkElementFromName(const std::string& Name) { return ElementOf(Name); }
 
 std::string DialectAttributeText(const std::string& Value) {
   std::string s = Value;
@@ -192,16 +218,18 @@ std::string RootLineId(const std::string& LowerLine, const std::string& RootName
   return TrimSpaces(FindAttributeValue(LowerLine.substr(at + RootName.size()), "id"));
 }
 
-TLandMark LandMarkFromAttributes(const std::string& Attributes) {
+namespace {
+
+TLandMark LandMarkFromAttributeText(std::string_view Attributes) {
   // What every absent attribute gives.
   static const TLandMark kAbsent = [] {
     TLandMark A{};
     A.SymbolProps.Kind = lmCross;
-    A.SymbolProps.FGColor = ColorOf(std::string());
+    A.SymbolProps.FGColor = ColorOf(std::string_view());
     A.SymbolProps.BGColor = A.SymbolProps.FGColor;
     A.Caption.FGColor = A.SymbolProps.FGColor;
     A.Caption.BGColor = A.SymbolProps.FGColor;
-    A.Time = DateOf(std::string());
+    A.Time = DateOf(std::string_view());
     return A;
   }();
   TLandMark LM = kAbsent;
@@ -210,8 +238,8 @@ TLandMark LandMarkFromAttributes(const std::string& Attributes) {
   bool seen[laCount] = {};
   int kind = -1;
   int pos = 1;
-  std::string name, value;
-  while (SplitNextAttribute(Attributes, pos, name, value) == saOK) {
+  std::string_view name, value;
+  while (SplitNextAttributeView(Attributes, pos, name, value) == saOK) {
     const int ix = AttrIndex(name);
     if (ix < 0 || seen[ix]) continue;
     seen[ix] = true;
@@ -221,11 +249,11 @@ TLandMark LandMarkFromAttributes(const std::string& Attributes) {
       case laAlti: LM.Altitude = NumberOf(value); break;
       case laClass: LM.ClassFlag = static_cast<uint8_t>(IntOf(value) & 0xFF); break;
       case laUserTag: LM.Tag = IntOf(value); break;
-      case laElement: LM.SymbolProps.Kind = LandMarkElementFromName(value); break;
+      case laElement: LM.SymbolProps.Kind = ElementOf(value); break;
       case laKind: {
         // Our own writer adds the ordinal, so that Plus and User-Defined survive a round trip.
         int p = 1;
-        const int32_t k = value.empty() ? -1 : ReadIntegerAt(value, p);
+        const int32_t k = value.empty() ? -1 : ReadIntegerAtView(value, p);
         if (k >= 0 && k < NumLandMarkElements && p == int(value.size()) + 1) kind = k;
         break;
       }
@@ -256,6 +284,12 @@ TLandMark LandMarkFromAttributes(const std::string& Attributes) {
   }
   if (kind >= 0) LM.SymbolProps.Kind = static_cast<TLandMarkElement>(kind);
   return LM;
+}
+
+}  // namespace
+
+TLandMark LandMarkFromAttributes(const std::string& Attributes) {
+  return LandMarkFromAttributeText(Attributes);
 }
 
 std::string LandMarkToElement(const TLandMark& LM) {
@@ -311,18 +345,20 @@ bool ReadLandMarksFromOpenXMLFile(TextFile& F, const std::string& DataID, TLandM
 
   Store.RemoveAllLandMarks();
   std::string content, attributes;
+  std::string_view inBuffer;
   for (;;) {
     // Most files hold one self-closing landmark element per line; those are taken straight
     // from the file's buffer. Everything else goes through the tag reader.
     size_t used = 0;
-    if (TakeSelfClosingLandmark(F.Buffered(), used, attributes)) {
+    if (TakeSelfClosingLandmark(F.Buffered(), used, inBuffer)) {
+      TLandMark LM = LandMarkFromAttributeText(inBuffer);  // before the buffer moves on
       F.SkipChars(used);
-      Store.AppendLandMark(LandMarkFromAttributes(attributes));
+      Store.AppendLandMark(std::move(LM));
       continue;
     }
     const int tag = ReadNextTagInTextFile(F, XmlTags, XmlReaderTagHigh, content, attributes);
     if (tag == xtGeoMapEnd || tag == xtInvalidTag) break;
-    if (tag == xtLandmark) Store.AppendLandMark(LandMarkFromAttributes(attributes));
+    if (tag == xtLandmark) Store.AppendLandMark(LandMarkFromAttributeText(attributes));
   }
   return true;
 }

@@ -4,6 +4,8 @@
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <string_view>
 #include <locale.h>
 
 #include "VekTypes.h"
@@ -19,19 +21,57 @@ char UpperAscii(char C) { return (C >= 'a' && C <= 'z') ? static_cast<char>(C - 
 // Blanks and control characters; attribute texts of tags broken over lines hold CR and LF.
 bool IsWhite(char C) { return static_cast<unsigned char>(C) <= 32; }
 
-std::string TrimWhite(const std::string& S) {
-  size_t B = 0, E = S.size();
-  while (B < E && IsWhite(S[B])) ++B;
-  while (E > B && IsWhite(S[E - 1])) --E;
-  return S.substr(B, E - B);
+char LowerAscii(char C) { return (C >= 'A' && C <= 'Z') ? static_cast<char>(C - 'A' + 'a') : C; }
+
+bool SameTextAscii(std::string_view A, std::string_view B) {
+  if (A.size() != B.size()) return false;
+  for (size_t i = 0; i < A.size(); ++i)
+    if (LowerAscii(A[i]) != LowerAscii(B[i])) return false;
+  return true;
 }
 
 // strtod in the "C" locale, whatever locale the application has set.
-double StrToDoubleC(const std::string& Text) {
+double StrToDoubleC(const char* Text) {
   static locale_t CLocale = newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(nullptr));
   char* End = nullptr;
-  return strtod_l(Text.c_str(), &End, CLocale);
+  return strtod_l(Text, &End, CLocale);
 }
+
+// The text of a number as the number reader collects it ("-", digits, ".", "E", exponent
+// sign and digits): short ones on the stack, any length on the heap.
+class NumberText {
+ public:
+  void Add(char C) {
+    if (FLen < kShort) {
+      FShort[FLen++] = C;
+      return;
+    }
+    if (FLen == kShort) FLong.assign(FShort, kShort);
+    FLong += C;
+    ++FLen;
+  }
+  bool EndsWith(char C) const { return FLen > 0 && (FLen <= kShort ? FShort[FLen - 1] : FLong.back()) == C; }
+
+  // Both conversions round correctly, so they agree wherever from_chars takes the whole
+  // text; strtod is left with what it reports as out of range (overflow, underflow).
+  double ToDouble() {
+    const char* B = FLen <= kShort ? FShort : FLong.data();
+    double V = 0;
+    const auto R = std::from_chars(B, B + FLen, V, std::chars_format::general);
+    if (R.ec == std::errc() && R.ptr == B + FLen) return V;
+    if (FLen <= kShort) {
+      FShort[FLen] = 0;
+      return StrToDoubleC(FShort);
+    }
+    return StrToDoubleC(FLong.c_str());
+  }
+
+ private:
+  static constexpr size_t kShort = 63;
+  char FShort[kShort + 1];
+  size_t FLen = 0;
+  std::string FLong;
+};
 
 }  // namespace
 
@@ -164,80 +204,111 @@ void ReadStreamLine(TStream& Stream, bool& EndOfStream, std::string& Line) {
   }
 }
 
-int SplitNextAttribute(const std::string& AttrText, int& Pos, std::string& Name, std::string& Value) {
-  const int N = static_cast<int>(AttrText.size());
-  Name.clear();
-  Value.clear();
+int SplitNextAttributeView(std::string_view AttrText, int& Pos, std::string_view& Name,
+                           std::string_view& Value) {
+  const size_t N = AttrText.size();
+  Name = {};
+  Value = {};
   if (Pos < 1) Pos = 1;
-  if (Pos > N) return saPastEnd;
-  auto At = [&](int P) { return AttrText[static_cast<size_t>(P) - 1]; };
+  if (static_cast<size_t>(Pos) > N) return saPastEnd;
+  const char* const T = AttrText.data();
+  size_t I = static_cast<size_t>(Pos) - 1;  // 0-based from here on
 
-  std::string RawName;
-  while (Pos <= N && At(Pos) != '=') {
-    if (At(Pos) == '"') {
-      ++Pos;
+  const size_t NameBegin = I;
+  while (I < N && T[I] != '=') {
+    if (T[I] == '"') {
+      Pos = static_cast<int>(I) + 2;
       return saQuoteInName;
     }
-    RawName += At(Pos);
-    ++Pos;
+    ++I;
   }
-  Name = TrimWhite(RawName);
-  if (Pos > N) return saOK;  // end of the text: a name without value
-  ++Pos;                     // the '='
-  while (Pos <= N && IsWhite(At(Pos))) ++Pos;
-  if (Pos > N) return saOK;
-  if (At(Pos) == '=') {
-    ++Pos;
-    return saDoubleEqual;
-  }
-  if (At(Pos) == '"') {
-    ++Pos;
-    while (Pos <= N && At(Pos) != '"') Value += At(Pos++);
-    if (Pos <= N) ++Pos;  // the closing quote
+  size_t B = NameBegin, E = I;
+  while (B < E && IsWhite(T[B])) ++B;
+  while (E > B && IsWhite(T[E - 1])) --E;
+  Name = AttrText.substr(B, E - B);
+  auto Leave = [&](size_t At) { Pos = static_cast<int>(At) + 1; };
+  if (I >= N) {  // end of the text: a name without value
+    Leave(I);
     return saOK;
   }
-  while (Pos <= N && !IsWhite(At(Pos)) && At(Pos) != '"') {
-    if (At(Pos) == '=') {
-      ++Pos;
+  ++I;  // the '='
+  while (I < N && IsWhite(T[I])) ++I;
+  if (I >= N) {
+    Leave(I);
+    return saOK;
+  }
+  if (T[I] == '=') {
+    Leave(I + 1);
+    return saDoubleEqual;
+  }
+  if (T[I] == '"') {
+    ++I;
+    const void* Q = std::memchr(T + I, '"', N - I);
+    const size_t Close = Q ? static_cast<size_t>(static_cast<const char*>(Q) - T) : N;
+    Value = AttrText.substr(I, Close - I);
+    Leave(Close < N ? Close + 1 : Close);  // after the closing quote
+    return saOK;
+  }
+  const size_t ValueBegin = I;
+  while (I < N && !IsWhite(T[I]) && T[I] != '"') {
+    if (T[I] == '=') {
+      Value = AttrText.substr(ValueBegin, I - ValueBegin);
+      Leave(I + 1);
       return saEqualInValue;
     }
-    Value += At(Pos++);
+    ++I;
   }
+  Value = AttrText.substr(ValueBegin, I - ValueBegin);
+  Leave(I);
   return saOK;
 }
 
-std::string FindAttributeValue(const std::string& AttrText, const std::string& Name) {
-  const std::string Wanted = LowerCaseAscii(Name);
-  int Pos = 1;
-  std::string N, V;
-  while (SplitNextAttribute(AttrText, Pos, N, V) == saOK) {
-    if (LowerCaseAscii(N) == Wanted) return V;
-  }
-  return std::string();
+int SplitNextAttribute(const std::string& AttrText, int& Pos, std::string& Name, std::string& Value) {
+  std::string_view N, V;
+  const int Status = SplitNextAttributeView(AttrText, Pos, N, V);
+  Name.assign(N);
+  Value.assign(V);
+  return Status;
 }
 
-int32_t ReadIntegerAt(const std::string& S, int& Pos) {
-  const int N = static_cast<int>(S.size());
+std::string_view FindAttributeValueView(std::string_view AttrText, std::string_view Name) {
+  int Pos = 1;
+  std::string_view N, V;
+  while (SplitNextAttributeView(AttrText, Pos, N, V) == saOK) {
+    if (SameTextAscii(N, Name)) return V;
+  }
+  return std::string_view();
+}
+
+std::string FindAttributeValue(const std::string& AttrText, const std::string& Name) {
+  return std::string(FindAttributeValueView(AttrText, Name));
+}
+
+int32_t ReadIntegerAtView(std::string_view S, int& Pos) {
+  const size_t N = S.size();
   if (N == 0) return 0;
   if (Pos < 1) Pos = 1;
-  auto At = [&](int P) { return S[static_cast<size_t>(P) - 1]; };
-  while (Pos <= N && At(Pos) == ' ') ++Pos;
+  size_t I = static_cast<size_t>(Pos) - 1;
+  while (I < N && S[I] == ' ') ++I;
   bool Neg = false;
-  if (Pos <= N && (At(Pos) == '+' || At(Pos) == '-')) {
-    Neg = At(Pos) == '-';
-    ++Pos;
+  if (I < N && (S[I] == '+' || S[I] == '-')) {
+    Neg = S[I] == '-';
+    ++I;
   }
   int64_t V = 0;
   const int64_t Limit = Neg ? -static_cast<int64_t>(INT32_MIN) : INT32_MAX;
-  while (Pos <= N && IsDigit(At(Pos))) {
-    V = V * 10 + (At(Pos) - '0');
+  while (I < N && IsDigit(S[I])) {
+    V = V * 10 + (S[I] - '0');
     if (V > Limit) V = Limit;
-    ++Pos;
+    ++I;
   }
+  Pos = static_cast<int>(I) + 1;
   return static_cast<int32_t>(Neg ? -V : V);
 }
 
-double ReadNumberAt(const std::string& S, bool ExpAllowed, int Separators, int& Pos) {
+int32_t ReadIntegerAt(const std::string& S, int& Pos) { return ReadIntegerAtView(S, Pos); }
+
+double ReadNumberAtView(std::string_view S, bool ExpAllowed, int Separators, int& Pos) {
   enum State { stStart, stSign, stInt, stSep, stFrac, stExp, stExpSign, stExpDigits };
   const int N = static_cast<int>(S.size());
   if (Pos < 1) Pos = 1;
@@ -250,7 +321,7 @@ double ReadNumberAt(const std::string& S, bool ExpAllowed, int Separators, int& 
     }
   };
 
-  std::string Text;
+  NumberText Text;
   int ExpValue = 0;
   State St = stStart;
   for (;; ++Pos) {
@@ -260,13 +331,13 @@ double ReadNumberAt(const std::string& S, bool ExpAllowed, int Separators, int& 
       case stStart:
         if (C == ' ') {
         } else if (C == '+' || C == '-') {
-          if (C == '-') Text += '-';
+          if (C == '-') Text.Add('-');
           St = stSign;
         } else if (IsDigit(C)) {
-          Text += C;
+          Text.Add(C);
           St = stInt;
         } else if (IsSep(C)) {
-          Text += '.';
+          Text.Add('.');
           St = stSep;
         } else {
           Error = true;
@@ -274,10 +345,10 @@ double ReadNumberAt(const std::string& S, bool ExpAllowed, int Separators, int& 
         break;
       case stSign:
         if (IsDigit(C)) {
-          Text += C;
+          Text.Add(C);
           St = stInt;
         } else if (IsSep(C)) {
-          Text += '.';
+          Text.Add('.');
           St = stSep;
         } else {
           Error = true;
@@ -285,12 +356,12 @@ double ReadNumberAt(const std::string& S, bool ExpAllowed, int Separators, int& 
         break;
       case stInt:
         if (IsDigit(C)) {
-          Text += C;
+          Text.Add(C);
         } else if (IsSep(C)) {
-          Text += '.';
+          Text.Add('.');
           St = stSep;
         } else if (C == 'E' && ExpAllowed) {
-          Text += 'E';
+          Text.Add('E');
           St = stExp;
         } else {
           End = true;
@@ -299,10 +370,10 @@ double ReadNumberAt(const std::string& S, bool ExpAllowed, int Separators, int& 
       case stSep:
       case stFrac:
         if (IsDigit(C)) {
-          Text += C;
+          Text.Add(C);
           St = stFrac;
         } else if (C == 'E' && ExpAllowed) {
-          Text += 'E';
+          Text.Add('E');
           St = stExp;
         } else if (IsSep(C)) {
           Error = true;
@@ -312,10 +383,10 @@ double ReadNumberAt(const std::string& S, bool ExpAllowed, int Separators, int& 
         break;
       case stExp:
         if (C == '+' || C == '-') {
-          Text += C;
+          Text.Add(C);
           St = stExpSign;
         } else if (IsDigit(C)) {
-          Text += C;
+          Text.Add(C);
           ExpValue = C - '0';
           St = stExpDigits;
         } else {
@@ -324,7 +395,7 @@ double ReadNumberAt(const std::string& S, bool ExpAllowed, int Separators, int& 
         break;
       case stExpSign:
         if (IsDigit(C)) {
-          Text += C;
+          Text.Add(C);
           ExpValue = C - '0';
           St = stExpDigits;
         } else {
@@ -335,7 +406,7 @@ double ReadNumberAt(const std::string& S, bool ExpAllowed, int Separators, int& 
         if (IsDigit(C)) {
           // Further digits could not change the (already infinite or zero) result.
           if (ExpValue <= 4200) {
-            Text += C;
+            Text.Add(C);
             ExpValue = ExpValue * 10 + (C - '0');
           }
         } else {
@@ -346,12 +417,16 @@ double ReadNumberAt(const std::string& S, bool ExpAllowed, int Separators, int& 
     if (Error) return 0.0;
     if (End) break;
   }
-  if (!Text.empty() && Text.back() == '.') Text += '0';
-  double V = StrToDoubleC(Text);
+  if (Text.EndsWith('.')) Text.Add('0');
+  double V = Text.ToDouble();
   if (std::isnan(V)) return 0.0;
   if (V > uc_MaxDouble) V = uc_MaxDouble;
   if (V < -uc_MaxDouble) V = -uc_MaxDouble;
   return V;
+}
+
+double ReadNumberAt(const std::string& S, bool ExpAllowed, int Separators, int& Pos) {
+  return ReadNumberAtView(S, ExpAllowed, Separators, Pos);
 }
 
 }  // namespace vek

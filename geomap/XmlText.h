@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "Streams.h"
 
@@ -106,5 +107,14 @@ enum : int { nsPoint = 1, nsComma = 2, nsPointOrComma = 3 };
 // Pos is left on the character that ended the number. A malformed number gives 0; the result
 // is clamped to +-uc_MaxDouble.
 double ReadNumberAt(const std::string& S, bool ExpAllowed, int Separators, int& Pos);
+
+// The same four routines over views, for readers that take many values out of one buffer:
+// they copy nothing, and Name, Value and the found value view into AttrText. Results and
+// positions are those of the routines above.
+int SplitNextAttributeView(std::string_view AttrText, int& Pos, std::string_view& Name,
+                           std::string_view& Value);
+std::string_view FindAttributeValueView(std::string_view AttrText, std::string_view Name);
+int32_t ReadIntegerAtView(std::string_view S, int& Pos);
+double ReadNumberAtView(std::string_view S, bool ExpAllowed, int Separators, int& Pos);
 
 }  // namespace vek
