@@ -24,7 +24,7 @@ enum LandMarkAttr : int {
   laCount
 };
 
-constexpr const char* kAttrNames[laCount] = {
+constexpr std::string_view kAttrNames[laCount] = {
     "lat",      "long",     "alti",     "class",    "usertag",   "element", "kind",
     "size",     "colorfg",  "colorbg",  "transp",   "dir",       "leng",    "id",
     "date",     "captext",  "capsize",  "capfnm",   "capfgcol",  "capbgcol", "captransp",
@@ -32,32 +32,38 @@ constexpr const char* kAttrNames[laCount] = {
 
 inline char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
-// Name is Lower (given in lower case) in any letter case.
+// Name is Lower (given in lower case, of the same length) in any letter case.
 inline bool IsNameOf(std::string_view Name, const char* Lower) {
   for (size_t i = 0; i < Name.size(); ++i)
     if (LowerAscii(Name[i]) != Lower[i]) return false;
   return true;
 }
 
+inline bool IsAttr(std::string_view Name, int ix) {
+  return Name.size() == kAttrNames[ix].size() && IsNameOf(Name, kAttrNames[ix].data());
+}
+
 // Index of an attribute name (any letter case), -1 for names the table does not hold.
-// Runs once per attribute of every landmark: names are told apart by length first.
-int AttrIndex(std::string_view Name) {
-  static constexpr int kLongest = 9;  // "captransp"
+// Expected is tried first: files mostly hold the attributes in the order the writer emits
+// them.
+int AttrIndex(std::string_view Name, int Expected) {
+  if (Expected >= 0 && Expected < laCount && IsAttr(Name, Expected)) return Expected;
+  static constexpr size_t kLongest = 9;  // "captransp"
   static const struct ByLength {
-    int ix[kLongest + 1][8];
+    int ix[kLongest + 1][laCount];
     int n[kLongest + 1] = {};
     ByLength() {
       for (int i = 0; i < laCount; ++i) {
-        const size_t len = std::strlen(kAttrNames[i]);
+        const size_t len = kAttrNames[i].size();
         ix[len][n[len]++] = i;
       }
     }
   } table;
-  if (Name.empty() || Name.size() > size_t(kLongest)) return -1;
+  if (Name.empty() || Name.size() > kLongest) return -1;
   const size_t len = Name.size();
   for (int k = 0; k < table.n[len]; ++k) {
     const int i = table.ix[len][k];
-    if (IsNameOf(Name, kAttrNames[i])) return i;
+    if (IsNameOf(Name, kAttrNames[i].data())) return i;
   }
   return -1;
 }
@@ -90,8 +96,33 @@ bool FlagOf(std::string_view V) {
 }
 
 TDateTime DateOf(std::string_view V) {
+  // Fourteen digits whose fields are in range whatever the month's length go straight to
+  // the encoder, as the scanner would send them; everything else is the scanner's.
+  if (V.size() == 14) {
+    int f[6];
+    bool digits = true;
+    for (size_t i = 0; i < 14; ++i) digits = digits && V[i] >= '0' && V[i] <= '9';
+    if (digits) {
+      auto two = [&](size_t at) { return (V[at] - '0') * 10 + (V[at + 1] - '0'); };
+      f[0] = two(0) * 100 + two(2);
+      for (int k = 1; k < 6; ++k) f[k] = two(size_t(2 + 2 * k));
+      if (f[1] >= 1 && f[1] <= 12 && f[2] >= 1 && f[2] <= 28 && f[3] <= 23 && f[4] <= 59 &&
+          f[5] <= 59)
+        return EncodeDateTime(f[0], f[1], f[2], f[3], f[4], f[5]);
+    }
+  }
   int err = 0;
   return ScanDateTime(Scratch(V), kDatePattern, lanEnglish, err);
+}
+
+// Windows-1252 to UTF-8; ASCII stays as it is.
+void AssignFontName(TFontName& Out, std::string_view V) {
+  for (const char c : V)
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      Out = AnsiToUtf8(V);
+      return;
+    }
+  Out.assign(V);
 }
 
 TFontStyles FontStylesOf(std::string_view V) {
@@ -144,44 +175,55 @@ std::string_view TrimTagBlanks(std::string_view s) {
   return s;
 }
 
-// When the buffered text holds the next element whole and it is a self-closing landmark
-// element, gives its attribute text (a view into buf) and the number of characters up to and including its
-// closing ">", exactly as the tag reader would read it. False whenever the tag reader could
-// see something else (another element, a comment, a tag cut off by the buffer's end, a
-// stray "<"), which then reads it.
-bool TakeSelfClosingLandmark(std::string_view buf, size_t& used, std::string_view& attributes) {
-  const size_t open = buf.find('<');
-  if (open == std::string_view::npos) return false;
-  bool inQuote = false;
-  size_t close = open + 1;
-  for (; close < buf.size(); ++close) {
-    const char c = buf[close];
-    if (inQuote) {
-      if (c == '"' || c == '\r' || c == '\n') inQuote = false;
-    } else if (c == '"') {
-      inQuote = true;
-    } else if (c == '>') {
-      break;
-    } else if (c == '<') {
-      return false;
-    }
+// What the scan of the buffered text found.
+enum TakeResult { tkLandmark, tkOther, tkCutOff };
+
+// Stop characters of the scan over a tag: bit 1 outside quotes, bit 2 inside them (a line
+// end closes an open quote, as in the tag reader).
+constexpr struct TagStops {
+  uint8_t of[256] = {};
+  constexpr TagStops() {
+    of[uint8_t('"')] = 3;
+    of[uint8_t('<')] = 1;
+    of[uint8_t('>')] = 1;
+    of[uint8_t('\r')] = 2;
+    of[uint8_t('\n')] = 2;
   }
-  if (close >= buf.size()) return false;
+} kTagStops;
+
+// When buf holds the next element whole and it is a self-closing landmark element, gives
+// its attribute text (a view into buf) and the number of characters up to and including
+// its closing ">", exactly as the tag reader would read it. tkOther whenever the tag reader
+// could see something else (another element, a comment, a stray "<"), which then reads it;
+// tkCutOff when buf ends before the element does.
+TakeResult TakeSelfClosingLandmark(std::string_view buf, size_t& used, std::string_view& attributes) {
+  const size_t open = buf.find('<');
+  if (open == std::string_view::npos) return tkCutOff;
+  const char* const p = buf.data();
+  const size_t n = buf.size();
+  size_t close = open + 1;
+  for (;;) {
+    while (close < n && !(kTagStops.of[uint8_t(p[close])] & 1)) ++close;
+    if (close >= n) return tkCutOff;
+    if (p[close] == '>') break;
+    if (p[close] == '<') return tkOther;
+    ++close;  // an opening quote
+    while (close < n && !(kTagStops.of[uint8_t(p[close])] & 2)) ++close;
+    if (close >= n) return tkCutOff;
+    ++close;  // the quote or line end that closes it
+  }
   const std::string_view tag = buf.substr(open + 1, close - open - 1);
   size_t e = 0;
   while (e < tag.size() && !IsTagBlank(tag[e]) && tag[e] != '/') ++e;
-  if (e != 8) return false;
+  if (e != 8) return tkOther;
   static constexpr char kName[] = "landmark";
-  for (size_t i = 0; i < 8; ++i) {
-    const char c = tag[i];
-    if (((c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c) != kName[i]) return false;
-  }
+  if (!IsNameOf(tag.substr(0, 8), kName)) return tkOther;
   std::string_view rest = TrimTagBlanks(tag.substr(e));
-  if (rest.empty() || rest.back() != '/') return false;
+  if (rest.empty() || rest.back() != '/') return tkOther;
   rest.remove_suffix(1);
   attributes = TrimTagBlanks(rest);
   used = close + 1;
-  return true;
+  return tkLandmark;
 }
 
 // Shape named by an element value (any letter case); unknown names give lmCross.
@@ -237,11 +279,13 @@ TLandMark LandMarkFromAttributeText(std::string_view Attributes) {
   // One pass over the pairs; the first pair of a name counts, as a lookup by name would.
   bool seen[laCount] = {};
   int kind = -1;
-  int pos = 1;
+  int pos = 1, expected = 0;
   std::string_view name, value;
   while (SplitNextAttributeView(Attributes, pos, name, value) == saOK) {
-    const int ix = AttrIndex(name);
-    if (ix < 0 || seen[ix]) continue;
+    const int ix = AttrIndex(name, expected);
+    if (ix < 0) continue;
+    expected = ix + 1;
+    if (seen[ix]) continue;
     seen[ix] = true;
     switch (ix) {
       case laLat: LM.Latitude = NumberOf(value); break;
@@ -267,7 +311,7 @@ TLandMark LandMarkFromAttributeText(std::string_view Attributes) {
       case laDate: LM.Time = DateOf(value); break;
       case laCapText: LM.Caption.Text.SetAnsi(value); break;
       case laCapSize: LM.Caption.Size = IntOf(value); break;
-      case laCapFnm: LM.Caption.FontName = AnsiToUtf8(value); break;
+      case laCapFnm: AssignFontName(LM.Caption.FontName, value); break;
       case laCapFGCol: LM.Caption.FGColor = ColorOf(value); break;
       case laCapBGCol: LM.Caption.BGColor = ColorOf(value); break;
       case laCapTransp: LM.Caption.Transparent = FlagOf(value); break;
@@ -344,14 +388,22 @@ bool ReadLandMarksFromOpenXMLFile(TextFile& F, const std::string& DataID, TLandM
   if (!found) return false;
 
   Store.RemoveAllLandMarks();
-  std::string content, attributes;
-  std::string_view inBuffer;
+  std::string content, attributes, peeked;
   for (;;) {
     // Most files hold one self-closing landmark element per line; those are taken straight
-    // from the file's buffer. Everything else goes through the tag reader.
+    // from the file's buffer, or from a copy of what follows when the buffer ends inside one.
+    // Everything else goes through the tag reader.
+    constexpr size_t kPeek = 8192;
+    std::string_view buf = F.Buffered(), attrs;
     size_t used = 0;
-    if (TakeSelfClosingLandmark(F.Buffered(), used, inBuffer)) {
-      TLandMark LM = LandMarkFromAttributeText(inBuffer);  // before the buffer moves on
+    TakeResult found = TakeSelfClosingLandmark(buf, used, attrs);
+    if (found == tkCutOff && buf.size() < kPeek) {
+      peeked.resize(kPeek);
+      buf = std::string_view(peeked.data(), F.PeekChars(peeked.data(), kPeek));
+      found = TakeSelfClosingLandmark(buf, used, attrs);
+    }
+    if (found == tkLandmark) {
+      TLandMark LM = LandMarkFromAttributeText(attrs);  // before the buffer moves on
       F.SkipChars(used);
       Store.AppendLandMark(std::move(LM));
       continue;

@@ -243,8 +243,8 @@ int SplitNextAttributeView(std::string_view AttrText, int& Pos, std::string_view
   }
   if (T[I] == '"') {
     ++I;
-    const void* Q = std::memchr(T + I, '"', N - I);
-    const size_t Close = Q ? static_cast<size_t>(static_cast<const char*>(Q) - T) : N;
+    size_t Close = I;  // values are short: a plain loop beats memchr here
+    while (Close < N && T[Close] != '"') ++Close;
     Value = AttrText.substr(I, Close - I);
     Leave(Close < N ? Close + 1 : Close);  // after the closing quote
     return saOK;
