@@ -6,6 +6,10 @@
 #include <string_view>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "DegreeText.h"
 #include "TagReader.h"
 #include "XmlText.h"
@@ -191,27 +195,9 @@ constexpr struct TagStops {
   }
 } kTagStops;
 
-// When buf holds the next element whole and it is a self-closing landmark element, gives
-// its attribute text (a view into buf) and the number of characters up to and including
-// its closing ">", exactly as the tag reader would read it. tkOther whenever the tag reader
-// could see something else (another element, a comment, a stray "<"), which then reads it;
-// tkCutOff when buf ends before the element does.
-TakeResult TakeSelfClosingLandmark(std::string_view buf, size_t& used, std::string_view& attributes) {
-  const size_t open = buf.find('<');
-  if (open == std::string_view::npos) return tkCutOff;
-  const char* const p = buf.data();
-  const size_t n = buf.size();
-  size_t close = open + 1;
-  for (;;) {
-    while (close < n && !(kTagStops.of[uint8_t(p[close])] & 1)) ++close;
-    if (close >= n) return tkCutOff;
-    if (p[close] == '>') break;
-    if (p[close] == '<') return tkOther;
-    ++close;  // an opening quote
-    while (close < n && !(kTagStops.of[uint8_t(p[close])] & 2)) ++close;
-    if (close >= n) return tkCutOff;
-    ++close;  // the quote or line end that closes it
-  }
+// The element from open to its closing ">" at close: a self-closing landmark element or not.
+TakeResult FinishLandmarkTag(std::string_view buf, size_t open, size_t close, size_t& used,
+                             std::string_view& attributes) {
   const std::string_view tag = buf.substr(open + 1, close - open - 1);
   size_t e = 0;
   while (e < tag.size() && !IsTagBlank(tag[e]) && tag[e] != '/') ++e;
@@ -225,6 +211,63 @@ TakeResult TakeSelfClosingLandmark(std::string_view buf, size_t& used, std::stri
   used = close + 1;
   return tkLandmark;
 }
+
+// When buf holds the next element whole and it is a self-closing landmark element, gives
+// its attribute text (a view into buf) and the number of characters up to and including
+// its closing ">", exactly as the tag reader would read it. tkOther whenever the tag reader
+// could see something else (another element, a comment, a stray "<"), which then reads it;
+// tkCutOff when buf ends before the element does.
+TakeResult TakeSelfClosingLandmark(std::string_view buf, size_t& used, std::string_view& attributes) {
+  const size_t open = buf.find('<');
+  if (open == std::string_view::npos) return tkCutOff;
+  const char* const p = buf.data();
+  const size_t n = buf.size();
+  size_t i = open + 1;
+  bool inQuote = false;
+#if defined(__SSE2__)
+  // Sixteen characters at a time; only the stop characters among them are looked at.
+  const __m128i kQuote = _mm_set1_epi8('"'), kLt = _mm_set1_epi8('<'), kGt = _mm_set1_epi8('>'),
+                kCr = _mm_set1_epi8('\r'), kLf = _mm_set1_epi8('\n');
+  for (; i + 16 <= n; i += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    const unsigned quotes = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, kQuote)));
+    const unsigned out = quotes | unsigned(_mm_movemask_epi8(
+                                      _mm_or_si128(_mm_cmpeq_epi8(v, kLt), _mm_cmpeq_epi8(v, kGt))));
+    const unsigned in = quotes | unsigned(_mm_movemask_epi8(
+                                     _mm_or_si128(_mm_cmpeq_epi8(v, kCr), _mm_cmpeq_epi8(v, kLf))));
+    unsigned stops = inQuote ? in : out;
+    while (stops != 0) {
+      const int b = __builtin_ctz(stops);
+      const char c = p[i + size_t(b)];
+      if (inQuote) {
+        inQuote = false;
+      } else if (c == '"') {
+        inQuote = true;
+      } else if (c == '>') {
+        return FinishLandmarkTag(buf, open, i + size_t(b), used, attributes);
+      } else {
+        return tkOther;  // '<'
+      }
+      stops = (inQuote ? in : out) & (~0u << (b + 1));
+    }
+  }
+#endif
+  for (; i < n; ++i) {
+    const uint8_t stop = kTagStops.of[uint8_t(p[i])];
+    if (inQuote) {
+      if (stop & 2) inQuote = false;
+    } else if (stop & 1) {
+      if (p[i] == '"')
+        inQuote = true;
+      else if (p[i] == '>')
+        return FinishLandmarkTag(buf, open, i, used, attributes);
+      else
+        return tkOther;
+    }
+  }
+  return tkCutOff;
+}
+
 
 // Shape named by an element value (any letter case); unknown names give lmCross.
 TLandMarkElement ElementOf(std::string_view V) {
