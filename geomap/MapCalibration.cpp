@@ -40,6 +40,71 @@ struct NearestTwo {
 
 double Parabola(double A, double B, double C, double T) { return A + B * T + C * T * T; }
 
+// Value at a pixel interpolated between the two graticule lines of the given kind (0 meridian,
+// 1 parallel) nearest to it. Each line is a parabola of the coordinate Along giving the
+// coordinate Across. False while the matrix holds fewer than two lines of either kind, or
+// when the two nearest lines pass through the same point.
+bool InterpolateGraticule(const TMatrix& Grat, double Kind, double Along, double Across,
+                          double& Value) {
+  int NMer = 0, NPar = 0;
+  for (int r = 1; r <= Grat.NrOfRows(); ++r) {
+    const double K = std::nearbyint(Grat.GetVal(1, r));
+    if (K == 0) ++NMer;
+    if (K == 1) ++NPar;
+  }
+  if (NMer < 2 || NPar < 2) return false;
+  auto LineAt = [&](int r) {
+    return Parabola(Grat.GetVal(3, r), Grat.GetVal(4, r), Grat.GetVal(5, r), Along);
+  };
+  NearestTwo Near;
+  for (int r = 1; r <= Grat.NrOfRows(); ++r) {
+    if (Grat.GetVal(1, r) != Kind) continue;
+    Near.Offer(r, std::fabs(Across - LineAt(r)));
+  }
+  if (!Near.Complete()) return false;
+  const double AB = LineAt(Near.Best), AS = LineAt(Near.Second);
+  if (AB == AS) return false;  // two lines through the same pixel: no interpolation
+  const double VB = Grat.GetVal(2, Near.Best), VS = Grat.GetVal(2, Near.Second);
+  Value = VS + (VB - VS) * (Across - AS) / (AB - AS);
+  return true;
+}
+
+// Least-squares fits of the first NQ quads: latitude and longitude from the pixel design
+// matrix A into PLSP, column and row from the geographic design matrix G into SPPL. A row
+// whose system cannot be solved keeps its coefficients.
+template <int NC>
+void SolveQuadFits(const TCalibData& D, int NQ, const TMatrix& A, const TMatrix& G,
+                   PArray<PArray<double, 1, NC>, 1, 2>& PLSP,
+                   PArray<PArray<double, 1, NC>, 1, 2>& SPPL) {
+  TVector Lat(NQ), Lon(NQ), MX(NQ), MY(NQ);
+  for (int k = 1; k <= NQ; ++k) {
+    const TCalQuad& Q = D.CalQuads[k];
+    Lat.SetVal(k, Q.Latitude);
+    Lon.SetVal(k, Q.Longitude);
+    MX.SetVal(k, Q.MapX);
+    MY.SetVal(k, Q.MapY);
+  }
+  auto Solve = [](const TMatrix& M, const TVector& B, PArray<double, 1, NC>& Row) {
+    TVector X;
+    if (!SolveBySVD(M, B, X)) return;
+    for (int j = 1; j <= NC; ++j) Row[j] = X.GetVal(j);
+  };
+  Solve(A, Lat, PLSP[1]);
+  Solve(A, Lon, PLSP[2]);
+  Solve(G, MX, SPPL[1]);
+  Solve(G, MY, SPPL[2]);
+}
+
+// Latitude and longitude of a pixel under the UTM model; false outside zones 1 to 60.
+bool PixelToUTMLatLong(const TCalibParams& P, const TCalibData& D, int X, int Y, double& Lat,
+                       double& Lon) {
+  if (D.UTMZone < 1 || D.UTMZone > 60) return false;
+  const double N = P.EquRectPLSP[1][1] + P.EquRectPLSP[1][2] * X + P.EquRectPLSP[1][3] * Y;
+  const double E = P.EquRectPLSP[2][1] + P.EquRectPLSP[2][2] * X + P.EquRectPLSP[2][3] * Y;
+  UTMToLatLong(E, N, D.UTMZone, D.UTMSouth, D.Ellipsoid, Lat, Lon);
+  return true;
+}
+
 }  // namespace
 
 bool RoundToPixel(double V, int& Out) {
@@ -106,7 +171,6 @@ void TMapCalibration::CalcEquiRectCalibration() {
   const int N = NumQuads();
   if (N <= 0) return;
   TMatrix A(3, N), G(3, N);
-  TVector Lat(N), Lon(N), MX(N), MY(N), X;
   for (int k = 1; k <= N; ++k) {
     const TCalQuad& Q = FCalibData.CalQuads[k];
     A.SetVal(1, k, 1.0);
@@ -115,20 +179,8 @@ void TMapCalibration::CalcEquiRectCalibration() {
     G.SetVal(1, k, 1.0);
     G.SetVal(2, k, Q.Latitude);
     G.SetVal(3, k, Q.Longitude);
-    Lat.SetVal(k, Q.Latitude);
-    Lon.SetVal(k, Q.Longitude);
-    MX.SetVal(k, Q.MapX);
-    MY.SetVal(k, Q.MapY);
   }
-  auto Solve = [](const TMatrix& M, const TVector& B, PArray<double, 1, 3>& Row) {
-    TVector X;
-    if (!SolveBySVD(M, B, X)) return;
-    for (int j = 1; j <= 3; ++j) Row[j] = X.GetVal(j);
-  };
-  Solve(A, Lat, FParams.EquRectPLSP[1]);
-  Solve(A, Lon, FParams.EquRectPLSP[2]);
-  Solve(G, MX, FParams.EquRectSPPL[1]);
-  Solve(G, MY, FParams.EquRectSPPL[2]);
+  SolveQuadFits(FCalibData, N, A, G, FParams.EquRectPLSP, FParams.EquRectSPPL);
 }
 
 void TMapCalibration::CalcBiquadraticCalibration() {
@@ -137,7 +189,6 @@ void TMapCalibration::CalcBiquadraticCalibration() {
   const int N = NumQuads();
   if (N <= 0) return;
   TMatrix A(6, N), G(6, N);
-  TVector Lat(N), Lon(N), MX(N), MY(N);
   auto SetRow = [](TMatrix& M, int k, double U, double V) {
     M.SetVal(1, k, 1.0);
     M.SetVal(2, k, U);
@@ -150,20 +201,8 @@ void TMapCalibration::CalcBiquadraticCalibration() {
     const TCalQuad& Q = FCalibData.CalQuads[k];
     SetRow(A, k, Q.MapX, Q.MapY);
     SetRow(G, k, Q.Latitude, Q.Longitude);
-    Lat.SetVal(k, Q.Latitude);
-    Lon.SetVal(k, Q.Longitude);
-    MX.SetVal(k, Q.MapX);
-    MY.SetVal(k, Q.MapY);
   }
-  auto Solve = [](const TMatrix& M, const TVector& B, PArray<double, 1, 6>& Row) {
-    TVector X;
-    if (!SolveBySVD(M, B, X)) return;
-    for (int j = 1; j <= 6; ++j) Row[j] = X.GetVal(j);
-  };
-  Solve(A, Lat, FParams.CalParsPLSP[1]);
-  Solve(A, Lon, FParams.CalParsPLSP[2]);
-  Solve(G, MX, FParams.CalParsSPPL[1]);
-  Solve(G, MY, FParams.CalParsSPPL[2]);
+  SolveQuadFits(FCalibData, N, A, G, FParams.CalParsPLSP, FParams.CalParsSPPL);
 }
 
 void TMapCalibration::CalcMillerCylCalibration() {
@@ -314,29 +353,10 @@ double TMapCalibration::CalcLatitude(int X, int Y, bool& Valid) const {
   const TCalibParams& P = FParams;
   double Lat = 0;
   switch (FCalibModel) {
-    case cmParabolicIp: {
-      int NMer = 0, NPar = 0;
-      for (int r = 1; r <= FGratMat.NrOfRows(); ++r) {
-        const double Kind = std::nearbyint(FGratMat.GetVal(1, r));
-        if (Kind == 0) ++NMer;
-        if (Kind == 1) ++NPar;
-      }
-      if (NMer < 2 || NPar < 2) return 0;
-      NearestTwo Near;
-      for (int r = 1; r <= FGratMat.NrOfRows(); ++r) {
-        if (FGratMat.GetVal(1, r) != 1.0) continue;
-        Near.Offer(r, std::fabs(Y - Parabola(FGratMat.GetVal(3, r), FGratMat.GetVal(4, r),
-                                              FGratMat.GetVal(5, r), X)));
-      }
-      if (!Near.Complete()) return 0;
-      const int B = Near.Best, S = Near.Second;
-      const double YB = Parabola(FGratMat.GetVal(3, B), FGratMat.GetVal(4, B), FGratMat.GetVal(5, B), X);
-      const double YS = Parabola(FGratMat.GetVal(3, S), FGratMat.GetVal(4, S), FGratMat.GetVal(5, S), X);
-      if (YB == YS) return 0;  // two parallels through the same pixel: no interpolation
-      const double VB = FGratMat.GetVal(2, B), VS = FGratMat.GetVal(2, S);
-      Lat = VS + (VB - VS) * (Y - YS) / (YB - YS);
+    case cmParabolicIp:
+      // Parallels give the row as a parabola of the column.
+      if (!InterpolateGraticule(FGratMat, 1.0, X, Y, Lat)) return 0;
       break;
-    }
     case cmBiquadraticPn: {
       const auto& R = P.CalParsPLSP[1];
       Lat = R[1] + R[2] * X + R[3] * Y + R[4] * double(X) * X + R[5] * double(X) * Y + R[6] * double(Y) * Y;
@@ -357,10 +377,7 @@ double TMapCalibration::CalcLatitude(int X, int Y, bool& Valid) const {
     }
     case cmUTM: {
       double Lon;
-      if (FCalibData.UTMZone < 1 || FCalibData.UTMZone > 60) return 0;
-      const double N = P.EquRectPLSP[1][1] + P.EquRectPLSP[1][2] * X + P.EquRectPLSP[1][3] * Y;
-      const double E = P.EquRectPLSP[2][1] + P.EquRectPLSP[2][2] * X + P.EquRectPLSP[2][3] * Y;
-      UTMToLatLong(E, N, FCalibData.UTMZone, FCalibData.UTMSouth, FCalibData.Ellipsoid, Lat, Lon);
+      if (!PixelToUTMLatLong(P, FCalibData, X, Y, Lat, Lon)) return 0;
       break;
     }
     default:
@@ -376,29 +393,10 @@ double TMapCalibration::CalcLongitude(int X, int Y, bool& Valid) const {
   const TCalibParams& P = FParams;
   double Lon = 0;
   switch (FCalibModel) {
-    case cmParabolicIp: {
-      int NMer = 0, NPar = 0;
-      for (int r = 1; r <= FGratMat.NrOfRows(); ++r) {
-        const double Kind = std::nearbyint(FGratMat.GetVal(1, r));
-        if (Kind == 0) ++NMer;
-        if (Kind == 1) ++NPar;
-      }
-      if (NMer < 2 || NPar < 2) return 0;
-      NearestTwo Near;
-      for (int r = 1; r <= FGratMat.NrOfRows(); ++r) {
-        if (FGratMat.GetVal(1, r) != 0.0) continue;
-        Near.Offer(r, std::fabs(X - Parabola(FGratMat.GetVal(3, r), FGratMat.GetVal(4, r),
-                                              FGratMat.GetVal(5, r), Y)));
-      }
-      if (!Near.Complete()) return 0;
-      const int B = Near.Best, S = Near.Second;
-      const double XB = Parabola(FGratMat.GetVal(3, B), FGratMat.GetVal(4, B), FGratMat.GetVal(5, B), Y);
-      const double XS = Parabola(FGratMat.GetVal(3, S), FGratMat.GetVal(4, S), FGratMat.GetVal(5, S), Y);
-      if (XB == XS) return 0;
-      const double VB = FGratMat.GetVal(2, B), VS = FGratMat.GetVal(2, S);
-      Lon = VS + (VB - VS) * (X - XS) / (XB - XS);
+    case cmParabolicIp:
+      // Meridians give the column as a parabola of the row.
+      if (!InterpolateGraticule(FGratMat, 0.0, Y, X, Lon)) return 0;
       break;
-    }
     case cmBiquadraticPn: {
       const auto& R = P.CalParsPLSP[2];
       Lon = R[1] + R[2] * X + R[3] * Y + R[4] * double(X) * X + R[5] * double(X) * Y + R[6] * double(Y) * Y;
@@ -420,10 +418,7 @@ double TMapCalibration::CalcLongitude(int X, int Y, bool& Valid) const {
     }
     case cmUTM: {
       double Lat;
-      if (FCalibData.UTMZone < 1 || FCalibData.UTMZone > 60) return 0;
-      const double N = P.EquRectPLSP[1][1] + P.EquRectPLSP[1][2] * X + P.EquRectPLSP[1][3] * Y;
-      const double E = P.EquRectPLSP[2][1] + P.EquRectPLSP[2][2] * X + P.EquRectPLSP[2][3] * Y;
-      UTMToLatLong(E, N, FCalibData.UTMZone, FCalibData.UTMSouth, FCalibData.Ellipsoid, Lat, Lon);
+      if (!PixelToUTMLatLong(P, FCalibData, X, Y, Lat, Lon)) return 0;
       break;
     }
     default:
