@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -240,6 +241,16 @@ class TGeoDB : public TComponent {
                   int32_t UserTag, const TMetaInfo& MInfo, const void* PBLOBData,
                   int32_t SizeOfBLOBData, bool FromFile);
   void CheckBlockInFile(const char* Who, int32_t Entry, int64_t Offset, int64_t Length);
+  [[noreturn]] void RaiseDamagedBlobSize(int32_t Entry, const TgdbData& D) const;
+  // Meta information of the BLOB entry D, after checking its stated size and that its block
+  // lies inside the data file.
+  TMetaInfo ReadBlobMetaInfo(int32_t Entry, const TgdbData& D);
+  // Checks the database is open, clamps DBEntry to 1 and, when the entry exists, calls
+  // Read(DataFile(), Entry, copy of its record) between progress 0 and 100; false otherwise.
+  template <class Fn>
+  bool ReadEntry(int32_t DBEntry, Fn Read);
+  // The data of the BLOB entry D after its meta information, handed to Sink block by block.
+  void ReadBlobData(const TgdbData& D, const std::function<void(const uint8_t*, int64_t)>& Sink);
   int32_t AddBlobFromFile(const std::string& FileName, const std::string& NameInDB,
                           TDateTime Date, int32_t StateFlag, float LatLow, float LatHigh,
                           float LongLow, float LongHigh, float Altitude, uint8_t ClassNumber,

@@ -131,35 +131,67 @@ void TGeoDB::CheckBlockInFile(const char* Who, int32_t Entry, int64_t Offset, in
           " bytes; the database is damaged.");
 }
 
-bool TGeoDB::RetrievePolygon(int32_t DBEntry, TgdbPolygon& Polygon) {
+void TGeoDB::RaiseDamagedBlobSize(int32_t Entry, const TgdbData& D) const {
+  Raise("RetrieveBLOB: entry " + std::to_string(Entry) + " states a size of " +
+        std::to_string(D.Size) + " bytes; the database is damaged.");
+}
+
+TMetaInfo TGeoDB::ReadBlobMetaInfo(int32_t Entry, const TgdbData& D) {
+  if (D.Size < 0) RaiseDamagedBlobSize(Entry, D);
+  CheckBlockInFile("RetrieveBLOB", Entry, D.BlobOffset, int64_t(kMetaInfoSize) + D.Size);
+  uint8_t meta[kMetaInfoSize];
+  DataFile().ReadAt(D.BlobOffset, meta, kMetaInfoSize);
+  return DecodeMetaInfo(meta);
+}
+
+template <class Fn>
+bool TGeoDB::ReadEntry(int32_t DBEntry, Fn Read) {
   if (!IsOpen()) return false;
   Progress(0);
   TFileUse use{*this};
   TGdbFile& f = DataFile();
   if (DBEntry < 1) DBEntry = 1;
   bool ok = false;
-  if (DBEntry <= FNumSumItems) {
-    const TgdbData& d = FSumData[static_cast<size_t>(DBEntry - 1)];
-    if (IsPolygonKind(d.ItemKind) && d.BlobOffset >= 0) {
-      if (d.NumPoints < 0)
-        Raise("RetrievePolygon: entry " + std::to_string(DBEntry) + " states " +
-              std::to_string(d.NumPoints) + " points; the database is damaged.");
-      const int64_t n = d.NumPoints;
-      CheckBlockInFile("RetrievePolygon", DBEntry, d.BlobOffset, n * kPointSize);
-      std::vector<uint8_t> bytes(static_cast<size_t>(n * kPointSize));
-      f.ReadAt(d.BlobOffset, bytes.data(), static_cast<int64_t>(bytes.size()));
-      TgdbPolygon poly(static_cast<size_t>(n));
-      const int64_t step = n / 100 + 1;
-      for (int64_t i = 0; i < n; ++i) {
-        poly[static_cast<size_t>(i)] = DecodePoint(&bytes[static_cast<size_t>(i * kPointSize)]);
-        if ((i + 1) % step == 0) ProgressFraction(static_cast<double>(i + 1), static_cast<double>(n));
-      }
-      Polygon = std::move(poly);
-      ok = true;
-    }
-  }
+  // Read gets a copy of the record, which no change of FSumData during the read can move.
+  if (DBEntry <= FNumSumItems)
+    ok = Read(f, DBEntry, TgdbData(FSumData[static_cast<size_t>(DBEntry - 1)]));
   Progress(100);
   return ok;
+}
+
+void TGeoDB::ReadBlobData(const TgdbData& D,
+                          const std::function<void(const uint8_t*, int64_t)>& Sink) {
+  TGdbFile& f = DataFile();
+  std::vector<uint8_t> buf(kCopyBlock);
+  int64_t copied = 0;
+  while (copied < D.Size) {
+    const int64_t chunk = std::min<int64_t>(kCopyBlock, D.Size - copied);
+    f.ReadAt(D.BlobOffset + kMetaInfoSize + copied, buf.data(), chunk);
+    Sink(buf.data(), chunk);
+    copied += chunk;
+    ProgressFraction(static_cast<double>(copied), D.Size);
+  }
+}
+
+bool TGeoDB::RetrievePolygon(int32_t DBEntry, TgdbPolygon& Polygon) {
+  return ReadEntry(DBEntry, [&](TGdbFile& f, int32_t Entry, const TgdbData& d) {
+    if (!IsPolygonKind(d.ItemKind) || d.BlobOffset < 0) return false;
+    if (d.NumPoints < 0)
+      Raise("RetrievePolygon: entry " + std::to_string(Entry) + " states " +
+            std::to_string(d.NumPoints) + " points; the database is damaged.");
+    const int64_t n = d.NumPoints;
+    CheckBlockInFile("RetrievePolygon", Entry, d.BlobOffset, n * kPointSize);
+    std::vector<uint8_t> bytes(static_cast<size_t>(n * kPointSize));
+    f.ReadAt(d.BlobOffset, bytes.data(), static_cast<int64_t>(bytes.size()));
+    TgdbPolygon poly(static_cast<size_t>(n));
+    const int64_t step = n / 100 + 1;
+    for (int64_t i = 0; i < n; ++i) {
+      poly[static_cast<size_t>(i)] = DecodePoint(&bytes[static_cast<size_t>(i * kPointSize)]);
+      if ((i + 1) % step == 0) ProgressFraction(static_cast<double>(i + 1), static_cast<double>(n));
+    }
+    Polygon = std::move(poly);
+    return true;
+  });
 }
 
 std::string TGeoDB::BlobTargetName(const std::string& Filepath, const TgdbData& D) const {
@@ -180,14 +212,8 @@ bool TGeoDB::RetrieveBLOB(int32_t DBEntry, const std::string& Filepath, TMetaInf
   if (d.ItemKind != gitBLOB) return false;
   Progress(0);
   TFileUse use{*this};
-  TGdbFile& f = DataFile();
-  if (d.Size < 0)
-    Raise("RetrieveBLOB: entry " + std::to_string(DBEntry) + " states a size of " +
-          std::to_string(d.Size) + " bytes; the database is damaged.");
-  CheckBlockInFile("RetrieveBLOB", DBEntry, d.BlobOffset, int64_t(kMetaInfoSize) + d.Size);
-  uint8_t meta[kMetaInfoSize];
-  f.ReadAt(d.BlobOffset, meta, kMetaInfoSize);
-  MetaInfo = DecodeMetaInfo(meta);
+  DataFile();  // opened before the entry is checked
+  MetaInfo = ReadBlobMetaInfo(DBEntry, d);
 
   const std::string target = BlobTargetName(Filepath, d);
   if (target.empty()) Raise("RetrieveBLOB: invalid filename.");
@@ -195,16 +221,10 @@ bool TGeoDB::RetrieveBLOB(int32_t DBEntry, const std::string& Filepath, TMetaInf
   errno = 0;
   out.open(target, std::ios::out | std::ios::binary | std::ios::trunc);
   if (!out.is_open()) RaiseInOut(errno, "cannot create", target);
-  std::vector<char> buf(kCopyBlock);
-  int64_t copied = 0;
-  while (copied < d.Size) {
-    const int64_t chunk = std::min<int64_t>(kCopyBlock, d.Size - copied);
-    f.ReadAt(d.BlobOffset + kMetaInfoSize + copied, buf.data(), chunk);
-    out.write(buf.data(), chunk);
+  ReadBlobData(d, [&](const uint8_t* Bytes, int64_t Count) {
+    out.write(reinterpret_cast<const char*>(Bytes), Count);
     if (!out) RaiseInOut(errno, "cannot write", target);
-    copied += chunk;
-    ProgressFraction(static_cast<double>(copied), d.Size);
-  }
+  });
   out.close();
   if (out.fail()) RaiseInOut(errno, "cannot write", target);
   Progress(100);
@@ -213,75 +233,42 @@ bool TGeoDB::RetrieveBLOB(int32_t DBEntry, const std::string& Filepath, TMetaInf
 
 bool TGeoDB::RetrieveBLOB(int32_t DBEntry, TMetaInfo& MetaInfo, void* PBLOBData,
                           int32_t SizeOfBLOBData) {
-  if (!IsOpen()) return false;
-  Progress(0);
-  TFileUse use{*this};
-  TGdbFile& f = DataFile();
-  if (DBEntry < 1) DBEntry = 1;
-  bool ok = false;
-  if (DBEntry <= FNumSumItems) {
-    const TgdbData d = FSumData[static_cast<size_t>(DBEntry - 1)];
-    if (d.ItemKind == gitBLOB) {
-      if (d.Size < 0)
-        Raise("RetrieveBLOB: entry " + std::to_string(DBEntry) + " states a size of " +
-              std::to_string(d.Size) + " bytes; the database is damaged.");
-      CheckBlockInFile("RetrieveBLOB", DBEntry, d.BlobOffset, int64_t(kMetaInfoSize) + d.Size);
-      uint8_t meta[kMetaInfoSize];
-      f.ReadAt(d.BlobOffset, meta, kMetaInfoSize);
-      MetaInfo = DecodeMetaInfo(meta);
-      if (SizeOfBLOBData < d.Size)
-        Raise("RetrieveBLOB: BLOB to be retrieved is larger than SizeOfBlobData.");
-      auto* dst = static_cast<uint8_t*>(PBLOBData);
-      int64_t copied = 0;
-      while (copied < d.Size) {
-        const int64_t chunk = std::min<int64_t>(kCopyBlock, d.Size - copied);
-        f.ReadAt(d.BlobOffset + kMetaInfoSize + copied, dst + copied, chunk);
-        copied += chunk;
-        ProgressFraction(static_cast<double>(copied), d.Size);
-      }
-      ok = true;
+  return ReadEntry(DBEntry, [&](TGdbFile& f, int32_t Entry, const TgdbData& d) {
+    if (d.ItemKind != gitBLOB) return false;
+    MetaInfo = ReadBlobMetaInfo(Entry, d);
+    if (SizeOfBLOBData < d.Size)
+      Raise("RetrieveBLOB: BLOB to be retrieved is larger than SizeOfBlobData.");
+    // Straight into the caller's buffer, without the intermediate block.
+    auto* dst = static_cast<uint8_t*>(PBLOBData);
+    int64_t copied = 0;
+    while (copied < d.Size) {
+      const int64_t chunk = std::min<int64_t>(kCopyBlock, d.Size - copied);
+      f.ReadAt(d.BlobOffset + kMetaInfoSize + copied, dst + copied, chunk);
+      copied += chunk;
+      ProgressFraction(static_cast<double>(copied), d.Size);
     }
-  }
-  Progress(100);
-  return ok;
+    return true;
+  });
 }
 
 bool TGeoDB::RetrieveBLOB(int32_t DBEntry, TMetaInfo& MetaInfo, TMemoryStream& BlobStream) {
-  if (!IsOpen()) return false;
-  Progress(0);
-  TFileUse use{*this};
-  TGdbFile& f = DataFile();
-  if (DBEntry < 1) DBEntry = 1;
-  bool ok = false;
-  if (DBEntry <= FNumSumItems) {
-    const TgdbData d = FSumData[static_cast<size_t>(DBEntry - 1)];
+  return ReadEntry(DBEntry, [&](TGdbFile& f, int32_t Entry, const TgdbData& d) {
     // The size field sizes the stream for every kind; a value the data file cannot hold
     // is damage, not a request for gigabytes.
-    if (d.Size < 0 || d.Size > f.Size())
-      Raise("RetrieveBLOB: entry " + std::to_string(DBEntry) + " states a size of " +
-            std::to_string(d.Size) + " bytes; the database is damaged.");
+    if (d.Size < 0 || d.Size > f.Size()) RaiseDamagedBlobSize(Entry, d);
     if (d.ItemKind == gitBLOB)
-      CheckBlockInFile("RetrieveBLOB", DBEntry, d.BlobOffset, int64_t(kMetaInfoSize) + d.Size);
+      CheckBlockInFile("RetrieveBLOB", Entry, d.BlobOffset, int64_t(kMetaInfoSize) + d.Size);
     BlobStream.SetSize(d.Size);
     BlobStream.SetPosition(0);
-    if (d.ItemKind == gitBLOB) {
-      uint8_t meta[kMetaInfoSize];
-      f.ReadAt(d.BlobOffset, meta, kMetaInfoSize);
-      MetaInfo = DecodeMetaInfo(meta);
-      std::vector<uint8_t> buf(kCopyBlock);
-      int64_t copied = 0;
-      while (copied < d.Size) {
-        const int64_t chunk = std::min<int64_t>(kCopyBlock, d.Size - copied);
-        f.ReadAt(d.BlobOffset + kMetaInfoSize + copied, buf.data(), chunk);
-        BlobStream.WriteBuffer(buf.data(), chunk);
-        copied += chunk;
-        ProgressFraction(static_cast<double>(copied), d.Size);
-      }
-      ok = true;
-    }
-  }
-  Progress(100);
-  return ok;
+    if (d.ItemKind != gitBLOB) return false;
+    uint8_t meta[kMetaInfoSize];
+    f.ReadAt(d.BlobOffset, meta, kMetaInfoSize);
+    MetaInfo = DecodeMetaInfo(meta);
+    ReadBlobData(d, [&](const uint8_t* Bytes, int64_t Count) {
+      BlobStream.WriteBuffer(Bytes, Count);
+    });
+    return true;
+  });
 }
 
 }  // namespace vek
