@@ -43,8 +43,24 @@ inline bool IsNameOf(std::string_view Name, const char* Lower) {
   return true;
 }
 
+// The names padded with zeros to the longest, for a comparison without early exits.
+constexpr size_t kLongestAttr = 9;  // "captransp"
+constexpr struct PaddedNames {
+  char of[laCount][kLongestAttr] = {};
+  constexpr PaddedNames() {
+    for (int i = 0; i < laCount; ++i)
+      for (size_t k = 0; k < kAttrNames[i].size(); ++k) of[i][k] = kAttrNames[i][k];
+  }
+} kPadded;
+
 inline bool IsAttr(std::string_view Name, int ix) {
-  return Name.size() == kAttrNames[ix].size() && IsNameOf(Name, kAttrNames[ix].data());
+  if (Name.size() != kAttrNames[ix].size()) return false;
+  unsigned diff = 0;
+  for (size_t k = 0; k < kLongestAttr; ++k) {
+    const char c = k < Name.size() ? LowerAscii(Name[k]) : '\0';
+    diff |= unsigned(uint8_t(c ^ kPadded.of[ix][k]));
+  }
+  return diff == 0;
 }
 
 // Index of an attribute name (any letter case), -1 for names the table does not hold.
@@ -52,7 +68,7 @@ inline bool IsAttr(std::string_view Name, int ix) {
 // them.
 int AttrIndex(std::string_view Name, int Expected) {
   if (Expected >= 0 && Expected < laCount && IsAttr(Name, Expected)) return Expected;
-  static constexpr size_t kLongest = 9;  // "captransp"
+  constexpr size_t kLongest = kLongestAttr;
   static const struct ByLength {
     int ix[kLongest + 1][laCount];
     int n[kLongest + 1] = {};
