@@ -325,12 +325,7 @@ void WriteRawCalDataToStream(TStream& Stream, const std::string& DataID,
 bool ParseCalibData(const std::string& FileName, const std::string& DataID, TCalibData& CalData,
                     TCalibModel& Model) {
   TextFile F;
-  AssignFile(F, FileName);
-  try {
-    Reset(F);
-  } catch (const EInOutError&) {
-    return false;
-  }
+  if (!TryReset(F, FileName)) return false;
   return ParseIntern(&F, nullptr, DataID, CalData, Model);  // F closes itself
 }
 

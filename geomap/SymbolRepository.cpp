@@ -200,12 +200,7 @@ bool TSymbolRepository::ReadFromOpenXMLFile(TextFile& F, const std::string& Data
 
 bool TSymbolRepository::LoadFromFile(const std::string& FileName, const std::string& DataID) {
   TextFile F;
-  AssignFile(F, FileName);
-  try {
-    Reset(F);
-  } catch (const EInOutError&) {
-    return false;
-  }
+  if (!TryReset(F, FileName)) return false;
   const bool result = ReadFromOpenXMLFile(F, DataID);
   CloseFile(F);
   return result;

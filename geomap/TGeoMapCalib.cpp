@@ -168,12 +168,7 @@ bool TGeoMap::ReadCalDataFromOpenXMLFile(TextFile& F, const std::string& DataID)
 
 bool TGeoMap::LoadCalDataFromXML(const std::string& FName, const std::string& DataID) {
   TextFile F;
-  AssignFile(F, FName);
-  try {
-    Reset(F);
-  } catch (const EInOutError&) {
-    return false;
-  }
+  if (!TryReset(F, FName)) return false;
   const bool R = ReadCalDataIntern(true, &F, nullptr, DataID);
   CloseFile(F);
   return R;

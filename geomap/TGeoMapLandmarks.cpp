@@ -201,12 +201,7 @@ bool TGeoMap::ReadLandMarksFromOpenXMLFile(TextFile& F, const std::string& DataI
 
 bool TGeoMap::LoadLandMarks(const std::string& FName, const std::string& DataID) {
   TextFile F;
-  AssignFile(F, FName);
-  try {
-    Reset(F);
-  } catch (const EInOutError&) {
-    return false;
-  }
+  if (!TryReset(F, FName)) return false;
   const bool result = ReadLandMarksFromOpenXMLFile(F, DataID);
   CloseFile(F);
   Paint();

@@ -157,4 +157,16 @@ inline void WriteLn(TextFile& F, const std::string& S) { F.WriteLn(S); }
 inline void WriteLn(TextFile& F) { F.WriteLn(); }
 inline bool Eof(TextFile& F) { return F.Eof(); }
 
+// AssignFile and Reset in one; false instead of EInOutError when the file cannot be opened
+// for reading.
+inline bool TryReset(TextFile& F, const std::string& FileName) {
+  AssignFile(F, FileName);
+  try {
+    Reset(F);
+  } catch (const EInOutError&) {
+    return false;
+  }
+  return true;
+}
+
 }  // namespace vek

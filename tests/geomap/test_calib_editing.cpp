@@ -3,21 +3,13 @@
 
 #include <string>
 
+#include "CalibTestSupport.h"
 #include "MapCalibration.h"
 
 using namespace vek;
+using vek::testing::MessageOf;
 
 namespace {
-
-template <class Fn>
-std::string MessageOf(Fn F) {
-  try {
-    F();
-  } catch (const EVEKGeoMapError& E) {
-    return E.what();
-  }
-  return "(no exception)";
-}
 
 TMapCalibration InModel(TCalibModel M) {
   TMapCalibration C;

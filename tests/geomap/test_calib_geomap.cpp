@@ -4,6 +4,7 @@
 
 #include <QTemporaryDir>
 
+#include "CalibTestSupport.h"
 #include "Streams.h"
 #include "TagReader.h"
 #include "test_geomap_helpers.h"
@@ -12,16 +13,6 @@ using namespace vek;
 using namespace vek::testing;
 
 namespace {
-
-template <class Fn>
-std::string MessageOf(Fn F) {
-  try {
-    F();
-  } catch (const EVEKGeoMapError& E) {
-    return E.what();
-  }
-  return "(no exception)";
-}
 
 // A 400 x 300 map of the Alps in plate carree, 100 pixels per degree.
 void CalibrateAlps(TGeoMap& M) {

@@ -8,12 +8,14 @@
 #include <sstream>
 #include <unistd.h>
 
+#include "CalibTestSupport.h"
 #include "CalibXml.h"
 #include "MapCalibration.h"
 #include "Streams.h"
 #include "TagReader.h"
 
 using namespace vek;
+using vek::testing::MessageOf;
 
 namespace {
 
@@ -96,16 +98,6 @@ TMapCalibration RichCalibration() {
   C.Data().Ellipsoid = static_cast<TGeoEllipsoid>(5);
   C.CalcExtentsAndResolution();
   return C;
-}
-
-template <class Fn>
-std::string MessageOf(Fn F) {
-  try {
-    F();
-  } catch (const EVEKGeoMapError& E) {
-    return E.what();
-  }
-  return "(no exception)";
 }
 
 bool ReadMap(const std::string& Text, const std::string& Id, TMapCalibration& C, bool& GratOK) {
