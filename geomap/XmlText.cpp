@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <clocale>
+#include <cfloat>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -59,6 +60,59 @@ double StrToDoubleC(const char* Text) {
 
 // The text of a number as the number reader collects it ("-", digits, ".", "E", exponent
 // sign and digits): short ones on the stack, any length on the heap.
+// Up to 15 digits times a power of ten within 1e+-22: both are exact doubles, so a single
+// multiplication or division rounds the decimal value correctly, as strtod would. False
+// for every other text.
+bool ExactFromSmall(const char* B, size_t L, double& V) {
+#if FLT_EVAL_METHOD == 0
+  static constexpr double kPow10[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  size_t I = 0;
+  const bool Neg = L > 0 && B[0] == '-';
+  if (Neg) ++I;
+  uint64_t M = 0;
+  int Digits = 0, Frac = 0;
+  bool Dot = false;
+  for (; I < L; ++I) {
+    const char C = B[I];
+    if (IsDigit(C)) {
+      if (++Digits > 15) return false;
+      M = M * 10 + static_cast<uint64_t>(C - '0');
+      if (Dot) ++Frac;
+    } else if (C == '.' && !Dot) {
+      Dot = true;
+    } else {
+      break;
+    }
+  }
+  if (Digits == 0) return false;
+  int E = 0;
+  if (I < L) {
+    if (B[I] != 'E') return false;
+    ++I;
+    bool ENeg = false;
+    if (I < L && (B[I] == '+' || B[I] == '-')) ENeg = B[I++] == '-';
+    if (I >= L) return false;
+    for (; I < L; ++I) {
+      if (!IsDigit(B[I])) return false;
+      E = E * 10 + (B[I] - '0');
+      if (E > 100) return false;
+    }
+    if (ENeg) E = -E;
+  }
+  const int E10 = E - Frac;
+  if (E10 < -22 || E10 > 22) return false;
+  double R = static_cast<double>(M);
+  R = E10 < 0 ? R / kPow10[-E10] : R * kPow10[E10];
+  V = Neg ? -R : R;
+  return true;
+#else
+  (void)B, (void)L, (void)V;
+  return false;
+#endif
+}
+
 class NumberText {
  public:
   void Add(char C) {
@@ -77,6 +131,7 @@ class NumberText {
   double ToDouble() {
     const char* B = FLen <= kShort ? FShort : FLong.data();
     double V = 0;
+    if (ExactFromSmall(B, FLen, V)) return V;
     const auto R = std::from_chars(B, B + FLen, V, std::chars_format::general);
     if (R.ec == std::errc() && R.ptr == B + FLen) return V;
     if (FLen <= kShort) {

@@ -481,6 +481,15 @@ TEST(XmlTextViews, NumberReadersAsTheLiteralStateMachine) {
     S += "E" + std::to_string(int(Rng() % 680) - 350);
     Texts.push_back(S);
   }
+  // Short mantissas with small exponents, written in every way the reader accepts.
+  for (int i = 0; i < 20000; ++i) {
+    std::string S = (Rng() % 3 == 0) ? "-" : (Rng() % 2 ? "+" : "");
+    const int Digits = 1 + int(Rng() % 17);
+    for (int k = 0; k < Digits; ++k) S += char('0' + Rng() % 10);
+    if (Rng() % 4) S.insert(S.size() - size_t(Rng() % (Digits + 1)), (Rng() % 2) ? "." : ",");
+    if (Rng() % 2) S += std::string(Rng() % 2 ? "e" : "E") + (Rng() % 2 ? "-" : "") + std::to_string(Rng() % 40);
+    Texts.push_back(S);
+  }
   for (const std::string& S : Texts) {
     for (int Start = 0; Start <= std::min<int>(int(S.size()) + 1, 40); ++Start) {
       for (int Sep : {nsPoint, nsComma, nsPointOrComma})
