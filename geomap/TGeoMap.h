@@ -434,9 +434,6 @@ class TGeoMap : public TCustomControl {
   // Steps 4 and 5 of the composition: the visible part of the image, from the cache when
   // it fits the magnification.
   void DrawMapImage(TCanvas& C);
-  void SyncCanvasSize();
-  // Visible in the sense of the control: true unless the application hid it.
-  bool NotHiddenByApplication() const;
 
   int FCompositionCount = 0;
 };

@@ -1,6 +1,5 @@
 // The paint cycle: every repaint composes the whole picture off screen in AuxBmp and copies
 // it onto the control's canvas in one block.
-#include <QResizeEvent>
 #include <algorithm>
 #include <cmath>
 
@@ -11,27 +10,11 @@ namespace vek {
 
 void TGeoMap::Paint() {
   if (FSuppressPaint) return;
-  SyncCanvasSize();
   ConstructInternalMapImg();
   const TRect all{0, 0, Width(), Height()};
   TCanvas* target = Canvas();
   target->SetCopyMode(cmSrcCopy);
   target->CopyRect(all, *AuxBmp->Canvas(), all);
-}
-
-void TGeoMap::SyncCanvasSize() {
-  // Qt delays the resize event of a hidden widget until it is shown, so the canvas can still
-  // have an old size when a setter repaints before the control was ever shown.
-  const QImage* img = Canvas()->Target();
-  if (!img || img->size() == size()) return;
-  QResizeEvent ev(size(), img->size());
-  TCustomControl::resizeEvent(&ev);
-}
-
-bool TGeoMap::NotHiddenByApplication() const {
-  // Qt marks every top-level widget hidden until its first show(), so isHidden() alone
-  // would call a map that was never put on screen invisible. Only an explicit hide() counts.
-  return !(isHidden() && testAttribute(Qt::WA_WState_ExplicitShowHide));
 }
 
 void TGeoMap::ConstructInternalMapImg() {
@@ -58,7 +41,7 @@ void TGeoMap::ConstructInternalMapImg() {
     fillBackground();
     c.Font().SetColor(FFrameColor);
     c.TextOut(10, 10, FEmptyMsg);
-  } else if (NotHiddenByApplication()) {
+  } else if (Visible()) {
     fillBackground();
     DrawMapImage(c);
     if (OnBeforeRenderData) OnBeforeRenderData(this, &c);
