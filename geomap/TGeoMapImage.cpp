@@ -1,4 +1,5 @@
 // Loading the map image from a file or taking it from a bitmap.
+#include <QImageReader>
 #include <filesystem>
 #include <system_error>
 
@@ -24,6 +25,18 @@ bool FileExists(const std::string& fileName) {
   if (fileName.empty()) return false;
   std::error_code ec;
   return std::filesystem::is_regular_file(std::filesystem::path(fileName), ec);
+}
+
+// Width and height as the file's header states them, read without decoding the image;
+// false when the header does not tell (the decoder then reports what is wrong).
+bool HeaderImageSize(const std::string& fileName, const char* format, int& W, int& H) {
+  QImageReader reader(QString::fromStdString(fileName), format);
+  reader.setDecideFormatFromContent(false);
+  const QSize size = reader.size();
+  if (!size.isValid()) return false;
+  W = size.width();
+  H = size.height();
+  return true;
 }
 
 }  // namespace
@@ -62,13 +75,21 @@ void TGeoMap::SetMapImgName(const std::string& Value) {
 
   // Decoded into a separate image first, so that a refused one leaves the map as it was.
   const std::string ext = LowerExtension(fileName);
+  // A huge image is refused from its header, before decoding asks for its memory; the
+  // decoded size is checked again.
+  auto checkHeader = [&](const char* format) {
+    int W, H;
+    if (HeaderImageSize(fileName, format, W, H)) CheckMapImageSize(W, H);
+  };
   if (ext == ".jpg" || ext == ".jpeg") {
+    checkHeader("jpeg");
     TJPEGImage jpg;
     jpg.OnProgress = OnDataLoading;
     jpg.LoadFromFile(fileName);
     CheckMapImageSize(jpg.Width(), jpg.Height());
     GrafBmp->Assign(jpg);
   } else if (ext == ".bmp") {
+    checkHeader("bmp");
     TBitmap bmp;
     bmp.OnProgress = OnDataLoading;
     bmp.LoadFromFile(fileName);

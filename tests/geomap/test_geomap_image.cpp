@@ -106,6 +106,62 @@ TEST_F(GeoMapImage, SizeLimitIsInclusive) {
   EXPECT_EQ(m.TopLeft(), (TPoint{100, 100}));
 }
 
+// A bitmap file header that states Width x Height at 24 bits, followed by no pixels.
+void WriteBitmapHeaderOnly(const std::string& fileName, int32_t Width, int32_t Height) {
+  QByteArray b;
+  auto put = [&](uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) b.append(char((v >> (8 * i)) & 0xFF));
+  };
+  b.append("BM");
+  put(54 + uint32_t(Width) * uint32_t(Height) * 3, 4);  // file size as the header claims it
+  put(0, 4);
+  put(54, 4);  // offset of the pixels
+  put(40, 4);  // BITMAPINFOHEADER
+  put(uint32_t(Width), 4);
+  put(uint32_t(Height), 4);
+  put(1, 2);   // planes
+  put(24, 2);  // bits per pixel
+  put(0, 4);   // no compression
+  for (int i = 0; i < 5; ++i) put(0, 4);
+  QFile f(QString::fromStdString(fileName));
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  ASSERT_EQ(f.write(b), b.size());
+}
+
+TEST_F(GeoMapImage, OversizedFileIsRefusedBeforeDecoding) {
+  const std::string ok = WriteImage(dir, "ok.bmp", Solid(40, 30, testing::kGreen), "BMP");
+  m.SetMapImgName(ok);
+  int progress = 0;  // the decoders report through OnDataLoading from their start
+  m.OnDataLoading = [&](TObject*, TProgressStage, uint8_t, bool, const TRect&,
+                        const std::string&) { ++progress; };
+
+  auto refusal = [&](const std::string& fileName) -> std::string {
+    try {
+      m.SetMapImgName(fileName);
+    } catch (const EVEKGeoMapError& e) {
+      return e.what();
+    }
+    return "(no exception)";
+  };
+  const std::string limit =
+      "Component \"Map1\": Cannot use map image, maximum of 3000000 pixels exceeded ";
+
+  // The pixels are missing: decoding would fail.
+  const std::string header = dir.filePath("header.bmp").toStdString();
+  WriteBitmapHeaderOnly(header, 4000, 4000);
+  EXPECT_EQ(refusal(header), limit + "(size of map is 4000 x 4000)");
+  EXPECT_EQ(progress, 0);
+
+  const std::string big = WriteImage(dir, "big.jpg", Solid(3000, 1001, testing::kRed), "JPG");
+  EXPECT_EQ(refusal(big), limit + "(size of map is 3000 x 1001)");
+  EXPECT_EQ(progress, 0);
+  EXPECT_EQ(m.MapImgFile(), ok);
+  EXPECT_EQ(m.MapImgWidth(), 40);
+
+  m.SetMapImgName(ok);  // an image within the limit is still decoded
+  EXPECT_GT(progress, 0);
+}
+
 TEST_F(GeoMapImage, OversizedBitmapIsRefused) {
   m.SetMapBitMap(BitmapOf(Solid(100, 100, testing::kBlue)));
   TBitmap big(1, 3000001);
