@@ -1,5 +1,6 @@
 #include "LandMarkXml.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -53,8 +54,40 @@ constexpr struct PaddedNames {
   }
 } kPadded;
 
-inline bool IsAttr(std::string_view Name, int ix) {
-  if (Name.size() != kAttrNames[ix].size()) return false;
+// The first eight characters of each name as one little-endian word.
+constexpr struct NameWords {
+  uint64_t of[laCount] = {};
+  constexpr NameWords() {
+    for (int i = 0; i < laCount; ++i)
+      for (size_t k = 0; k < 8 && k < kAttrNames[i].size(); ++k)
+        of[i] |= uint64_t(uint8_t(kAttrNames[i][k])) << (8 * k);
+  }
+} kNameWords;
+
+constexpr bool NamesAreLowerLetters() {
+  for (const std::string_view n : kAttrNames)
+    for (const char c : n)
+      if (c < 'a' || c > 'z') return false;
+  return true;
+}
+static_assert(NamesAreLowerLetters(), "the word comparison of names needs letters only");
+
+// Name is attribute ix in any letter case. BufEnd is the end of the text Name lies in:
+// with eight characters to spare there, the name is compared as one word. The names are
+// letters only, and a byte ORed with 0x20 equals a lower-case letter exactly when it is
+// that letter in either case.
+inline bool IsAttr(std::string_view Name, int ix, const char* BufEnd) {
+  const size_t len = kAttrNames[ix].size();
+  if (Name.size() != len) return false;
+  if constexpr (std::endian::native == std::endian::little) {
+    if (BufEnd - Name.data() >= 8) {
+      uint64_t w;
+      std::memcpy(&w, Name.data(), 8);
+      const uint64_t mask = len >= 8 ? ~uint64_t(0) : (uint64_t(1) << (8 * len)) - 1;
+      if (((w | 0x2020202020202020u) ^ kNameWords.of[ix]) & mask) return false;
+      return len <= 8 || LowerAscii(Name[8]) == kAttrNames[ix][8];
+    }
+  }
   unsigned diff = 0;
   for (size_t k = 0; k < kLongestAttr; ++k) {
     const char c = k < Name.size() ? LowerAscii(Name[k]) : '\0';
@@ -66,8 +99,8 @@ inline bool IsAttr(std::string_view Name, int ix) {
 // Index of an attribute name (any letter case), -1 for names the table does not hold.
 // Expected is tried first: files mostly hold the attributes in the order the writer emits
 // them.
-int AttrIndex(std::string_view Name, int Expected) {
-  if (Expected >= 0 && Expected < laCount && IsAttr(Name, Expected)) return Expected;
+int AttrIndex(std::string_view Name, int Expected, const char* BufEnd) {
+  if (Expected >= 0 && Expected < laCount && IsAttr(Name, Expected, BufEnd)) return Expected;
   constexpr size_t kLongest = kLongestAttr;
   static const struct ByLength {
     int ix[kLongest + 1][laCount];
@@ -341,7 +374,7 @@ TLandMark LandMarkFromAttributeText(std::string_view Attributes) {
   int pos = 1, expected = 0;
   std::string_view name, value;
   while (SplitNextAttributeView(Attributes, pos, name, value) == saOK) {
-    const int ix = AttrIndex(name, expected);
+    const int ix = AttrIndex(name, expected, Attributes.data() + Attributes.size());
     if (ix < 0) continue;
     expected = ix + 1;
     if (seen[ix]) continue;

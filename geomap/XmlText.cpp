@@ -37,7 +37,10 @@ bool SameTextAscii(std::string_view A, std::string_view B) {
 
 // Index of the first A or B in T[From, N), N when there is none. Names and values are
 // short, so this looks at sixteen characters at once rather than calling memchr.
-size_t FindEither(const char* T, size_t From, size_t N, char A, char B) {
+#if defined(__GNUC__)
+[[gnu::always_inline]]
+#endif
+inline size_t FindEither(const char* T, size_t From, size_t N, char A, char B) {
   size_t I = From;
 #if defined(__SSE2__)
   const __m128i VA = _mm_set1_epi8(A), VB = _mm_set1_epi8(B);

@@ -378,6 +378,9 @@ const std::vector<std::string> kTricky = {
     "capfnm=\"\xE9t\xE9 \x80\x9F\" captext=\"\xFF\x01\"",
     "capfst=\"1010\" caphal=\"258\" capval=\"-1\" capdx=\"-5\" capdy=\"+5\" capdir=\"90\"",
     "capfst=\"\" capsize=\"\"",
+    "L@T=\"1\" lat=\"2\" LONG=\"3\" l\x01ng=\"4\" {ong=\"5\"",
+    "capTRANSP=\"true\" captransP=\"x\" captransq=\"true\" CAPFGCOL=\"FF\" capfgco=\"1\"",
+    "capdx\xE1=\"1\" capdX=\"2\" CAPDY=\"3\" capd[=\"4\" colorfg\x00=\"5\"",
 };
 
 // Attribute texts put together at random from the dialect's pieces and its faults.
