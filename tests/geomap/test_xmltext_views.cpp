@@ -380,7 +380,7 @@ const std::vector<std::string> kTricky = {
     "capfst=\"\" capsize=\"\"",
     "L@T=\"1\" lat=\"2\" LONG=\"3\" l\x01ng=\"4\" {ong=\"5\"",
     "capTRANSP=\"true\" captransP=\"x\" captransq=\"true\" CAPFGCOL=\"FF\" capfgco=\"1\"",
-    "capdx\xE1=\"1\" capdX=\"2\" CAPDY=\"3\" capd[=\"4\" colorfg\x00=\"5\"",
+    "capdx\xE1=\"1\" capdX=\"2\" CAPDY=\"3\" capd[=\"4\" colorfg\x7F=\"5\"",
 };
 
 // Attribute texts put together at random from the dialect's pieces and its faults.
