@@ -75,26 +75,22 @@ void TGeoMap::SetMapImgName(const std::string& Value) {
 
   // Decoded into a separate image first, so that a refused one leaves the map as it was.
   const std::string ext = LowerExtension(fileName);
-  // A huge image is refused from its header, before decoding asks for its memory; the
-  // decoded size is checked again.
-  auto checkHeader = [&](const char* format) {
+  auto load = [&](auto& Image, const char* format) {
+    // A huge image is refused from its header, before decoding asks for its memory; the
+    // decoded size is checked again.
     int W, H;
     if (HeaderImageSize(fileName, format, W, H)) CheckMapImageSize(W, H);
+    Image.OnProgress = OnDataLoading;
+    Image.LoadFromFile(fileName);
+    CheckMapImageSize(Image.Width(), Image.Height());
+    GrafBmp->Assign(Image);
   };
   if (ext == ".jpg" || ext == ".jpeg") {
-    checkHeader("jpeg");
     TJPEGImage jpg;
-    jpg.OnProgress = OnDataLoading;
-    jpg.LoadFromFile(fileName);
-    CheckMapImageSize(jpg.Width(), jpg.Height());
-    GrafBmp->Assign(jpg);
+    load(jpg, "jpeg");
   } else if (ext == ".bmp") {
-    checkHeader("bmp");
     TBitmap bmp;
-    bmp.OnProgress = OnDataLoading;
-    bmp.LoadFromFile(fileName);
-    CheckMapImageSize(bmp.Width(), bmp.Height());
-    GrafBmp->Assign(bmp);
+    load(bmp, "bmp");
   } else {
     // Recording the old pixels under the name of a file that was never read would report a
     // failed load as a success; the map stays as it was.
