@@ -118,8 +118,11 @@ bool ExactFromSmall(const char* B, size_t L, double& V) {
 
 class NumberText {
  public:
+#if defined(__GNUC__)
+  [[gnu::always_inline]]
+#endif
   void Add(char C) {
-    if (FLen < kShort) {
+    if (FLen < kShort) [[likely]] {
       FShort[FLen++] = C;
       return;
     }
