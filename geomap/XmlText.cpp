@@ -399,6 +399,33 @@ double ReadNumberAtView(std::string_view S, bool ExpAllowed, int Separators, int
     }
   };
 
+  // Most numbers are a few digits with one separator and no exponent: read those directly.
+  // The value is that of the text the machine below would collect, and it is exact (see
+  // ExactFromSmall); anything else is left to the machine.
+  {
+    size_t I = static_cast<size_t>(Pos) - 1;
+    const size_t L = S.size();
+    while (I < L && S[I] == ' ') ++I;
+    const bool Neg = I < L && S[I] == '-';
+    if (I < L && (S[I] == '-' || S[I] == '+')) ++I;
+    uint64_t M = 0;
+    int Digits = 0, Frac = 0;
+    while (I < L && IsDigit(S[I]) && Digits < 16) M = M * 10 + static_cast<uint64_t>(S[I++] - '0'), ++Digits;
+    if (I < L && IsSep(S[I])) {
+      ++I;
+      while (I < L && IsDigit(S[I]) && Digits < 16) M = M * 10 + static_cast<uint64_t>(S[I++] - '0'), ++Digits, ++Frac;
+    }
+    const char Next = I < L ? UpperAscii(S[I]) : 'Z';
+    if (Digits >= 1 && Digits <= 15 && !IsDigit(Next) && !(Next == 'E' && ExpAllowed) &&
+        !IsSep(Next) && FLT_EVAL_METHOD == 0) {
+      static constexpr double kPow10[16] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                            1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+      const double V = static_cast<double>(M) / kPow10[Frac];
+      Pos = static_cast<int>(I) + 1;
+      return Neg ? -V : V;
+    }
+  }
+
   NumberText Text;
   int ExpValue = 0;
   State St = stStart;
