@@ -146,6 +146,17 @@ void BM_LoadLandMarks(benchmark::State& state) {
 // Argument 0: every attribute, as SaveLandMarks writes them; 1: position, shape and name.
 BENCHMARK(BM_LoadLandMarks)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
+// What any reader pays to hold the landmarks: 1,000,000 appends of an empty record.
+void BM_StoreAppendOnly(benchmark::State& state) {
+  for (auto _ : state) {
+    TLandMarkStore S;
+    for (int i = 0; i < kFileLandMarks; ++i) S.AppendLandMark(TLandMark{});
+    benchmark::DoNotOptimize(S.NumLandMarks());
+  }
+  state.SetItemsProcessed(state.iterations() * kFileLandMarks);
+}
+BENCHMARK(BM_StoreAppendOnly)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
 void BM_PeerGetline(benchmark::State& state) {
   const std::string& path = state.range(0) ? CompactLandMarkFile() : LandMarkFile();
   for (auto _ : state) {
@@ -193,6 +204,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
           "BM_LoadLandMarks/0/iterations:3/real_time", "BM_PeerGetline/0/iterations:3/real_time");
     ratio("load 1M landmarks, position+shape+id / std::getline",
           "BM_LoadLandMarks/1/iterations:3/real_time", "BM_PeerGetline/1/iterations:3/real_time");
+    ratio("of which holding 1M records in the store / std::getline",
+          "BM_StoreAppendOnly/iterations:3/real_time", "BM_PeerGetline/1/iterations:3/real_time");
   }
 
  private:
