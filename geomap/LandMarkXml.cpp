@@ -509,12 +509,7 @@ bool ReadLandMarksFromOpenXMLFile(TextFile& F, const std::string& DataID, TLandM
 
 bool LoadLandMarks(const std::string& FileName, const std::string& DataID, TLandMarkStore& Store) {
   TextFile F;
-  AssignFile(F, FileName);
-  try {
-    Reset(F);
-  } catch (const EInOutError&) {
-    return false;
-  }
+  if (!TryReset(F, FileName)) return false;
   const bool result = ReadLandMarksFromOpenXMLFile(F, DataID, Store);
   CloseFile(F);
   return result;
