@@ -130,7 +130,9 @@ class NumberText {
     FLong += C;
     ++FLen;
   }
-  bool EndsWith(char C) const { return FLen > 0 && (FLen <= kShort ? FShort[FLen - 1] : FLong.back()) == C; }
+  bool EndsWith(char C) const {
+    return FLen > 0 && (FLen <= kShort ? FShort[FLen - 1] : FLong.back()) == C;
+  }
 
   // Both conversions round correctly, so they agree wherever from_chars takes the whole
   // text; strtod is left with what it reports as out of range (overflow, underflow).
@@ -410,10 +412,16 @@ double ReadNumberAtView(std::string_view S, bool ExpAllowed, int Separators, int
     if (I < L && (S[I] == '-' || S[I] == '+')) ++I;
     uint64_t M = 0;
     int Digits = 0, Frac = 0;
-    while (I < L && IsDigit(S[I]) && Digits < 16) M = M * 10 + static_cast<uint64_t>(S[I++] - '0'), ++Digits;
+    auto TakeDigits = [&](bool InFraction) {
+      for (; I < L && IsDigit(S[I]) && Digits < 16; ++I, ++Digits) {
+        M = M * 10 + static_cast<uint64_t>(S[I] - '0');
+        if (InFraction) ++Frac;
+      }
+    };
+    TakeDigits(false);
     if (I < L && IsSep(S[I])) {
       ++I;
-      while (I < L && IsDigit(S[I]) && Digits < 16) M = M * 10 + static_cast<uint64_t>(S[I++] - '0'), ++Digits, ++Frac;
+      TakeDigits(true);
     }
     const char Next = I < L ? UpperAscii(S[I]) : 'Z';
     if (Digits >= 1 && Digits <= 15 && !IsDigit(Next) && !(Next == 'E' && ExpAllowed) &&
