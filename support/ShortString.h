@@ -33,7 +33,7 @@ struct ShortString {
   void SetAnsi(std::string_view ansi) {
     Len = static_cast<uint8_t>(ansi.size() < size_t(N) ? ansi.size() : size_t(N));
     std::memset(Chars, 0, N);
-    std::memcpy(Chars, ansi.data(), Len);
+    if (Len > 0) std::memcpy(Chars, ansi.data(), Len);  // an empty view may carry no pointer
   }
   // The 8-bit text as stored.
   std::string ansi() const { return std::string(Chars, Len); }
