@@ -152,6 +152,14 @@ void TLandMarkStore::Append(R&& LM) {
   }
 }
 
+void TLandMarkStore::ReserveLandMarks(size_t N) {
+  if (N <= FLandMarks.capacity()) return;
+  try {
+    FLandMarks.reserve(N);  // pages not written are never touched, so a high estimate is cheap
+  } catch (const std::exception&) {
+  }
+}
+
 bool TLandMarkStore::AddLandMark(const TLandMark& LM, const TLandMarkVeto& Veto) {
   if (!Allowed(Veto, lmaAdd, LM)) return false;
   AppendLandMark(LM);

@@ -75,6 +75,11 @@ class TLandMarkStore {
   // Appends without asking (file readers). Applies the capacity rule.
   void AppendLandMark(const TLandMark& LM);
   void AppendLandMark(TLandMark&& LM);
+  // Room for about N landmarks without reallocating (file readers, which can estimate the
+  // count from the file size). Only the allocation changes, never what the store reports;
+  // an estimate that cannot be had is ignored. Pages of a generous estimate that are never
+  // written cost address space only.
+  void ReserveLandMarks(size_t N);
 
   // Removal. Each asks the veto (lmaRemove) for every landmark it is about to remove.
   // ClassFlag -1 (and any value outside 0 .. 255) selects every class.

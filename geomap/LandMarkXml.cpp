@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <string_view>
 #include <vector>
 
@@ -466,7 +467,11 @@ std::string LandMarkToElement(const TLandMark& LM) {
   return out;
 }
 
-bool ReadLandMarksFromOpenXMLFile(TextFile& F, const std::string& DataID, TLandMarkStore& Store) {
+namespace {
+
+// Reads the set after the root line; ExpectedCount (0: unknown) sizes the store beforehand.
+bool ReadLandMarkSet(TextFile& F, const std::string& DataID, TLandMarkStore& Store,
+                     size_t ExpectedCount) {
   const std::string wanted = LowerCaseAscii(DataID);
   std::string line;
   bool found = false;
@@ -480,6 +485,7 @@ bool ReadLandMarksFromOpenXMLFile(TextFile& F, const std::string& DataID, TLandM
   if (!found) return false;
 
   Store.RemoveAllLandMarks();
+  if (ExpectedCount > 0) Store.ReserveLandMarks(ExpectedCount);
   std::string content, attributes, peeked;
   for (;;) {
     // Most files hold one self-closing landmark element per line; those are taken straight
@@ -507,10 +513,22 @@ bool ReadLandMarksFromOpenXMLFile(TextFile& F, const std::string& DataID, TLandM
   return true;
 }
 
+}  // namespace
+
+bool ReadLandMarksFromOpenXMLFile(TextFile& F, const std::string& DataID, TLandMarkStore& Store) {
+  return ReadLandMarkSet(F, DataID, Store, 0);
+}
+
 bool LoadLandMarks(const std::string& FileName, const std::string& DataID, TLandMarkStore& Store) {
   TextFile F;
   if (!TryReset(F, FileName)) return false;
-  const bool result = ReadLandMarksFromOpenXMLFile(F, DataID, Store);
+  // Few landmark lines are shorter than this; an estimate that falls short only means the
+  // store grows as it would anyway.
+  constexpr uintmax_t kShortestLandmarkLine = 48;
+  std::error_code ec;
+  const uintmax_t bytes = std::filesystem::file_size(FileName, ec);
+  const size_t expected = ec ? 0 : size_t(std::min<uintmax_t>(bytes / kShortestLandmarkLine, 1u << 24));
+  const bool result = ReadLandMarkSet(F, DataID, Store, expected);
   CloseFile(F);
   return result;
 }
