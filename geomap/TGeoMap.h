@@ -323,6 +323,21 @@ class TGeoMap : public TCustomControl {
   void ExportLandMarks(const std::string& FileName, const std::string& DataID = "") const;
   // ---- end landmarks ----
 
+  // ---- generated empty maps (TGeoMapEmptyMap.cpp) ----
+  // A blank map of the bounds: a frame with a 30-pixel margin, a dashed graticule every
+  // LatStep and LongStep degrees labelled on both sides, then MapDrawProc; calibrated by nine
+  // points. Swapped bounds are put in order, steps <= 0 become 1, sizes below 100 become 100.
+  // Equal or non-finite bounds raise EVEKGeoMapError before anything is drawn or written.
+  // Writes FileName with the extensions .bmp and .xml and loads them (biquadratic model).
+  void CreateAndLoadEmptyMap(const std::string& FileName, double LatLow, double LongLow,
+                             double LatHigh, double LongHigh, double LatStep, double LongStep,
+                             int32_t Wid, int32_t Hgt, const TOnDrawMapDataEvent& MapDrawProc);
+  // The same in memory only, under the equirectangular model; without the graticule the
+  // calibration points lie on the image's edges.
+  void CreateEmptyMapInMemory(double LatLow, double LongLow, double LatHigh, double LongHigh,
+                              double LatStep, double LongStep, int32_t Wid, int32_t Hgt,
+                              bool WithGraticule, const TOnDrawMapDataEvent& MapDrawProc);
+
  protected:
   // Composition of one frame into AuxBmp (called only by Paint).
   void ConstructInternalMapImg();
