@@ -80,15 +80,15 @@ bool ClipStretch(const TRect& S, const TRect& D, const TRect& Bounds, TRect& SCl
 }  // namespace
 
 void TGeoMap::DrawMapImage(TCanvas& C) {
-  if (GrafBmp->Empty() || !(FMagnify > 0)) return;
+  if (GrafBmp->Empty() || !(FView.Magnify > 0)) return;
   const int W = Width();
   const int H = Height();
 
   // Reduced views come from a scaled copy of the whole image, so that panning costs a
   // plain copy instead of a smoothing stretch.
-  if ((FCacheMag != FMagnify || FCacheAA != FAntiAlias) && FMagnify < FCacheMagLimit) {
-    const int cw = RoundToInt(GrafBmp->Width() * FMagnify);
-    const int ch = RoundToInt(GrafBmp->Height() * FMagnify);
+  if ((FCacheMag != FView.Magnify || FCacheAA != FAntiAlias) && FView.Magnify < FCacheMagLimit) {
+    const int cw = RoundToInt(GrafBmp->Width() * FView.Magnify);
+    const int ch = RoundToInt(GrafBmp->Height() * FView.Magnify);
     if (cw >= 1 && ch >= 1) {
       FImgCache->SetSize(cw, ch);
       TCanvas& cc = *FImgCache->Canvas();
@@ -97,7 +97,7 @@ void TGeoMap::DrawMapImage(TCanvas& C) {
       cc.CopyRect(TRect{0, 0, cw, ch}, *GrafBmp->Canvas(),
                   TRect{0, 0, GrafBmp->Width(), GrafBmp->Height()});
       cc.End();
-      FCacheMag = FMagnify;
+      FCacheMag = FView.Magnify;
       FCacheAA = FAntiAlias;
     }
   }
@@ -105,16 +105,16 @@ void TGeoMap::DrawMapImage(TCanvas& C) {
   const TRect dest{0, 0, W, H};
   TRect s, d;
   C.SetCopyMode(cmSrcCopy);
-  if (FCacheMag == FMagnify && !FImgCache->Empty()) {
-    const int x0 = RoundToInt(FTopLeft.X * FMagnify);
-    const int y0 = RoundToInt(FTopLeft.Y * FMagnify);
+  if (FCacheMag == FView.Magnify && !FImgCache->Empty()) {
+    const int x0 = RoundToInt(FView.TopLeft.X * FView.Magnify);
+    const int y0 = RoundToInt(FView.TopLeft.Y * FView.Magnify);
     const TRect src{x0, y0, x0 + W, y0 + H};
     C.SetStretchMode(smColorOnColor);
     if (ClipStretch(src, dest, TRect{0, 0, FImgCache->Width(), FImgCache->Height()}, s, d))
       C.CopyRect(d, *FImgCache->Canvas(), s);
   } else {
-    const TRect src{FTopLeft.X, FTopLeft.Y, RoundToInt(W / FMagnify + FTopLeft.X),
-                    RoundToInt(H / FMagnify + FTopLeft.Y)};
+    const TRect src{FView.TopLeft.X, FView.TopLeft.Y, RoundToInt(W / FView.Magnify + FView.TopLeft.X),
+                    RoundToInt(H / FView.Magnify + FView.TopLeft.Y)};
     C.SetStretchMode(FAntiAlias ? smHalftone : smColorOnColor);
     if (ClipStretch(src, dest, TRect{0, 0, GrafBmp->Width(), GrafBmp->Height()}, s, d))
       C.CopyRect(d, *GrafBmp->Canvas(), s);
