@@ -409,18 +409,23 @@ void TGeoAtlas::FGeoMapImgRequest(TObject*, std::string& FileName) {
   // Without a selected registered map there is no directory to look in; the name stays.
   if (FCurrentMapIdx < 1 || FCurrentMapIdx > FNumRegMaps) return;
   const std::string Dir = DirectoryOf(FRegFileNames[FCurrentMapIdx]);
-  FileName = Dir + StripPath(FileName);
+  const std::string Beside = Dir + StripPath(FileName);
+  auto Exists = [](const std::string& F) { return QFileInfo::exists(QString::fromStdString(F)); };
+  if (Exists(Beside)) {
+    FileName = Beside;
+    return;
+  }
   // Calibration files keep image names in lower case; on a case-sensitive file system the
   // image beside them may be spelt otherwise.
-  if (!QFileInfo::exists(QString::fromStdString(FileName))) {
-    const QString Wanted = QString::fromStdString(StripPath(FileName));
-    const QDir Where(QString::fromStdString(Dir.empty() ? "." : Dir));
-    for (const QString& Entry : Where.entryList(QDir::Files))
-      if (Entry.compare(Wanted, Qt::CaseInsensitive) == 0) {
-        FileName = Dir + Entry.toStdString();
-        break;
-      }
-  }
+  const QString Wanted = QString::fromStdString(StripPath(FileName));
+  const QDir Where(QString::fromStdString(Dir.empty() ? "." : Dir));
+  for (const QString& Entry : Where.entryList(QDir::Files))
+    if (Entry.compare(Wanted, Qt::CaseInsensitive) == 0) {
+      FileName = Dir + Entry.toStdString();
+      return;
+    }
+  // An image the application loads from elsewhere (a map it generates, say) is not lost.
+  if (!Exists(FileName)) FileName = Beside;
 }
 
 }  // namespace vek

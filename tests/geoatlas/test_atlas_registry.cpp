@@ -227,9 +227,16 @@ TEST_F(AtlasTest, MapImagesAreLookedForBesideTheirCalibration) {
   ASSERT_TRUE(img.save(QString::fromStdString(Path("Sheets/Sheet.bmp")), "BMP"));
   WriteMapCal(Path("Sheets/Sheet.xml"), "Sheet", 40, 5, 45, 11, 100, "/nowhere/Sheet.bmp");
   ASSERT_TRUE(atlas.RegisterMap(Path("Sheets/Sheet.xml")));
-  ASSERT_TRUE(atlas.SelectMap(1));
+  ASSERT_TRUE(atlas.SelectMap(1));  // the reader asks for "sheet.bmp": found in any case
   EXPECT_EQ(map.MapImgWidth(), 40);
   EXPECT_EQ(map.MapImgHeight(), 30);
+  // An image only where the application names it is still loaded.
+  map.CreateAndLoadEmptyMap(Path("Generated.dat"), 40, 5, 45, 11, 1, 1, 200, 150, nullptr);
+  EXPECT_EQ(map.MapImgWidth(), 200);
+  // With an image of that name beside the selected map's calibration, that one is taken.
+  ASSERT_TRUE(img.save(QString::fromStdString(Path("Sheets/Generated.bmp")), "BMP"));
+  map.CreateAndLoadEmptyMap(Path("Generated.dat"), 40, 5, 45, 11, 1, 1, 200, 150, nullptr);
+  EXPECT_EQ(map.MapImgWidth(), 40);
 
   // The application loading an image itself while no registered map is selected: the name
   // is left as it is.
