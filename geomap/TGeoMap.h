@@ -379,13 +379,6 @@ class TGeoMap : public TCustomControl {
 
   // Composition of one frame into AuxBmp (called only by Paint).
   void ConstructInternalMapImg();
-  // Steps of the composition that come after the map image. Each draws on AuxBmp's canvas
-  // in control pixels. The base control draws only the mouse trace; the renderer that draws
-  // graticules, landmarks and the highlight overrides the other three.
-  virtual void ComposeCalibrationMarks(TCanvas& C);
-  virtual void ComposeLandMarks(TCanvas& C);
-  virtual void ComposeHighlightedLandMark(TCanvas& C);
-  virtual void ComposeMouseTrace(TBitmap& Target);
 
   // Keeps the calibration's notion of the image size in step with GrafBmp.
   void SyncCalibImageSize();
