@@ -5,7 +5,6 @@
 
 #include <cstdint>
 
-#include "GraphicsTypes.h"
 #include "VekTypes.h"
 
 namespace vek {
