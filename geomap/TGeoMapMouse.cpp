@@ -72,9 +72,22 @@ void TGeoMap::DrawTraceSegment() {
   C.Brush().SetStyle(bsSolid);
 }
 
+// A drag left behind by a change of MouseAction has no overlay that a later move would
+// erase, so only the current mode's counts.
 bool TGeoMap::OverlayActive() const {
-  return FMouse.ZoomState == zsZoomBoxActive || FMouse.SelectRectOn || FMouse.RubberBandOn ||
-         FMouse.MouseBoxState == mbsDragging;
+  switch (FMouseAction) {
+    case maZoomBox:
+      if (FMouse.ZoomState == zsZoomBoxActive) return true;
+      break;
+    case maSelectRect:
+      if (FMouse.SelectRectOn) return true;
+      break;
+    case maRubberBand:
+      if (FMouse.RubberBandOn) return true;
+      break;
+    default: break;
+  }
+  return FMouse.MouseBoxState == mbsDragging;
 }
 
 // ---- view changes made by the user ----

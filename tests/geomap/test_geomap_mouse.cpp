@@ -446,6 +446,15 @@ TEST_F(GeoMapMouse, WheelZoomsAboutThePointUnderTheCursor) {
   EXPECT_EQ(m.TopLeft(), (TPoint{100, 100}));
   EXPECT_EQ(zoomPans, 3);
 
+  // Under a zoom box being dragged the wheel waits: the box must stay erasable.
+  m.SetMouseAction(maZoomBox);
+  Press(&m, 100, 100);
+  Move(&m, 200, 200);
+  EXPECT_FALSE(wheel(150, 150, 120));
+  Release(&m, 200, 200, Qt::RightButton);
+  EXPECT_EQ(Shown(), Composed());
+  EXPECT_DOUBLE_EQ(m.Magnification(), 1.0);
+
   // At the end of the range, and switched off, the wheel does nothing.
   m.SetMagnification(64);
   wheel(10, 10, 120);
