@@ -306,6 +306,19 @@ class TGeoMap : public TCustomControl {
   bool LoadCalDataFromXML(const std::string& FName, const std::string& DataID);
   bool LoadCalDataFromXML(TStream& InStream, const std::string& DataID);
   bool ReadCalDataIntern(bool FromFile, TextFile* F, TStream* Stream, const std::string& DataID);
+
+  // GIS interchange. A world file beside the map image (map.jgw, map.jpgw, map.wld; or the
+  // file named) becomes an equirectangular calibration through the image corners; false
+  // when there is none. A rotated world file raises. Refits and repaints.
+  bool LoadWorldFile(const std::string& FileName = "");
+  // Writes the calibration as a world file beside the map image (or to FileName). Returns ""
+  // when the world file is exact, otherwise a note that it is the best affine fit and how
+  // far it is off.
+  std::string SaveWorldFile(const std::string& FileName = "");
+  // Georeferencer control points (.points) as calibration points of the current model;
+  // returns how many were added. Refits and repaints.
+  int ImportControlPoints(const std::string& FileName);
+  void ExportControlPoints(const std::string& FileName) const;
   // ---- end calibration ----
 
   // ---- landmarks (TGeoMapLandmarks.cpp) ----

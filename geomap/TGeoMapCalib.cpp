@@ -5,21 +5,13 @@
 #include <system_error>
 
 #include "CalibXml.h"
+#include "ControlPointFile.h"
+#include "WorldFile.h"
 #include "TGeoMap.h"
 
 namespace vek {
 
 namespace {
-
-// Runs F and gives calibration errors the component's message prefix.
-template <class Fn>
-auto WithComponentMessage(const TGeoMap& Map, Fn&& F) -> decltype(F()) {
-  try {
-    return F();
-  } catch (const EVEKGeoMapError& E) {
-    throw EVEKGeoMapError(Map.ComponentMessage(E.what()));
-  }
-}
 
 bool FileExists(const std::string& Name) {
   std::error_code Ec;
@@ -82,14 +74,14 @@ double TGeoMap::CalibResidualRMS() const { return FCal.ResidualRMS(); }
 
 bool TGeoMap::AddCalibPoint(TGratLineKind LineType, double LineValue, int32_t X, int32_t Y) {
   SyncCalibImageSize();
-  const bool R = WithComponentMessage(*this, [&] { return FCal.AddCalibPoint(LineType, LineValue, X, Y); });
+  const bool R = WithComponentMessage<EVEKGeoMapError>(*this, [&] { return FCal.AddCalibPoint(LineType, LineValue, X, Y); });
   Paint();
   return R;
 }
 
 bool TGeoMap::AddCalibPoint(double Lat, double Long, int32_t X, int32_t Y) {
   SyncCalibImageSize();
-  const bool R = WithComponentMessage(*this, [&] { return FCal.AddCalibPoint(Lat, Long, X, Y); });
+  const bool R = WithComponentMessage<EVEKGeoMapError>(*this, [&] { return FCal.AddCalibPoint(Lat, Long, X, Y); });
   Paint();
   return R;
 }
@@ -97,7 +89,7 @@ bool TGeoMap::AddCalibPoint(double Lat, double Long, int32_t X, int32_t Y) {
 bool TGeoMap::AddCalibPoint(double Northing, double Easting, int32_t Zone, THemisphere Hemisphere,
                             int32_t X, int32_t Y) {
   SyncCalibImageSize();
-  const bool R = WithComponentMessage(
+  const bool R = WithComponentMessage<EVEKGeoMapError>(
       *this, [&] { return FCal.AddCalibPoint(Northing, Easting, Zone, Hemisphere, X, Y); });
   Paint();
   return R;
@@ -105,7 +97,7 @@ bool TGeoMap::AddCalibPoint(double Northing, double Easting, int32_t Zone, THemi
 
 bool TGeoMap::RemoveCalibPoint(TGratLineKind LineType, double LineValue, int32_t X, int32_t Y) {
   SyncCalibImageSize();
-  const bool R = WithComponentMessage(*this, [&] { return FCal.RemoveCalibPoint(LineType, LineValue, X, Y); });
+  const bool R = WithComponentMessage<EVEKGeoMapError>(*this, [&] { return FCal.RemoveCalibPoint(LineType, LineValue, X, Y); });
   Paint();
   return R;
 }
@@ -119,7 +111,7 @@ bool TGeoMap::RemoveCalibPoint(int32_t X, int32_t Y) {
 
 void TGeoMap::RestoreLastDeletedCalPoint() {
   SyncCalibImageSize();
-  WithComponentMessage(*this, [&] { FCal.RestoreLastDeletedCalPoint(); });
+  WithComponentMessage<EVEKGeoMapError>(*this, [&] { FCal.RestoreLastDeletedCalPoint(); });
   Paint();
 }
 
@@ -185,7 +177,7 @@ bool TGeoMap::ReadCalDataIntern(bool FromFile, TextFile* F, TStream* Stream, con
   if (FromFile ? F == nullptr : Stream == nullptr) return false;
   bool GratMatOK = false;
   std::string MapAsWritten;
-  const bool Found = WithComponentMessage(*this, [&] {
+  const bool Found = WithComponentMessage<EVEKGeoMapError>(*this, [&] {
     return ReadCalibBlock(FromFile ? F : nullptr, FromFile ? nullptr : Stream, DataID, FCal,
                           GratMatOK, MapAsWritten);
   });
@@ -212,6 +204,50 @@ bool TGeoMap::ReadCalDataIntern(bool FromFile, TextFile* F, TStream* Stream, con
   FCal.FitModel();
   Paint();
   return GratMatOK;
+}
+
+// ---- GIS interchange ----
+
+bool TGeoMap::LoadWorldFile(const std::string& FileName) {
+  const std::string name = FileName.empty() ? FindWorldFile(FMapImgName) : FileName;
+  if (name.empty() || !FileExists(name)) return false;
+  WithComponentMessage<EVEKGeoMapError>(*this, [&] {
+    CalibrateFromWorldFile(FCal, ReadWorldFile(name), FMapImgWidth, FMapImgHeight);
+  });
+  Paint();
+  return true;
+}
+
+std::string TGeoMap::SaveWorldFile(const std::string& FileName) {
+  std::string name = FileName;
+  if (name.empty()) {
+    if (FMapImgName.empty()) throw EVEKGeoMapError(ComponentMessage("no map image to write a world file for"));
+    name = WorldFileCandidates(FMapImgName).front();
+  }
+  SyncCalibImageSize();
+  const TWorldFileFit fit = WithComponentMessage<EVEKGeoMapError>(*this, [&] {
+    const TWorldFileFit f = WorldFileOf(FCal, FMapImgWidth, FMapImgHeight);
+    WriteWorldFile(name, f.File);
+    return f;
+  });
+  if (fit.Exact) return {};
+  char rms[32];
+  std::snprintf(rms, sizeof rms, "%.2f", fit.RmsPixels);
+  return "the world file is the best affine fit of this calibration, off by " + std::string(rms) +
+         " pixels (RMS)";
+}
+
+int TGeoMap::ImportControlPoints(const std::string& FileName) {
+  SyncCalibImageSize();
+  const int n = WithComponentMessage<EVEKGeoMapError>(
+      *this, [&] { return AddControlPoints(FCal, ReadControlPointFile(FileName)); });
+  Paint();
+  return n;
+}
+
+void TGeoMap::ExportControlPoints(const std::string& FileName) const {
+  WithComponentMessage<EVEKGeoMapError>(
+      *this, [&] { WriteControlPointFile(FileName, ControlPointsOf(FCal)); });
 }
 
 }  // namespace vek
