@@ -215,8 +215,8 @@ TEST_F(GeoMapProps, SuppressPaintBatchesIntoOneRepaint) {
 }
 
 TEST_F(GeoMapProps, LastClickPositionWithoutCalibrationIsZero) {
-  m.FLastMClickPosX = 120;
-  m.FLastMClickPosY = 80;
+  h.host.show();
+  testing::Click(&m, 120, 80);
   EXPECT_EQ(m.LastClickPosX(), 120);
   EXPECT_EQ(m.LastClickLatitude(), 0.0);
   EXPECT_EQ(m.LastClickLongitude(), 0.0);
