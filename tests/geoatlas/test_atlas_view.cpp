@@ -162,7 +162,7 @@ TEST_F(AtlasMaps, ButtonsAndMouseEventsAsTheUserSeesThem) {
   EXPECT_NEAR(map.CalibData().Resolution, atlas.Maps(3).Resolution, 1e-3);
 }
 
-TEST_F(AtlasMaps, DISABLED_ZoomingWithTheMouse) {
+TEST_F(AtlasMaps, ZoomingWithTheMouse) {
   atlas.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&atlas));
   ASSERT_TRUE(atlas.SelectMap(1));
