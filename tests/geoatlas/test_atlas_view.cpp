@@ -112,6 +112,7 @@ TEST_F(AtlasMaps, ButtonsAndMouseEventsAsTheUserSeesThem) {
   EXPECT_TRUE(atlas.ZoomButton()->Down());
   EXPECT_FALSE(atlas.PointerButton()->Down());
   EXPECT_EQ(atlas.Cursor(), TGeoAtlas::crGeoZoom);
+  EXPECT_EQ(map.cursor().hotSpot(), QPoint(6, 6));  // the map shows the atlas's cursor
   EXPECT_FALSE(map.AllowPan());
   EXPECT_EQ(zoomClicks, 1);
   EXPECT_EQ(atlasClicks, 1);
