@@ -282,6 +282,10 @@ TEST_F(EmptyMap, SpacingFinerThanAPixelEnds) {
   EXPECT_GT(grey, 1000);
   m.CreateEmptyMapInMemory(1e15, 10, 1e15 + 1, 20, 1e-3, 1, 200, 200, true, nullptr);
   EXPECT_EQ(m.MapImgWidth(), 200);
+  // Bounds whose span overflows: no lines, no crash.
+  m.CreateEmptyMapInMemory(-1e308, -1e308, 1e308, 1e308, 1, 1, 200, 200, true, nullptr);
+  m.CreateAndLoadEmptyMap(Path("huge"), -1e308, -1e308, 1e308, 1e308, 1, 1, 200, 200, nullptr);
+  EXPECT_EQ(m.MapImgWidth(), 200);
 }
 
 }  // namespace
