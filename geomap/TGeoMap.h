@@ -13,6 +13,7 @@
 
 #include "Bitmap.h"
 #include "Canvas.h"
+#include "Colors.h"
 #include "Controls.h"
 #include "Ellipsoids.h"
 #include "GeoMapRecords.h"
@@ -30,6 +31,89 @@ class TGeoMap : public TCustomControl {
   Q_OBJECT
 
  public:
+  // ---- Qt's property system: Designer, style sheets and QObject::setProperty reach the
+  // published properties under their own names; the setters below keep their rules ----
+  enum CalibrationModel {
+    ParabolicIp = cmParabolicIp,
+    BiquadraticPn = cmBiquadraticPn,
+    ConicConformal = cmConicConformal,
+    MillerCylindrical = cmMillerCylindrical,
+    EquiRect = cmEquiRect,
+    UTM = cmUTM,
+    UndefinedModel = cmUndefined,
+  };
+  Q_ENUM(CalibrationModel)
+  enum GraticuleMode {
+    NoGraticule = sgNone,
+    Points = sgPoints,
+    Lines = sgLines,
+    PointsAndLines = sgPointsAndLines,
+    UTMGrid = sgUTMGrid,
+    PointsAndUTMGrid = sgPointsAndUTMGrid,
+  };
+  Q_ENUM(GraticuleMode)
+  enum FrameKind { NoFrame = fsNone, Bevel = fsBevel, Single = fsSingle, Raised = fsRaised, Double = fsDouble };
+  Q_ENUM(FrameKind)
+  enum MouseMode {
+    NoMouseAction = maNone,
+    Pan = maPan,
+    PanHorizontal = maPanHoriz,
+    PanVertical = maPanVert,
+    RubberBand = maRubberBand,
+    ZoomBox = maZoomBox,
+    DragZoom = maDragZoom,
+    SelectRectangle = maSelectRect,
+    TraceMouse = maMouseTrace,
+  };
+  Q_ENUM(MouseMode)
+  enum Hemisphere { North = hemiNorth, South = hemiSouth };
+  Q_ENUM(Hemisphere)
+
+  Q_PROPERTY(bool AllowPan READ AllowPan WRITE SetAllowPan)
+  Q_PROPERTY(bool AntiAlias READ AntiAlias WRITE SetAntiAlias)
+  Q_PROPERTY(CalibrationModel CalibModel READ QtCalibModel WRITE SetQtCalibModel)
+  Q_PROPERTY(double CacheMagLimit READ CacheMagLimit WRITE SetCacheMagLimit)
+  Q_PROPERTY(QColor ColorBackGnd READ QtColorBackGnd WRITE SetQtColorBackGnd)
+  Q_PROPERTY(QColor ColorGraticule READ QtColorGraticule WRITE SetQtColorGraticule)
+  Q_PROPERTY(QColor ColorCalibPoints READ QtColorCalibPoints WRITE SetQtColorCalibPoints)
+  Q_PROPERTY(QColor ColorFrame READ QtColorFrame WRITE SetQtColorFrame)
+  Q_PROPERTY(bool ConfinePanToMapImage READ ConfinePanToMapImage WRITE SetConfinePanToMapImage)
+  Q_PROPERTY(QString EmptyMsg READ QtEmptyMsg WRITE SetQtEmptyMsg)
+  Q_PROPERTY(FrameKind FrameStyle READ QtFrameStyle WRITE SetQtFrameStyle)
+  Q_PROPERTY(double GratLineDist READ GratLineDist WRITE SetGratLineDist)
+  Q_PROPERTY(int UTMGridDist READ UTMGridDist WRITE SetUTMGridDist)
+  Q_PROPERTY(int UTMZone READ UTMZone WRITE SetUTMZone)
+  Q_PROPERTY(Hemisphere UTMHemisphere READ QtUTMHemisphere WRITE SetQtUTMHemisphere)
+  Q_PROPERTY(MouseMode MouseAction READ QtMouseAction WRITE SetQtMouseAction)
+  Q_PROPERTY(QColor MouseTraceColor READ QtMouseTraceColor WRITE SetQtMouseTraceColor)
+  Q_PROPERTY(bool MouseTraceInvert READ MouseTraceInvert WRITE SetMouseTraceInvert)
+  Q_PROPERTY(GraticuleMode ShowGraticule READ QtShowGraticule WRITE SetQtShowGraticule)
+  Q_PROPERTY(bool WheelZoom READ WheelZoom WRITE SetWheelZoom)
+  Q_PROPERTY(bool KeyboardNavigation READ KeyboardNavigation WRITE SetKeyboardNavigation)
+
+  CalibrationModel QtCalibModel() const { return CalibrationModel(CalibModel()); }
+  void SetQtCalibModel(CalibrationModel V) { SetCalibModel(TCalibModel(V)); }
+  QColor QtColorBackGnd() const { return ColorToQColor(ColorBackGnd()); }
+  void SetQtColorBackGnd(const QColor& V) { SetColorBakGnd(QColorToColor(V)); }
+  QColor QtColorGraticule() const { return ColorToQColor(ColorGraticule()); }
+  void SetQtColorGraticule(const QColor& V) { SetColorGratLine(QColorToColor(V)); }
+  QColor QtColorCalibPoints() const { return ColorToQColor(ColorCalibPoints()); }
+  void SetQtColorCalibPoints(const QColor& V) { SetColorGratPoints(QColorToColor(V)); }
+  QColor QtColorFrame() const { return ColorToQColor(ColorFrame()); }
+  void SetQtColorFrame(const QColor& V) { SetColorFrame(QColorToColor(V)); }
+  QString QtEmptyMsg() const { return QString::fromStdString(EmptyMsg()); }
+  void SetQtEmptyMsg(const QString& V) { SetEmptyMsg(V.toStdString()); }
+  FrameKind QtFrameStyle() const { return FrameKind(FrameStyle()); }
+  void SetQtFrameStyle(FrameKind V) { SetFrameStyle(TFrameStyle(V)); }
+  Hemisphere QtUTMHemisphere() const { return Hemisphere(UTMHemisphere()); }
+  void SetQtUTMHemisphere(Hemisphere V) { SetUTMHemisphere(THemisphere(V)); }
+  MouseMode QtMouseAction() const { return MouseMode(MouseAction()); }
+  void SetQtMouseAction(MouseMode V) { SetMouseAction(TMouseActMode(V)); }
+  QColor QtMouseTraceColor() const { return ColorToQColor(MouseTraceColor()); }
+  void SetQtMouseTraceColor(const QColor& V) { SetMouseTraceColor(QColorToColor(V)); }
+  GraticuleMode QtShowGraticule() const { return GraticuleMode(ShowGraticule()); }
+  void SetQtShowGraticule(GraticuleMode V) { SetShowGrat(TShowGrat(V)); }
+
   // Largest map image accepted, width times height.
   static constexpr int64_t MaxMapImagePixels = 3000000;
   // FMapImgName of an image handed over in memory.
