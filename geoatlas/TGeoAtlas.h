@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 
+#include "Colors.h"
 #include "Controls.h"
 #include "GeoMapRecords.h"
 #include "PascalArray.h"
@@ -28,6 +29,11 @@ struct TMapDefinition {
 
 class TGeoAtlas : public TCustomControl {
   Q_OBJECT
+  // The published properties, reachable through Qt's property system as well.
+  Q_PROPERTY(bool CmdPanelVisible READ CmdPanelVisible WRITE SetCmdPanelVisible)
+  Q_PROPERTY(QColor MapOutlineColor READ QtMapOutlineColor WRITE SetQtMapOutlineColor)
+  Q_PROPERTY(bool MapOutlineVisible READ MapOutlineVisible WRITE SetMapOutlineVisible)
+  Q_PROPERTY(double MinResDiff READ MinResDiff WRITE SetMinResDiff)
 
  public:
   static constexpr int MaxRegMaps = 200;
@@ -50,6 +56,8 @@ class TGeoAtlas : public TCustomControl {
   void SetMapOutlineColor(TColor Value);
   bool MapOutlineVisible() const { return FMapOLVisible; }
   void SetMapOutlineVisible(bool Value);
+  QColor QtMapOutlineColor() const { return ColorToQColor(FMapOLColor); }
+  void SetQtMapOutlineColor(const QColor& V) { SetMapOutlineColor(QColorToColor(V)); }
   // Minimum gain in resolution, in percent, for ZoomIn to take a finer map.
   double MinResDiff() const { return FMinResDiff; }
   void SetMinResDiff(double Value) { FMinResDiff = Value; }

@@ -49,8 +49,15 @@ TEST_F(AtlasTest, CreatedWithBarButtonsListAndMap) {
   EXPECT_EQ(hand.pixmap().size(), QSize(32, 32));
   EXPECT_EQ(hand.hotSpot(), QPoint(0, 0));
 
+  // The published properties through Qt's property system.
+  EXPECT_TRUE(atlas.setProperty("MinResDiff", 25.0));
+  EXPECT_EQ(atlas.MinResDiff(), 25.0);
+  EXPECT_TRUE(atlas.setProperty("MapOutlineColor", QColor(0xFF, 0x80, 0x00)));
+  EXPECT_EQ(atlas.MapOutlineColor(), 0x0080FFu);
+  EXPECT_EQ(atlas.property("MapOutlineVisible").toBool(), true);
+
   // Without the bar the map takes the whole atlas.
-  atlas.SetCmdPanelVisible(false);
+  EXPECT_TRUE(atlas.setProperty("CmdPanelVisible", false));
   EXPECT_FALSE(atlas.CmdPanelVisible());
   EXPECT_EQ(map.geometry(), QRect(0, 0, 480, 320));
   atlas.resize(600, 400);
