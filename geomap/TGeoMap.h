@@ -470,7 +470,8 @@ class TGeoMap : public TCustomControl {
   // A blank map of the bounds: a frame with a 30-pixel margin, a dashed graticule every
   // LatStep and LongStep degrees labelled on both sides, then MapDrawProc; calibrated by nine
   // points. Swapped bounds are put in order, steps <= 0 become 1, sizes below 100 become 100.
-  // Equal or non-finite bounds raise EVEKGeoMapError before anything is drawn or written.
+  // Equal or non-finite bounds, and an image above MaxMapImagePixels, raise EVEKGeoMapError
+  // before anything is drawn or written. Lines closer than a pixel are drawn a pixel apart.
   // Writes FileName with the extensions .bmp and .xml and loads them (biquadratic model).
   void CreateAndLoadEmptyMap(const std::string& FileName, double LatLow, double LongLow,
                              double LatHigh, double LongHigh, double LatStep, double LongStep,
