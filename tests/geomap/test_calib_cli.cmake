@@ -69,3 +69,22 @@ expect_exit(2 calib show)
 expect_exit(2 calib pixel "${cal}" abc 1)
 expect_exit(2 calib position "${cal}" 1.5 1)
 expect_exit(2 calib frobnicate "${cal}")
+
+# World files: an image with a .wld beside it becomes a calibration, and back.
+set(img "${CMAKE_CURRENT_BINARY_DIR}/wf_sheet.pbm")
+file(WRITE "${img}" "P1\n100 50\n")
+file(WRITE "${CMAKE_CURRENT_BINARY_DIR}/wf_sheet.wld" "0.01\n0\n0\n-0.01\n10.005\n49.995\n")
+expect_lines(ARGS calib from-worldfile "${img}" "${CMAKE_CURRENT_BINARY_DIR}/wf_sheet.xml" wf
+             LINES "calibrated 100 x 50 pixels")
+expect_output("50.000000 10.000000" calib position "${CMAKE_CURRENT_BINARY_DIR}/wf_sheet.xml" 0 0 wf)
+expect_output("49.500000 11.000000" calib position "${CMAKE_CURRENT_BINARY_DIR}/wf_sheet.xml" 100 50 wf)
+expect_lines(ARGS calib to-worldfile "${CMAKE_CURRENT_BINARY_DIR}/wf_sheet.xml" wf
+                  "${CMAKE_CURRENT_BINARY_DIR}/wf_back.wld" LINES "wrote")
+file(STRINGS "${CMAKE_CURRENT_BINARY_DIR}/wf_back.wld" back)
+list(GET back 0 a)
+list(GET back 4 c)
+if(NOT a STREQUAL "0.01" OR NOT c STREQUAL "10.005")
+  message(FATAL_ERROR "world file written back: ${back}")
+endif()
+file(REMOVE "${CMAKE_CURRENT_BINARY_DIR}/wf_sheet.wld")
+expect_exit(1 calib from-worldfile "${img}" "${CMAKE_CURRENT_BINARY_DIR}/wf_none.xml")
