@@ -208,9 +208,14 @@ TGshhgFeature ToFeature(const TGrid& g, std::vector<TGPoint> pts, bool Closed) {
   for (size_t i = 0; i < pts.size(); ++i)
     f.Points.push_back({float(lat[i]), float(lon[i] + shift)});
   if (f.AroundPole && !pts.empty()) {
+    // Back to the first point one turn further on, down the meridian to the pole, along
+    // the pole and up again.
     float pole = minLat < 0 ? -90.f : 90.f;
-    f.Points.push_back({pole, f.Points.back().Longit});
-    f.Points.push_back({pole, f.Points.front().Longit});
+    TSCoords first = f.Points.front();
+    float end = float(lon[0] + shift + (turn > 0 ? 360 : -360));
+    f.Points.push_back({first.Latit, end});
+    f.Points.push_back({pole, end});
+    f.Points.push_back({pole, first.Longit});
   }
   return f;
 }

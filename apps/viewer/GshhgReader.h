@@ -25,8 +25,9 @@ struct TGshhgFeature {
   bool Closed = false;
   // A lake that is the wide part of a river (shore files only).
   bool RiverLake = false;
-  // A ring around a pole (Antarctica): the points end with the two corners at the pole that
-  // close it, so that it can be filled on a latitude/longitude map.
+  // A ring around a pole (Antarctica): it starts at the antimeridian, and its points end with
+  // the first point one turn (360 degrees) further on and two corners at the pole, so that it
+  // can be filled on a latitude/longitude map. Edges that touch the pole are not coastline.
   bool AroundPole = false;
   // Longitudes are continuous along the feature (no jumps of 360 degrees); a feature that
   // crosses the antimeridian therefore reaches beyond 180 or below -180 on one side.

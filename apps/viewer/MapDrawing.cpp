@@ -13,9 +13,9 @@ namespace {
 
 constexpr int kMargin = 30;
 
-// Rings around a pole are closed along the pole line: not part of the coast.
+// Rings around a pole are closed through the pole: edges touching it are no coast.
 bool PoleEdge(const TSCoords& a, const TSCoords& b) {
-  return std::fabs(a.Latit) >= 89.999f && std::fabs(b.Latit) >= 89.999f;
+  return std::fabs(a.Latit) >= 89.999f || std::fabs(b.Latit) >= 89.999f;
 }
 
 // Draw order of the areas: land, then lakes on it, then islands in the lakes, then ponds.

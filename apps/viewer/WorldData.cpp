@@ -12,11 +12,13 @@ namespace vek::viewer {
 namespace {
 
 // Written as the database's description once everything else is on disk: a database without
-// it was cut off while being built. Raise the number when the content changes.
-constexpr const char* kStamp = "VekGeo world data 1, GSHHG ";
-
-std::string Stamp(const TWorldDataOptions& O, int32_t Items) {
-  return kStamp + std::string(1, O.Resolution) + ", " + std::to_string(Items) + " items";
+// it was cut off while being built. It holds the resolution and the number of items of each
+// kind, so that lost or overwritten item records show. Raise the number when the content
+// changes.
+std::string Stamp(const TWorldDataOptions& O, const TWorldCounts& C) {
+  return "VekGeo world 2 " + std::string(1, O.Resolution) + ": c" + std::to_string(C.Coasts) +
+         " l" + std::to_string(C.Lakes) + " b" + std::to_string(C.Borders) + " r" +
+         std::to_string(C.Rivers) + " t" + std::to_string(C.Cities);
 }
 
 void RemoveDBFiles(const std::string& DBName) {
@@ -32,12 +34,13 @@ std::string SourceFile(const TWorldDataOptions& O, const char* Kind) {
   return O.SourceDir + "/binned_" + Kind + "_" + O.Resolution + ".nc";
 }
 
-// The stamp must match, the item count must be the one stamped, every kind must be there and
-// the last item's points must still be readable (the data file is written in item order).
+// Every kind must be there in the numbers stamped, no item may be of another kind, and the
+// last item's points must still be readable (the data file is written in item order).
 bool LooksComplete(TGeoDB& DB, const TWorldDataOptions& O) {
-  if (DB.NumEntries() <= 0 || DB.Description() != Stamp(O, DB.NumEntries())) return false;
   TWorldCounts c = CountWorldItems(DB);
-  if (c.Coasts == 0 || c.Lakes == 0 || c.Borders == 0 || c.Rivers == 0 || c.Cities == 0)
+  if (c.Coasts == 0 || c.Lakes == 0 || c.Borders == 0 || c.Rivers == 0 || c.Cities == 0 ||
+      c.Coasts + c.Lakes + c.Borders + c.Rivers + c.Cities != DB.NumEntries() ||
+      DB.Description() != Stamp(O, c))
     return false;
   TgdbData last = DB.Data(DB.NumEntries());
   TgdbPolygon poly;
@@ -150,7 +153,7 @@ void BuildWorldDB(TGeoDB& DB, const std::string& DBName, const TWorldDataOptions
     step();
   }
   DB.SetLazyWrite(false);
-  DB.SetDescription(Stamp(O, DB.NumEntries()));
+  DB.SetDescription(Stamp(O, CountWorldItems(DB)));
   progress(1);
 }
 
