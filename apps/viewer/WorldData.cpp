@@ -6,6 +6,7 @@
 
 #include "CountryTable.h"
 #include "GshhgReader.h"
+#include "VekError.h"
 
 namespace vek::viewer {
 
@@ -114,7 +115,10 @@ void BuildWorldDB(TGeoDB& DB, const std::string& DBName, const TWorldDataOptions
   progress(0.08);
 
   DB.SetDBName("");
-  std::filesystem::create_directories(std::filesystem::path(DBName).parent_path());
+  std::error_code ec;
+  std::filesystem::path dir = std::filesystem::path(DBName).parent_path();
+  if (!dir.empty() && !std::filesystem::create_directories(dir, ec) && ec)
+    throw EInOutError(ec.value(), "Cannot create the directory " + dir.string() + ": " + ec.message());
   RemoveDBFiles(DBName);
   DB.SetOnPercDoneEnabled(false);
   DB.SetDBName(DBName);
@@ -160,12 +164,17 @@ void BuildWorldDB(TGeoDB& DB, const std::string& DBName, const TWorldDataOptions
 bool OpenWorldDB(TGeoDB& DB, const std::string& DBName, const TWorldDataOptions& O) {
   bool ok = false;
   if (std::filesystem::exists(std::filesystem::path(DBName).replace_extension(".vekgdd"))) {
+    // Quiet while checking, so that a rebuild after a failed check still counts up from 0.
+    bool reports = DB.OnPercDoneEnabled();
+    DB.SetOnPercDoneEnabled(false);
     try {
       DB.SetDBName(DBName);
       ok = LooksComplete(DB, O);
     } catch (const std::exception&) {
       ok = false;
     }
+    DB.SetOnPercDoneEnabled(reports);
+    if (ok && reports && DB.OnPercentDone) DB.OnPercentDone(&DB, 100);
   }
   if (ok) return false;
   BuildWorldDB(DB, DBName, O);

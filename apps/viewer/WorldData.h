@@ -46,8 +46,9 @@ std::string WorldDBName(const std::string& CacheDir);
 
 // Opens the world database at DBName in DB. When it is missing, cannot be opened, is not
 // complete (a build that was cut off) or lacks any kind of item, its files are removed and it
-// is built anew; DB.OnPercentDone then follows the whole build from 0 to 100. Returns true when
-// the database was built. Raises EVEKError when the source files cannot be read.
+// is built anew; DB.OnPercentDone then follows the whole build from 0 to 100 (an intact
+// database reports only 100). Returns true when the database was built. Raises EVEKError when
+// the source files cannot be read, EInOutError when the database cannot be written.
 bool OpenWorldDB(TGeoDB& DB, const std::string& DBName, const TWorldDataOptions& Options = {});
 
 // Builds the database at DBName from scratch (existing files are removed first) and leaves

@@ -128,8 +128,12 @@ TEST_F(WorldData, DamagedOrIncompleteCacheIsRebuiltIntactOneIsOpened) {
   const int32_t items = DB->NumEntries();
   auto reopen = [&](const char* what, bool expectBuilt) {
     TGeoDB db;
+    std::vector<int32_t> reports;
+    db.OnPercentDone = [&](TObject*, int32_t p) { reports.push_back(p); };
     bool built = false;
     EXPECT_NO_THROW(built = OpenWorldDB(db, name)) << what;
+    EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end())) << what;
+    EXPECT_EQ(reports.empty() ? -1 : reports.back(), 100) << what;
     EXPECT_EQ(built, expectBuilt) << what;
     EXPECT_EQ(db.NumEntries(), items) << what;
     EXPECT_EQ(CountWorldItems(db).Cities, 230) << what;
