@@ -45,7 +45,7 @@ void TGeoMap::SetCacheMagLimit(double Value) {
   constexpr double upper = 2.0 / 3.0;
   FCacheMagLimit = Value < 0 ? 0 : (Value > upper ? upper : Value);
   // Above the limit the cache is not used, so the picture cannot change.
-  if (FMagnify < upper) Paint();
+  if (FView.Magnify < upper) Paint();
 }
 
 void TGeoMap::SetColorBakGnd(TColor Value) {
@@ -138,7 +138,7 @@ void TGeoMap::SetHighLightProperties(TColor ColorFG, TColor ColorBG, bool Transp
 }
 
 void TGeoMap::SetTopLeft(const TPoint& P) {
-  FTopLeft = P;
+  FView.TopLeft = P;
   Paint();
 }
 

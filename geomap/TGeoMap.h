@@ -19,6 +19,7 @@
 #include "GraphicsTypes.h"
 #include "LandMarkStore.h"
 #include "MapCalibration.h"
+#include "MapViewport.h"
 #include "PascalArray.h"
 #include "VekTypes.h"
 
@@ -32,7 +33,7 @@ class TGeoMap : public TCustomControl {
   static constexpr int64_t MaxMapImagePixels = 3000000;
   // FMapImgName of an image handed over in memory.
   static constexpr const char* UnknownImageName = "$unknown$";
-  static constexpr int ZoomStackSize = 16;
+  static constexpr int ZoomStackSize = TMapViewport::ZoomStackSize;
 
   explicit TGeoMap(QWidget* AOwner = nullptr);
   ~TGeoMap() override;
@@ -131,7 +132,7 @@ class TGeoMap : public TCustomControl {
   int32_t LastMousePosY() const { return FLastMMousePosY; }
   int32_t LMRandomDisplayThreshold() const { return FLMRandSampleLimit; }
   void SetLMRandomDisplayThreshold(int32_t Value) { SetRandSampleLimit(Value); }
-  double Magnification() const { return FMagnify; }
+  double Magnification() const { return FView.Magnify; }
   const std::string& MapImgFile() const { return FMapImgName; }
   void SetMapImgFile(const std::string& Value) { SetMapImgName(Value); }
   int32_t MapImgWidth() const { return FMapImgWidth; }
@@ -141,7 +142,7 @@ class TGeoMap : public TCustomControl {
   int32_t NumLandMarks() const { return FLM.NumLandMarks(); }
   int32_t NumMTracePoints() const { return FLM.NumMTracePoints(); }
   bool SuppressPaint() const { return FSuppressPaint; }
-  TPoint TopLeft() const { return FTopLeft; }
+  TPoint TopLeft() const { return FView.TopLeft; }
   TZoomState ZoomState() const { return FZoomState; }
   TgmZoomStackEntry ZoomStack(int StackIx) const { return GetZoomStackEntry(StackIx); }
 
@@ -182,12 +183,23 @@ class TGeoMap : public TCustomControl {
   void SetMapBitMap(const TBitmap& Value);
 
   // ---- view ----
-  // Control pixels per map image pixel. Only positive finite values are taken; repaints.
+  // Control pixels per map image pixel, kept within TMapViewport::MinMagnification ...
+  // MaxMagnification (1/64 ... 64); NaN is ignored. Repaints.
   void SetMagnification(double Value);
   TPoint ControlToMapImage(const TPoint& APoint) const;
   TPoint MapImageToControl(const TPoint& APoint) const;
   // Moves the view so that it shows no space beyond the image's edges; no repaint.
   void PanMapToFillWindow();
+  // Magnification so that the whole image fits the control, view from the image's top-left
+  // corner; repaints. Does nothing without an image.
+  void ZoomFitPage();
+  // Puts an image pixel at the control's centre (then PanMapToFillWindow); repaints.
+  void BringMapPixelToCenter(const TPoint& APoint);
+  // Puts a position at the control's centre, keeping the view inside the image; repaints.
+  // Nothing happens when the calibration cannot place it.
+  void BringLocationToCenter(double Latitude, double Longitude);
+  // The view state (top-left, magnification, control size, zoom ring), read-only.
+  const TMapViewport& Viewport() const { return FView; }
   // Pushes the current view onto the ring of the last 16 views.
   void ZoomStateOnStack();
   // Restores a stored view: 0 the last push, -1 the one before, down to -15.
@@ -326,13 +338,6 @@ class TGeoMap : public TCustomControl {
  protected:
   // Composition of one frame into AuxBmp (called only by Paint).
   void ConstructInternalMapImg();
-  // Steps of the composition that come after the map image. Each draws on AuxBmp's canvas
-  // in control pixels. The base control draws only the mouse trace; the renderer that draws
-  // graticules, landmarks and the highlight overrides the other three.
-  virtual void ComposeCalibrationMarks(TCanvas& C);
-  virtual void ComposeLandMarks(TCanvas& C);
-  virtual void ComposeHighlightedLandMark(TCanvas& C);
-  virtual void ComposeMouseTrace(TBitmap& Target);
 
   // Keeps the calibration's notion of the image size in step with GrafBmp.
   void SyncCalibImageSize();
@@ -372,8 +377,10 @@ class TGeoMap : public TCustomControl {
   int32_t FMapImgWidth = 0;
   int32_t FMapImgHeight = 0;
 
-  // ---- view and mouse state ----
-  double FMagnify = 1.0;
+  // ---- view: top-left, magnification, control size, the ring of the last views ----
+  TMapViewport FView;
+
+  // ---- mouse state ----
   TZoomState FZoomState = zsIdle;
   TMouseBoxState FMouseBoxState = mbsIdle;
   int32_t FMouseBoxX1 = 0;
@@ -385,7 +392,6 @@ class TGeoMap : public TCustomControl {
   int32_t FWindAnchorX = 0;
   int32_t FWindAnchorY = 0;
   TShowGrat FShowGrat = sgNone;
-  TPoint FTopLeft{0, 0};
 
   // ---- calibration: model, record, graticule matrix, parameters, undo store ----
   TMapCalibration FCal;
@@ -414,9 +420,7 @@ class TGeoMap : public TCustomControl {
   int32_t FTopLeftXAnchor = 0;
   int32_t FTopLeftYAnchor = 0;
 
-  // ---- zoom history and calibration file ----
-  PArray<TgmZoomStackEntry, 1, ZoomStackSize> FZoomStack{};
-  int32_t FZStackPoi = 1;  // the slot the next push writes
+  // ---- calibration file ----
   std::string FCalDatName;
 
   // ---- mouse positions (image pixels except the anchors) ----
@@ -431,6 +435,8 @@ class TGeoMap : public TCustomControl {
   std::unique_ptr<TBitmap> GrafBmp;
 
  private:
+  // The view with the control's current size.
+  TMapViewport& View();
   // Steps 4 and 5 of the composition: the visible part of the image, from the cache when
   // it fits the magnification.
   void DrawMapImage(TCanvas& C);

@@ -46,7 +46,7 @@ void TGeoMap::ResizeMap(double Magnification) {
 
   FMapImgWidth = newW;
   FMapImgHeight = newH;
-  FTopLeft = TPoint{0, 0};
+  FView.TopLeft = TPoint{0, 0};
   Paint();
 }
 
@@ -93,7 +93,7 @@ void TGeoMap::Assign(const QObject* Source) {
   FMapImgName = src->FMapImgName;
   FMapImgWidth = src->FMapImgWidth;
   FMapImgHeight = src->FMapImgHeight;
-  FMagnify = src->FMagnify;
+  FView.Magnify = src->FView.Magnify;
   // 4. View, mouse and switches.
   FZoomState = src->FZoomState;
   FMouseBoxState = src->FMouseBoxState;
@@ -106,7 +106,7 @@ void TGeoMap::Assign(const QObject* Source) {
   FWindAnchorX = src->FWindAnchorX;
   FWindAnchorY = src->FWindAnchorY;
   FShowGrat = src->FShowGrat;
-  FTopLeft = src->FTopLeft;
+  FView.TopLeft = src->FView.TopLeft;
   FSuppressPaint = src->FSuppressPaint;
   FConfinePan = src->FConfinePan;
   FMouseAction = src->FMouseAction;
@@ -128,8 +128,8 @@ void TGeoMap::Assign(const QObject* Source) {
   FHighLMTrans = src->FHighLMTrans;
   FTopLeftXAnchor = src->FTopLeftXAnchor;
   FTopLeftYAnchor = src->FTopLeftYAnchor;
-  FZoomStack = src->FZoomStack;
-  FZStackPoi = src->FZStackPoi;
+  FView.Stack = src->FView.Stack;
+  FView.StackPoi = src->FView.StackPoi;
   FCalDatName = src->FCalDatName;
   MouseAnchorX = src->MouseAnchorX;
   MouseAnchorY = src->MouseAnchorY;

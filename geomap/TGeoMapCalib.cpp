@@ -131,7 +131,10 @@ void TGeoMap::ClearCalibData() {
 void TGeoMap::SetCalDatName(const std::string& FileName) {
   if (FileExists(FileName)) {
     FCalDatName = FileName;
+    // A block that was read has repainted, after the fit.
+    const int compositions = FCompositionCount;
     LoadCalDataFromXML(FileName, "");
+    if (FCompositionCount != compositions) return;
   } else {
     FMapImgName.clear();
     FMapImgWidth = 0;
@@ -193,10 +196,21 @@ bool TGeoMap::ReadCalDataIntern(bool FromFile, TextFile* F, TStream* Stream, con
     // written is the one that exists.
     if (MapAsWritten != MapName && !FileExists(MapName) && FileExists(MapAsWritten))
       MapName = MapAsWritten;
-    SetMapImgName(MapName);
+    // The picture is composed once, after the fit: graticule and landmarks must show the
+    // calibration just read, not the one before.
+    const bool suppressed = FSuppressPaint;
+    FSuppressPaint = true;
+    try {
+      SetMapImgName(MapName);
+    } catch (...) {
+      FSuppressPaint = suppressed;
+      throw;
+    }
+    FSuppressPaint = suppressed;
   }
   SyncCalibImageSize();
   FCal.FitModel();
+  Paint();
   return GratMatOK;
 }
 

@@ -55,7 +55,7 @@ void TGeoMap::AdoptMapImageSize() {
   // control. An image of the size of the control is all it ever needs; sizing it to a long
   // thin image (3,000,000 x 1) and then growing it to the control's height would ask for
   // gigabytes.
-  FTopLeft = TPoint{0, 0};
+  FView.TopLeft = TPoint{0, 0};
   SyncCalibImageSize();
 }
 

@@ -1,9 +1,11 @@
 // The paint cycle: every repaint composes the whole picture off screen in AuxBmp and copies
 // it onto the control's canvas in one block.
+#include <QPainter>
 #include <algorithm>
 #include <cmath>
 
 #include "Frame.h"
+#include "MapRenderer.h"
 #include "TGeoMap.h"
 
 namespace vek {
@@ -29,30 +31,40 @@ void TGeoMap::ConstructInternalMapImg() {
   TCanvas& c = *AuxBmp->Canvas();
   c.Pen().SetStyle(psSolid);
   c.Pen().SetMode(pmCopy);
-
-  auto fillBackground = [&] {
-    c.Brush().SetStyle(bsSolid);
-    c.Brush().SetColor(FColorBakGnd);
-    c.Pen().SetColor(FColorBakGnd);
-    c.Rectangle(0, 0, W, H);
-  };
+  c.Pen().SetWidth(1);
 
   if (FMapImgName.empty()) {
-    fillBackground();
+    c.FillSolid(TRect{0, 0, W, H}, FColorBakGnd);
+    c.Brush().SetStyle(bsSolid);
+    c.Brush().SetColor(FColorBakGnd);
     c.Font().SetColor(FFrameColor);
     c.TextOut(10, 10, FEmptyMsg);
   } else if (Visible()) {
-    fillBackground();
+    TMapViewport& view = View();
     DrawMapImage(c);
     if (OnBeforeRenderData) OnBeforeRenderData(this, &c);
-    if (FShowGrat != sgNone) ComposeCalibrationMarks(c);
+    // Handlers may have changed anything; the steps below read it afresh.
+    const TMapRenderer renderer(FCal, FLM, view, FMapImgWidth, FMapImgHeight);
+    c.Pen().SetStyle(psSolid);
+    c.Pen().SetMode(pmCopy);
+    if (FShowGrat != sgNone)
+      renderer.DrawCalibration(c, TGraticuleStyle{FShowGrat, FGratLineDist, FUTMGridDist,
+                                                  FColorGratLine, FColorGratPoints});
     c.Pen().SetColor(0x00FF00);
-    ComposeLandMarks(c);
+    TLandMarkHook hook;
+    if (OnDrawLandmark)
+      hook = [this](TCanvas& C, TPoint& P, const TLandMark& LM) {
+        bool handled = false;
+        OnDrawLandmark(this, handled, &C, P, LM);
+        return handled;
+      };
+    renderer.DrawLandMarks(c, FLMClassVisible, FLMRandSampleLimit, hook);
     if (OnDataRendered) OnDataRendered(this, &c);
-    ComposeHighlightedLandMark(c);
+    renderer.DrawHighlight(c, FHighLM, FLMClassVisible,
+                           THighlightStyle{FHighLMColFG, FHighLMColBG, FHighLMTrans}, hook);
   }
   // A hidden control keeps the previous picture under the trace and the frame.
-  ComposeMouseTrace(*AuxBmp);
+  DrawMouseTrace(0, 0, AuxBmp.get());
   DrawFrame(c, FFrameStyle, 0, 0, W - 1, H - 1, FColBlackLine, FColGrayLine, 0xC0C0C0,
             FColWhiteLine, 0x000000);
 }
@@ -61,73 +73,99 @@ namespace {
 
 // The part of the source rectangle S (which fills the destination D) that lies inside
 // Bounds, and the matching part of D. False when nothing of S is inside.
-bool ClipStretch(const TRect& S, const TRect& D, const TRect& Bounds, TRect& SClip, TRect& DClip) {
-  if (S.Width() <= 0 || S.Height() <= 0) return false;
-  SClip.Left = std::max(S.Left, Bounds.Left);
-  SClip.Top = std::max(S.Top, Bounds.Top);
-  SClip.Right = std::min(S.Right, Bounds.Right);
-  SClip.Bottom = std::min(S.Bottom, Bounds.Bottom);
-  if (SClip.Width() <= 0 || SClip.Height() <= 0) return false;
-  const double sx = double(D.Width()) / S.Width();
-  const double sy = double(D.Height()) / S.Height();
-  DClip.Left = D.Left + RoundToInt((SClip.Left - S.Left) * sx);
-  DClip.Right = D.Left + RoundToInt((SClip.Right - S.Left) * sx);
-  DClip.Top = D.Top + RoundToInt((SClip.Top - S.Top) * sy);
-  DClip.Bottom = D.Top + RoundToInt((SClip.Bottom - S.Top) * sy);
-  return DClip.Width() > 0 && DClip.Height() > 0;
+bool ClipStretch(const QRectF& S, const QRectF& D, const QRectF& Bounds, QRectF& SClip,
+                 QRectF& DClip) {
+  SClip = S.intersected(Bounds);
+  if (SClip.isEmpty()) return false;
+  const double sx = D.width() / S.width();
+  const double sy = D.height() / S.height();
+  DClip = QRectF(D.left() + (SClip.left() - S.left()) * sx, D.top() + (SClip.top() - S.top()) * sy,
+                 SClip.width() * sx, SClip.height() * sy);
+  return true;
+}
+
+// Fills the parts of Area that Covered leaves.
+void FillMargins(QPainter& P, const QRect& Area, const QRect& Covered, const QColor& Color) {
+  const QRect c = Covered.intersected(Area);
+  if (c.isEmpty()) {
+    P.fillRect(Area, Color);
+    return;
+  }
+  if (c.top() > Area.top()) P.fillRect(QRect(Area.left(), Area.top(), Area.width(), c.top() - Area.top()), Color);
+  if (c.bottom() < Area.bottom())
+    P.fillRect(QRect(Area.left(), c.bottom() + 1, Area.width(), Area.bottom() - c.bottom()), Color);
+  if (c.left() > Area.left()) P.fillRect(QRect(Area.left(), c.top(), c.left() - Area.left(), c.height()), Color);
+  if (c.right() < Area.right())
+    P.fillRect(QRect(c.right() + 1, c.top(), Area.right() - c.right(), c.height()), Color);
 }
 
 }  // namespace
 
+// Steps 4 and 5: the visible part of the image, from the cache when it fits the
+// magnification, and the background where the view extends beyond the image.
 void TGeoMap::DrawMapImage(TCanvas& C) {
-  if (GrafBmp->Empty() || !(FMagnify > 0)) return;
   const int W = Width();
   const int H = Height();
+  const double mag = FView.Magnify;
+  QPainter& p = *C.Painter();
+  p.save();
+  p.setCompositionMode(QPainter::CompositionMode_Source);
+  p.resetTransform();
+  const QRect area(0, 0, W, H);
+  const QColor background = ColorToQColor(FColorBakGnd);
+  if (GrafBmp->Empty() || !(mag > 0)) {
+    p.fillRect(area, background);
+    p.restore();
+    return;
+  }
 
   // Reduced views come from a scaled copy of the whole image, so that panning costs a
-  // plain copy instead of a smoothing stretch.
-  if ((FCacheMag != FMagnify || FCacheAA != FAntiAlias) && FMagnify < FCacheMagLimit) {
-    const int cw = RoundToInt(GrafBmp->Width() * FMagnify);
-    const int ch = RoundToInt(GrafBmp->Height() * FMagnify);
+  // plain copy instead of a resampling. The copy is averaged over the source pixels.
+  if ((FCacheMag != mag || FCacheAA != FAntiAlias) && mag < FCacheMagLimit) {
+    const int cw = RoundToInt(GrafBmp->Width() * mag);
+    const int ch = RoundToInt(GrafBmp->Height() * mag);
     if (cw >= 1 && ch >= 1) {
-      FImgCache->SetSize(cw, ch);
-      TCanvas& cc = *FImgCache->Canvas();
-      cc.SetStretchMode(FAntiAlias ? smHalftone : smColorOnColor);
-      cc.SetCopyMode(cmSrcCopy);
-      cc.CopyRect(TRect{0, 0, cw, ch}, *GrafBmp->Canvas(),
-                  TRect{0, 0, GrafBmp->Width(), GrafBmp->Height()});
-      cc.End();
-      FCacheMag = FMagnify;
+      FImgCache->SetImage(GrafBmp->Image().scaled(
+          cw, ch, Qt::IgnoreAspectRatio,
+          FAntiAlias ? Qt::SmoothTransformation : Qt::FastTransformation));
+      FCacheMag = mag;
       FCacheAA = FAntiAlias;
     }
   }
 
-  const TRect dest{0, 0, W, H};
-  TRect s, d;
-  C.SetCopyMode(cmSrcCopy);
-  if (FCacheMag == FMagnify && !FImgCache->Empty()) {
-    const int x0 = RoundToInt(FTopLeft.X * FMagnify);
-    const int y0 = RoundToInt(FTopLeft.Y * FMagnify);
-    const TRect src{x0, y0, x0 + W, y0 + H};
-    C.SetStretchMode(smColorOnColor);
-    if (ClipStretch(src, dest, TRect{0, 0, FImgCache->Width(), FImgCache->Height()}, s, d))
-      C.CopyRect(d, *FImgCache->Canvas(), s);
+  QRectF s, d;
+  const QRectF dest(0, 0, W, H);
+  if (FCacheMag == mag && !FImgCache->Empty()) {
+    const QImage& cache = FImgCache->Image();
+    const QRectF src(RoundToInt(FView.TopLeft.X * mag), RoundToInt(FView.TopLeft.Y * mag), W, H);
+    if (ClipStretch(src, dest, QRectF(cache.rect()), s, d)) {
+      const QRect di = d.toAlignedRect();
+      FillMargins(p, area, di, background);
+      p.drawImage(di.topLeft(), cache, s.toAlignedRect());
+    } else {
+      p.fillRect(area, background);
+    }
   } else {
-    const TRect src{FTopLeft.X, FTopLeft.Y, RoundToInt(W / FMagnify + FTopLeft.X),
-                    RoundToInt(H / FMagnify + FTopLeft.Y)};
-    C.SetStretchMode(FAntiAlias ? smHalftone : smColorOnColor);
-    if (ClipStretch(src, dest, TRect{0, 0, GrafBmp->Width(), GrafBmp->Height()}, s, d))
-      C.CopyRect(d, *GrafBmp->Canvas(), s);
+    const QImage& img = GrafBmp->Image();
+    const QRectF src(FView.TopLeft.X, FView.TopLeft.Y, W / mag, H / mag);
+    if (ClipStretch(src, dest, QRectF(img.rect()), s, d)) {
+      // Whole source pixels, so that every image pixel keeps its size on screen.
+      const QRect si = s.toAlignedRect();
+      const QRectF dd((si.left() - src.left()) * mag, (si.top() - src.top()) * mag,
+                      si.width() * mag, si.height() * mag);
+      const QRect inner(QPoint(int(std::ceil(d.left())), int(std::ceil(d.top()))),
+                        QPoint(int(std::floor(d.right())) - 1, int(std::floor(d.bottom())) - 1));
+      FillMargins(p, area, inner, background);
+      p.setRenderHint(QPainter::SmoothPixmapTransform, FAntiAlias);
+      if (mag == 1.0)
+        p.drawImage(dd.topLeft().toPoint(), img, si);
+      else
+        p.drawImage(dd, img, QRectF(si));
+    } else {
+      p.fillRect(area, background);
+    }
   }
+  p.restore();
 }
-
-// Graticule, UTM grid and calibration point marks, landmarks and the highlighted landmark
-// belong to the full renderer. The base control does not draw them; these steps leave the
-// picture as it is.
-void TGeoMap::ComposeCalibrationMarks(TCanvas&) {}
-void TGeoMap::ComposeLandMarks(TCanvas&) {}
-void TGeoMap::ComposeHighlightedLandMark(TCanvas&) {}
-
-void TGeoMap::ComposeMouseTrace(TBitmap& Target) { DrawMouseTrace(0, 0, &Target); }
 
 }  // namespace vek

@@ -95,7 +95,7 @@ TEST_F(GeoMapAssign, CopiesStateButNotTraceOrHandlers) {
   EXPECT_EQ(dst.Magnification(), 0.5);
   EXPECT_EQ(dst.TopLeft(), (TPoint{12, 34}));
   EXPECT_EQ(dst.ZoomStack(0), (TgmZoomStackEntry{12, 34, 0.5}));
-  EXPECT_EQ(dst.FZStackPoi, src.FZStackPoi);
+  EXPECT_EQ(dst.Viewport().StackPoi, src.Viewport().StackPoi);
   EXPECT_EQ(dst.GratLineDist(), 2.5);
   EXPECT_FALSE(dst.AntiAlias());
   EXPECT_EQ(dst.CacheMagLimit(), 0.25);

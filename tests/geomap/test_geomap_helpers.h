@@ -26,7 +26,6 @@ class TestMap : public TGeoMap {
   using TGeoMap::FLM;
   using TGeoMap::FLastMClickPosX;
   using TGeoMap::FLastMClickPosY;
-  using TGeoMap::FZStackPoi;
   using TGeoMap::GrafBmp;
 };
 

@@ -41,7 +41,7 @@ TEST_F(GeoMapProps, StateAfterCreation) {
   // The zoom history holds the initial view.
   EXPECT_EQ(m.ZoomStack(0), (TgmZoomStackEntry{0, 0, 1.0}));
   EXPECT_EQ(m.ZoomStack(-1), TgmZoomStackEntry{});
-  EXPECT_EQ(m.FZStackPoi, 2);
+  EXPECT_EQ(m.Viewport().StackPoi, 2);
 }
 
 TEST_F(GeoMapProps, ClampedSetters) {
@@ -77,10 +77,14 @@ TEST_F(GeoMapProps, NotANumberIsIgnored) {
   m.SetCacheMagLimit(nan);
   EXPECT_DOUBLE_EQ(m.CacheMagLimit(), 2.0 / 3.0);
   EXPECT_EQ(Repaints([&] { m.SetMagnification(nan); }), 0);
-  m.SetMagnification(0);
-  m.SetMagnification(-2);
-  m.SetMagnification(std::numeric_limits<double>::infinity());
   EXPECT_EQ(m.Magnification(), 1.0);
+  // Values outside 1/64 ... 64 are clamped, never taken as they are.
+  m.SetMagnification(0);
+  EXPECT_EQ(m.Magnification(), 1.0 / 64);
+  m.SetMagnification(-2);
+  EXPECT_EQ(m.Magnification(), 1.0 / 64);
+  m.SetMagnification(std::numeric_limits<double>::infinity());
+  EXPECT_EQ(m.Magnification(), 64.0);
   EXPECT_EQ(Repaints([&] { m.SetMagnification(2.5); }), 1);
   EXPECT_EQ(m.Magnification(), 2.5);
 }

@@ -1,0 +1,344 @@
+#include "MapRenderer.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "CurveFit.h"
+#include "Grids.h"
+#include "MathUtils.h"
+#include "SLine.h"
+#include "SymbolDrawing.h"
+
+namespace vek {
+
+namespace {
+
+// Pixel arithmetic of runaway fits stays far inside int32.
+constexpr double PixelLimit = 1e8;
+
+double ClampPixel(double V) { return std::clamp(V, -PixelLimit, PixelLimit); }
+
+TPoint ToControl(const TMapViewport& View, double X, double Y) {
+  double cx, cy;
+  View.ImageToControl(X, Y, cx, cy);
+  return TPoint{RoundToInt(ClampPixel(cx)), RoundToInt(ClampPixel(cy))};
+}
+
+// UTM coordinates of a position in the map's own zone, so that all four corners of a map
+// near a zone boundary share one grid; the zone of the position itself without one.
+void UTMInMapZone(const TCalibData& D, const TCoords& P, double& E, double& N) {
+  constexpr double Scale = 0.9996, FalseEasting = 500000.0, FalseNorthingSouth = 10000000.0;
+  if (D.UTMZone < 1 || D.UTMZone > 60) {
+    int zone;
+    LatLongToUTM(P.Latit, P.Longit, D.Ellipsoid, zone, E, N);
+    return;
+  }
+  constexpr double DegToRad = 3.14159265358979323846 / 180.0;
+  double x, y;
+  LatLongToTM(P.Latit * DegToRad, P.Longit * DegToRad, UTMCentralMeridian(D.UTMZone),
+              D.Ellipsoid, x, y);
+  E = x * Scale + FalseEasting;
+  N = y * Scale + (D.UTMSouth ? FalseNorthingSouth : 0.0);
+}
+
+void DrawPolyline(TCanvas& C, const TPolyline& L) {
+  if (L.size() >= 2) C.Polyline(L);
+}
+
+}  // namespace
+
+// ---- geometry ----
+
+double GraticuleSpacing(double Extent, double FixedDist) {
+  if (FixedDist > 0 && std::isfinite(FixedDist)) return FixedDist;
+  double e = std::fabs(Extent);
+  if (!(e > 0) || !std::isfinite(e)) return 0;
+  double g = 1;
+  while (e < 1) {
+    e *= 10;
+    g *= 10;
+  }
+  return 1 / g;
+}
+
+std::vector<double> GridLineValues(double Lo, double Hi, double Spacing) {
+  std::vector<double> values;
+  if (!(Spacing > 0) || !std::isfinite(Lo) || !std::isfinite(Hi)) return values;
+  const double first = std::trunc(Lo / Spacing) * Spacing;
+  if ((Hi - first) / Spacing > MaxGridLines) return values;
+  // Each value from the first by multiplication, so that long runs do not drift.
+  for (int k = 0;; ++k) {
+    const double v = first + k * Spacing;
+    if (!(v < Hi)) break;
+    values.push_back(v);
+  }
+  return values;
+}
+
+void GraticuleSteps(TCalibModel Model, int& ParallelSteps, int& MeridianSteps) {
+  switch (Model) {
+    case cmConicConformal: ParallelSteps = 100; MeridianSteps = 1; break;
+    case cmEquiRect:
+    case cmUTM: ParallelSteps = MeridianSteps = 10; break;
+    default: ParallelSteps = MeridianSteps = 100; break;
+  }
+}
+
+std::vector<TPolyline> CalibLineCurves(const TCalibData& Cal, const TMapViewport& View,
+                                       int32_t ImgWidth, int32_t ImgHeight) {
+  std::vector<TPolyline> curves;
+  const int lines = std::clamp(Cal.NumCalLines, 0, MaxCalLines);
+  TCurveFit fit;
+  for (int i = 1; i <= lines; ++i) {
+    const TCalibLine& L = Cal.CalLines[i];
+    const int n = std::clamp(L.NumPoints, 0, MaxCalLinePoints);
+    if (n < 3) continue;
+    const bool parallel = L.LineType == gtlParallel;
+    fit.Init();
+    for (int k = 1; k <= n; ++k) {
+      const TPoint& P = L.CalPoints[k];
+      if (parallel)
+        fit.EnterStatValue(P.X, P.Y);
+      else
+        fit.EnterStatValue(P.Y, P.X);
+    }
+    double a, b, c, q;
+    fit.CalcParabolFit(a, b, c, q);
+    if (!std::isfinite(a) || !std::isfinite(b) || !std::isfinite(c)) continue;
+    // One point per visible image column (row), and one beyond the last; never beyond the
+    // image, where the background shows.
+    const int first = parallel ? View.TopLeft.X : View.TopLeft.Y;
+    const int start = std::max(first, 0);
+    const double limit = std::min(first + (parallel ? View.Width : View.Height) / View.Magnify,
+                                  double(parallel ? ImgWidth : ImgHeight));
+    if (!(start < limit)) continue;
+    TPolyline curve;
+    curve.reserve(size_t(std::max(0.0, limit - start)) + 2);
+    int t = start;
+    for (;;) {
+      const double v = RoundToInt(ClampPixel(c * double(t) * t + b * t + a));
+      curve.push_back(parallel ? ToControl(View, t, v) : ToControl(View, v, t));
+      if (!(t < limit)) break;
+      ++t;
+    }
+    curves.push_back(std::move(curve));
+  }
+  return curves;
+}
+
+std::vector<TPolyline> GraticuleLines(const TMapCalibration& Cal, const TMapViewport& View,
+                                      double GratLineDist) {
+  const TCornerArray& K = Cal.Data().Corners;
+  const double latMin = std::min(K[gcoBottomLeft].Latit, K[gcoBottomRight].Latit);
+  const double latMax = std::max(K[gcoTopLeft].Latit, K[gcoTopRight].Latit);
+  const double longMin = std::min(K[gcoTopLeft].Longit, K[gcoBottomLeft].Longit);
+  const double longMax = std::max(K[gcoTopRight].Longit, K[gcoBottomRight].Longit);
+  int nPar, nMer;
+  GraticuleSteps(Cal.Model(), nPar, nMer);
+
+  std::vector<TPolyline> lines;
+  // A line from (lat0, lon0) to (lat1, lon1) in n equal steps; unplaceable points break it.
+  auto addLine = [&](double lat0, double lon0, double lat1, double lon1, int n) {
+    TPolyline line;
+    for (int j = 0; j <= n; ++j) {
+      const double lat = lat0 + (lat1 - lat0) * j / n;
+      const double lon = lon0 + (lon1 - lon0) * j / n;
+      int x, y;
+      if (Cal.CalcPixelCoords(lat, lon, x, y)) {
+        line.push_back(View.ImageToControl(TPoint{x, y}));
+      } else if (!line.empty()) {
+        lines.push_back(std::move(line));
+        line.clear();
+      }
+    }
+    if (!line.empty()) lines.push_back(std::move(line));
+  };
+  const double latSpacing = GraticuleSpacing(latMax - latMin, GratLineDist);
+  for (double lat : GridLineValues(latMin, latMax, latSpacing))
+    addLine(lat, longMin, lat, longMax, nPar);
+  const double longSpacing = GraticuleSpacing(longMax - longMin, GratLineDist);
+  for (double lon : GridLineValues(longMin, longMax, longSpacing))
+    addLine(latMin, lon, latMax, lon, nMer);
+  return lines;
+}
+
+std::vector<TSegment> UTMGridLines(const TMapCalibration& Cal, const TMapViewport& View,
+                                   int32_t ImgWidth, int32_t ImgHeight, int32_t UTMGridDist) {
+  std::vector<TSegment> segments;
+  const TCalibData& D = Cal.Data();
+  double eTL, nTL, eBL, nBL, eBR, nBR;
+  UTMInMapZone(D, D.Corners[gcoTopLeft], eTL, nTL);
+  UTMInMapZone(D, D.Corners[gcoBottomLeft], eBL, nBL);
+  UTMInMapZone(D, D.Corners[gcoBottomRight], eBR, nBR);
+  const double spacing =
+      UTMGridDist >= 1 ? UTMGridDist : std::max(1.0, Round125(std::fabs(nTL - nBL) / 10));
+
+  // The image as it lies in the view, cut to the control.
+  double l, t, r, b;
+  View.ImageToControl(0, 0, l, t);
+  View.ImageToControl(ImgWidth, ImgHeight, r, b);
+  l = std::max(l, 0.0);
+  t = std::max(t, 0.0);
+  r = std::min(r, double(View.Width));
+  b = std::min(b, double(View.Height));
+  if (!(l < r) || !(t < b)) return segments;
+
+  auto add = [&](double x1, double y1, double x2, double y2) {
+    double ax, ay, bx, by;
+    View.ImageToControl(x1, y1, ax, ay);
+    View.ImageToControl(x2, y2, bx, by);
+    TSLine line;
+    line.LineFrom2Points(ax, ay, bx, by);
+    if (line.ClipBox(l, t, r, b, ax, ay, bx, by))
+      segments.push_back(TSegment{TPoint{RoundToInt(ax), RoundToInt(ay)},
+                                  TPoint{RoundToInt(bx), RoundToInt(by)}});
+  };
+  for (double n : GridLineValues(nBL, nTL + spacing, spacing)) {
+    bool v1, v2;
+    const int y1 = Cal.CalcUTMyFromNorthingX(n, 0, v1);
+    const int y2 = Cal.CalcUTMyFromNorthingX(n, ImgWidth, v2);
+    if (v1 && v2) add(0, y1, ImgWidth, y2);
+  }
+  for (double e : GridLineValues(eBL, eBR, spacing)) {
+    bool v1, v2;
+    const int x1 = Cal.CalcUTMxFromEastingY(e, 0, v1);
+    const int x2 = Cal.CalcUTMxFromEastingY(e, ImgHeight, v2);
+    if (v1 && v2) add(x1, 0, x2, ImgHeight);
+  }
+  return segments;
+}
+
+// ---- drawing ----
+
+void TMapRenderer::DrawCalibMark(TCanvas& C, int X, int Y, TColor Color) {
+  auto diamond = [&](int r) {
+    C.Polyline({TPoint{X - r, Y}, TPoint{X, Y - r}, TPoint{X + r, Y}, TPoint{X, Y + r},
+                TPoint{X - r, Y}});
+  };
+  C.Pen().SetColor(Color);
+  C.MoveTo(X - 8, Y);
+  C.LineTo(X + 8, Y);
+  C.MoveTo(X, Y - 8);
+  C.LineTo(X, Y + 8);
+  diamond(8);
+  C.Pen().SetColor(0xFFFFFF);
+  diamond(9);
+  C.Pen().SetColor(Color);
+  diamond(10);
+}
+
+void TMapRenderer::DrawMarks(TCanvas& C, TColor Color) const {
+  const TCalibData& D = FCal.Data();
+  const int n = std::clamp(D.NumCalQuads, 0, MaxCalQuads);
+  for (int i = 1; i <= n; ++i) {
+    const TPoint p = FView.ImageToControl(TPoint{D.CalQuads[i].MapX, D.CalQuads[i].MapY});
+    DrawCalibMark(C, p.X, p.Y, Color);
+  }
+}
+
+void TMapRenderer::DrawCalibration(TCanvas& C, const TGraticuleStyle& S) const {
+  const TCalibModel model = FCal.Model();
+  if (S.Show == sgNone || model == cmUndefined) return;
+  const bool lines = S.Show == sgLines || S.Show == sgPointsAndLines;
+  const bool points = S.Show == sgPoints || S.Show == sgPointsAndLines;
+  const TCalibData& D = FCal.Data();
+
+  if (model == cmParabolicIp) {
+    // Each calibration line with its own marks, line by line.
+    const int n = std::clamp(D.NumCalLines, 0, MaxCalLines);
+    for (int i = 1; i <= n; ++i) {
+      const TCalibLine& L = D.CalLines[i];
+      if (lines) {
+        TCalibData one;
+        one.NumCalLines = 1;
+        one.CalLines[1] = L;
+        C.Pen().SetColor(S.LineColor);
+        for (const TPolyline& curve : CalibLineCurves(one, FView, FImgWidth, FImgHeight)) DrawPolyline(C, curve);
+      }
+      if (points) {
+        const int np = std::clamp(L.NumPoints, 0, MaxCalLinePoints);
+        for (int k = 1; k <= np; ++k) {
+          const TPoint p = FView.ImageToControl(L.CalPoints[k]);
+          DrawCalibMark(C, p.X, p.Y, S.PointColor);
+        }
+      }
+    }
+    return;
+  }
+
+  const bool enough = D.NumCalQuads >= (model == cmBiquadraticPn ? 6 : 3);
+  if (enough && lines) {
+    C.Pen().SetColor(S.LineColor);
+    for (const TPolyline& line : GraticuleLines(FCal, FView, S.GratLineDist))
+      DrawPolyline(C, line);
+  }
+  const bool grid = S.Show == sgUTMGrid || S.Show == sgPointsAndUTMGrid;
+  if (enough && model == cmUTM && grid) {
+    C.Pen().SetColor(S.LineColor);
+    for (const TSegment& s : UTMGridLines(FCal, FView, FImgWidth, FImgHeight, S.UTMGridDist)) {
+      C.MoveTo(s[0].X, s[0].Y);
+      C.LineTo(s[1].X, s[1].Y);
+    }
+  }
+  if (points || (model == cmUTM && S.Show == sgPointsAndUTMGrid)) DrawMarks(C, S.PointColor);
+}
+
+double TMapRenderer::SampleFraction(const PArray<bool, 0, 255>& ClassVisible,
+                                    int32_t Limit) const {
+  if (FLM.NumLandMarks() <= Limit || Limit <= 0) return 1.0;
+  TCornerArray view{};
+  const TPoint corners[4] = {{0, 0}, {0, FView.Height}, {FView.Width, FView.Height},
+                             {FView.Width, 0}};
+  const TCorners order[4] = {gcoTopLeft, gcoBottomLeft, gcoBottomRight, gcoTopRight};
+  for (int k = 0; k < 4; ++k) {
+    const TPoint p = FView.ControlToImage(corners[k]);
+    bool v1, v2;
+    view[order[k]] = TCoords{FCal.CalcLatitude(p.X, p.Y, v1), FCal.CalcLongitude(p.X, p.Y, v2)};
+  }
+  int64_t count = 0;
+  for (const TLandMark& lm : FLM.Items())
+    if (ClassVisible[lm.ClassFlag] && PositionInMap(lm.Latitude, lm.Longitude, view)) ++count;
+  return count > Limit ? double(Limit) / double(count) : 1.0;
+}
+
+void TMapRenderer::DrawLandMarks(TCanvas& C, const PArray<bool, 0, 255>& ClassVisible,
+                                 int32_t Limit, const TLandMarkHook& Hook) const {
+  const double p = SampleFraction(ClassVisible, Limit);
+  // The count is read at every step: a hook may add or remove landmarks.
+  for (int32_t i = 1; i <= FLM.NumLandMarks(); ++i) {
+    const TLandMark& lm = FLM[i];
+    if (!ClassVisible[lm.ClassFlag]) continue;
+    if (p < 1.0 && !BRandom(p)) continue;
+    int32_t x, y;
+    if (!FCal.CalcPixelCoords(lm.Latitude, lm.Longitude, x, y)) continue;
+    TPoint pt = FView.ImageToControl(TPoint{x, y});
+    if (Hook) {
+      const TLandMark copy = lm;  // the hook may change the store under the reference
+      if (Hook(C, pt, copy) || !InsideControl(pt)) continue;
+      DrawLandMarkSymbolOnCanvas(C, pt.X, pt.Y, copy.SymbolProps);
+      if (!copy.Caption.Text.empty()) DrawLandMarkCaption(C, pt.X, pt.Y, copy.Caption);
+      continue;
+    }
+    if (!InsideControl(pt)) continue;
+    DrawLandMarkSymbolOnCanvas(C, pt.X, pt.Y, lm.SymbolProps);
+    if (!lm.Caption.Text.empty()) DrawLandMarkCaption(C, pt.X, pt.Y, lm.Caption);
+  }
+}
+
+void TMapRenderer::DrawHighlight(TCanvas& C, int32_t Index,
+                                 const PArray<bool, 0, 255>& ClassVisible,
+                                 const THighlightStyle& Style, const TLandMarkHook& Hook) const {
+  if (Index < 1 || Index > FLM.NumLandMarks()) return;
+  const TLandMark lm = FLM[Index];
+  if (!ClassVisible[lm.ClassFlag]) return;
+  int32_t x, y;
+  if (!FCal.CalcPixelCoords(lm.Latitude, lm.Longitude, x, y)) return;
+  TPoint pt = FView.ImageToControl(TPoint{x, y});
+  if (Hook && Hook(C, pt, lm)) return;
+  if (!InsideControl(pt)) return;
+  const TSymbolProperties& s = lm.SymbolProps;
+  DrawLandMarkSymbolOnCanvas(C, pt.X, pt.Y, s.Kind, Style.FG, Style.BG, s.Size, s.Direction,
+                             s.Length, Style.Transparent);
+}
+
+}  // namespace vek
