@@ -22,6 +22,9 @@ struct TDemoMap {
 // whose pixels cover about the same distance across as up and down at the map's middle.
 const std::vector<TDemoMap>& DemoMaps();
 
+// Where the demo atlas keeps its maps in a cache directory.
+inline std::string DemoAtlasDir(const std::string& CacheDir) { return CacheDir + "/maps"; }
+
 using TMapDrawProc = std::function<void(TObject* Sender, TCanvas* MapCanvas, double LatLow,
                                         double LongLow, double LatHigh, double LongHigh,
                                         int Wid, int Hgt)>;

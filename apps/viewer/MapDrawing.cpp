@@ -28,14 +28,17 @@ int AreaOrder(uint8_t Class) {
   }
 }
 
+// Far outside any map, yet well inside int and the painter's range.
+int PixelOffset(double v) { return int(std::lround(std::clamp(v, -1e7, 1e7))); }
+
 }  // namespace
 
 int TMapGeometry::Row(double Lat) const {
-  return Hgt - kMargin - int(std::lround((Lat - LatLow) / (LatHigh - LatLow) * (Hgt - 2 * kMargin)));
+  return Hgt - kMargin - PixelOffset((Lat - LatLow) / (LatHigh - LatLow) * (Hgt - 2 * kMargin));
 }
 
 int TMapGeometry::Col(double Long) const {
-  return kMargin + int(std::lround((Long - LongLow) / (LongHigh - LongLow) * (Wid - 2 * kMargin)));
+  return kMargin + PixelOffset((Long - LongLow) / (LongHigh - LongLow) * (Wid - 2 * kMargin));
 }
 
 std::vector<TWorldMapDrawer::THit> TWorldMapDrawer::ItemsInMap(const TMapGeometry& G) const {
@@ -60,6 +63,13 @@ void TWorldMapDrawer::Draw(TCanvas& Canvas, const TMapGeometry& G) {
   if (G.Wid <= 2 * kMargin || G.Hgt <= 2 * kMargin || !(G.LatHigh > G.LatLow) ||
       !(G.LongHigh > G.LongLow))
     return;
+  // Reading polygons is no operation a progress display should follow.
+  struct TQuiet {
+    TGeoDB& DB;
+    bool Was = DB.OnPercDoneEnabled();
+    ~TQuiet() { DB.SetOnPercDoneEnabled(Was); }
+  } quiet{FDB};
+  FDB.SetOnPercDoneEnabled(false);
   const QRect mapRect(kMargin, kMargin, G.Wid - 2 * kMargin + 1, G.Hgt - 2 * kMargin + 1);
   const bool detail = G.LongHigh - G.LongLow <= FStyle.DetailSpan;
 

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "Bitmap.h"
 #include "DemoAtlas.h"
 #include "GshhgReader.h"
 #include "WorldData.h"
@@ -188,6 +189,8 @@ TEST(WorldSource, UnreadableSourceFilesRaiseInsteadOfCrashing) {
 
 TEST_F(WorldData, MapsShowLandSeaAndCapitalsWhereTheyBelong) {
   TWorldMapDrawer drawer(*DB);
+  int reports = 0;  // reading the polygons for a map is no progress to show
+  DB->OnPercentDone = [&](TObject*, int32_t) { ++reports; };
   for (const char* name : {"world", "alps"}) {
     const TDemoMap* m = nullptr;
     for (const TDemoMap& d : DemoMaps())
@@ -217,6 +220,14 @@ TEST_F(WorldData, MapsShowLandSeaAndCapitalsWhereTheyBelong) {
       EXPECT_TRUE(near(at(48.2083, 16.3731), style.City)) << "Vienna's dot";
     }
   }
+  // Degenerate and extreme boxes draw nothing or clipped shapes, without crashing.
+  TBitmap bmp(200, 150);
+  for (TMapGeometry g : {TMapGeometry{10, 10, 10, 20, 200, 150}, TMapGeometry{0, 0, 1e-9, 1e-9, 200, 150},
+                         TMapGeometry{-90, -180, 90, 180, 40, 40}, TMapGeometry{47, 16, 48, 17, 200, 150}})
+    drawer.Draw(*bmp.Canvas(), g);
+  EXPECT_EQ(reports, 0);
+  EXPECT_TRUE(DB->OnPercDoneEnabled());
+  DB->OnPercentDone = nullptr;
 }
 
 }  // namespace
