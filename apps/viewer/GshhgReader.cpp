@@ -14,6 +14,8 @@ namespace {
 
 // Relative coordinates inside a bin run from 0 to this value on each side.
 constexpr int32_t kBinUnits = 65535;
+// Borders use levels 1 ... 3, rivers 0 ... 10; anything beyond is no line of the data set.
+constexpr int kMaxLineLevel = 15;
 
 class TNcFile {
  public:
@@ -44,7 +46,8 @@ class TNcFile {
     size_t len = 0;
     Check(nc_inq_vardimid(FId, v, &dim), Var);
     Check(nc_inq_dimlen(FId, dim, &len), Var);
-    if (len > (size_t(1) << 28)) Fail(std::string(Var) + " is implausibly long");
+    // The full-resolution files hold about 12 million points.
+    if (len > (size_t(1) << 26)) Fail(std::string(Var) + " is implausibly long");
     std::vector<T> out(len);
     if (len == 0) return out;
     int rc;
@@ -337,7 +340,7 @@ std::vector<TGshhgFeature> ReadGshhgLines(const std::string& FileName) {
       F.Fail("bin segments outside the segment arrays");
     TBinGeometry corner = BinCorner(g, b);
     for (int s = first; s < first + count; ++s) {
-      if (segCount[s] < 2) continue;
+      if (segCount[s] < 2 || segLevel[s] < 0 || segLevel[s] > kMaxLineLevel) continue;
       pieces.push_back({segLevel[s], ReadPiecePoints(F, corner, segStart[s], segCount[s], dx, dy)});
     }
   }

@@ -137,14 +137,17 @@ void BuildWorldDB(TGeoDB& DB, const std::string& DBName, const TWorldDataOptions
                    f.Id, now);
     step();
   }
+  // Levels beyond the class ranges are none the data set uses; they are left out.
   for (const TGshhgFeature& f : borders) {
-    AddPolygonItem(DB, gitBorder, "Border " + std::to_string(f.Id), f.Points, f.Closed,
-                   uint8_t(wcBorder + f.Level), 0, now);
+    if (f.Level >= 1 && wcBorder + f.Level < wcRiver)
+      AddPolygonItem(DB, gitBorder, "Border " + std::to_string(f.Id), f.Points, f.Closed,
+                     uint8_t(wcBorder + f.Level), 0, now);
     step();
   }
   for (const TGshhgFeature& f : rivers) {
-    AddPolygonItem(DB, gitRiver, "River " + std::to_string(f.Id), f.Points, false,
-                   uint8_t(wcRiver + f.Level), 0, now);
+    if (f.Level >= 0 && wcRiver + f.Level < wcCapital)
+      AddPolygonItem(DB, gitRiver, "River " + std::to_string(f.Id), f.Points, false,
+                     uint8_t(wcRiver + f.Level), 0, now);
     step();
   }
   for (int i = 0; i < NumCountries; ++i) {
