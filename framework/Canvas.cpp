@@ -147,7 +147,7 @@ QPainter* TCanvas::Open() {
   FPenDirty = FBrushDirty = FFontDirty = true;
   FBrushUse = BrushUse::Unknown;
   FComposition.reset();
-  FTransformDirty = false;
+  FTransformDirty = FClip.has_value();
   if (OnChange) OnChange();
   return &FPainter;
 }
@@ -157,7 +157,10 @@ QPainter* TCanvas::Prep() {
   if (p && FTransformDirty) {
     // Someone drew with the painter directly: take back what the primitives rely on.
     p->resetTransform();
-    p->setClipping(false);
+    if (FClip)
+      p->setClipRect(*FClip);
+    else
+      p->setClipping(false);
     p->setOpacity(1.0);
     p->setBackgroundMode(Qt::TransparentMode);
     p->setRenderHint(QPainter::Antialiasing, FAntialiasing);
@@ -175,6 +178,16 @@ void TCanvas::End() {
 }
 
 bool TCanvas::Painting() const { return FPainter.isActive(); }
+
+void TCanvas::SetClipRect(const QRectF& r) {
+  FClip = r;
+  FTransformDirty = true;
+}
+
+void TCanvas::ClearClipRect() {
+  FClip.reset();
+  FTransformDirty = true;
+}
 
 QPainter* TCanvas::Painter() {
   QPainter* p = Prep();

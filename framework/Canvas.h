@@ -167,6 +167,10 @@ class TCanvas {
   // primitive, so the caller may change pen, brush, transform or composition freely.
   QPainter* Painter();
 
+  // Primitives draw only inside the rectangle (control pixels) until ClearClipRect.
+  void SetClipRect(const QRectF& r);
+  void ClearClipRect();
+
   // Off by default so that every primitive hits exact pixels.
   bool Antialiasing() const { return FAntialiasing; }
   void SetAntialiasing(bool on);
@@ -272,6 +276,7 @@ class TCanvas {
   bool FTransformDirty = false;
   BrushUse FBrushUse = BrushUse::Unknown;
   std::optional<QPainter::CompositionMode> FComposition;
+  std::optional<QRectF> FClip;
   bool FFontDirty = true;
   std::optional<QFontMetrics> FMetrics;
   bool FMetricsDirty = true;

@@ -47,9 +47,16 @@ void TGeoMap::ConstructInternalMapImg() {
     const TMapRenderer renderer(FCal, FLM, view, FMapImgWidth, FMapImgHeight);
     c.Pen().SetStyle(psSolid);
     c.Pen().SetMode(pmCopy);
-    if (FShowGrat != sgNone)
+    if (FShowGrat != sgNone) {
+      // Lines end with the image; the background beyond it stays plain.
+      double l, t, r, b;
+      view.ImageToControl(0, 0, l, t);
+      view.ImageToControl(FMapImgWidth, FMapImgHeight, r, b);
+      c.SetClipRect(QRectF(l, t, r - l, b - t));
       renderer.DrawCalibration(c, TGraticuleStyle{FShowGrat, FGratLineDist, FUTMGridDist,
                                                   FColorGratLine, FColorGratPoints});
+      c.ClearClipRect();
+    }
     c.Pen().SetColor(0x00FF00);
     TLandMarkHook hook;
     if (OnDrawLandmark)

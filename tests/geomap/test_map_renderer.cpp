@@ -56,7 +56,13 @@ void Calibrate(TGeoMap& m, TCalibModel model, int points = 9) {
     for (double lat : {46.2, 47.0, 47.8})
       for (double lon : {13.3, 15.0, 16.7}) {
         if (k++ >= points) break;
-        if (model == cmUTM) {
+        if (model == cmConicConformal) {
+          // A true cone: parallels are circles about a pole above the map.
+          const double rho = 3000 + (LatHi - lat) * ImgH / (LatHi - LatLo);
+          const double theta = (lon - 15) * 0.02;
+          m.AddCalibPoint(lat, lon, int(std::lround(ImgW / 2 + rho * std::sin(theta))),
+                          int(std::lround(-3000 + rho * std::cos(theta))));
+        } else if (model == cmUTM) {
           double e, n;
           ZoneUTM(lat, lon, e, n);
           m.AddCalibPoint(n, e, 33, hemiNorth, PixelX(lon), PixelY(lat));

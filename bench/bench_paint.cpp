@@ -1,0 +1,234 @@
+// A full repaint of a 1600 x 1000 map control over a 3,000,000-pixel JPEG with a graticule
+// and 20,000 landmarks with captions, at magnification 1.0, 0.5 (served from the scaled
+// cache) and 1.37 (resampled directly), each beside a bare-Qt frame that draws the same
+// picture with one QPainter into a QImage. Then 200,000 landmarks in view, sampled to about
+// 20,000, against the 20,000-landmark frame. Prints the ratios at the end.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QPainter>
+#include <QWidget>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <random>
+#include <vector>
+
+#include "BarePainter.h"
+#include "MapRenderer.h"
+#include "MathUtils.h"
+#include "Vek_geomap.h"
+
+using namespace vek;
+using vek::bench::Bare;
+using vek::bench::Q;
+
+namespace {
+
+constexpr int kW = 1600, kH = 1000, kImgW = 2000, kImgH = 1500;
+constexpr double kLatLo = 40, kLatHi = 50, kLonLo = 0, kLonHi = 20;
+
+double CpuNs() {
+  timespec ts;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return ts.tv_sec * 1e9 + ts.tv_nsec;
+}
+
+std::string MapImageFile() {
+  static const std::string path = [] {
+    QImage img(kImgW, kImgH, QImage::Format_RGB32);
+    std::mt19937 rng(3);
+    for (int y = 0; y < kImgH; ++y)
+      for (int x = 0; x < kImgW; ++x)
+        img.setPixel(x, y, qRgb((x * 7 + y) & 255, (y * 3) & 255, (x ^ y) & 255 ^ (rng() & 15)));
+    const QString p = QDir::temp().filePath("vekgeo_bench_paint.jpg");
+    img.save(p, "JPEG", 90);
+    return p.toStdString();
+  }();
+  return path;
+}
+
+// Landmarks within the part of the image every tested view shows.
+std::vector<TLandMark> MakeLandmarks(int n) {
+  std::mt19937 rng(4711);
+  std::uniform_real_distribution<double> lat(kLatHi - 4.8, kLatHi - 0.05),
+      lon(kLonLo + 0.05, kLonLo + 11.5);
+  std::uniform_int_distribution<int> kind(0, 8), size(3, 8), pct(0, 99);
+  std::vector<TLandMark> v(n);
+  for (int i = 0; i < n; ++i) {
+    TLandMark& lm = v[i];
+    lm.Latitude = lat(rng);
+    lm.Longitude = lon(rng);
+    lm.SymbolProps = TSymbolProperties{TLandMarkElement(kind(rng)), size(rng), 0x000080,
+                                       0x00FFFF, pct(rng) < 30, 0, 20};
+    lm.Caption.Text = "LM " + std::to_string(i);
+    lm.Caption.Size = 8;
+    lm.Caption.FontName = "DejaVu Sans";
+    lm.Caption.FGColor = clBlack;
+    lm.Caption.BGColor = clYellow;
+    lm.Caption.Transparent = pct(rng) < 50;
+    lm.Caption.dx = 6;
+    lm.Caption.dy = -4;
+  }
+  return v;
+}
+
+struct Scene {
+  QWidget host;
+  TGeoMap* map = new TGeoMap(&host);
+  explicit Scene(int landmarks) {
+    map->SetSuppressPaint(true);
+    map->resize(kW, kH);
+    map->SetMapImgName(MapImageFile());
+    map->SetCalibModel(cmEquiRect);
+    map->AddCalibPoint(kLatHi, kLonLo, 0, 0);
+    map->AddCalibPoint(kLatHi, kLonHi, kImgW, 0);
+    map->AddCalibPoint(kLatLo, kLonLo, 0, kImgH);
+    map->SetShowGraticule(sgLines);
+    map->SetFrameStyle(fsNone);
+    for (const TLandMark& lm : MakeLandmarks(landmarks)) {
+      map->AddLandMark(lm.Latitude, lm.Longitude, 0);
+      map->SetLandMarkData(map->NumLandMarks(), lm);
+    }
+    map->SetSuppressPaint(false);
+  }
+  void View(double mag) {
+    map->SetSuppressPaint(true);
+    map->SetMagnification(mag);
+    map->SetTopLeft(TPoint{0, 0});
+    map->SetSuppressPaint(false);
+  }
+};
+
+// The same picture with Qt alone: the image region scaled with the same smoothing (from a
+// scaled copy below 2/3, as an application caching its reduced view would), the graticule
+// polylines, symbols and captions at positions computed beforehand.
+struct Baseline {
+  QImage img{kW, kH, QImage::Format_RGB32};
+  QImage source, reduced;
+  double mag = 1;
+  std::vector<TPolyline> lines;
+  std::vector<std::pair<QPoint, TLandMark>> placed;
+  QFont flat{"DejaVu Sans"};
+  std::optional<QFontMetrics> fm;
+
+  Baseline(const Scene& s, double m) : mag(m) {
+    source.load(QString::fromStdString(MapImageFile()));
+    source = source.convertToFormat(QImage::Format_RGB32);
+    if (m < 2.0 / 3.0)
+      reduced = source.scaled(int(std::lround(kImgW * m)), int(std::lround(kImgH * m)),
+                              Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    TMapViewport view;
+    view.Magnify = m;
+    view.Width = kW;
+    view.Height = kH;
+    lines = GraticuleLines(s.map->Calibration(), view, 0);
+    for (int i = 1; i <= s.map->NumLandMarks(); ++i) {
+      const TLandMark lm = s.map->GetLandMarkData(i);
+      int x, y;
+      s.map->CalcPixelCoords(lm.Latitude, lm.Longitude, x, y);
+      const TPoint p = view.ImageToControl(TPoint{x, y});
+      placed.emplace_back(QPoint(p.X, p.Y), lm);
+    }
+    flat.setPixelSize(11);
+    flat.setStyleStrategy(QFont::NoAntialias);
+    fm.emplace(flat);
+  }
+  void operator()() {
+    QPainter p(&img);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    if (!reduced.isNull()) {
+      p.drawImage(0, 0, reduced, 0, 0, kW, kH);
+    } else {
+      p.setRenderHint(QPainter::SmoothPixmapTransform, true);
+      p.drawImage(QRectF(0, 0, kW, kH), source, QRectF(0, 0, kW / mag, kH / mag));
+    }
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    p.setPen(QPen(Q(0xFF0000), 0));
+    std::vector<QPoint> pts;
+    for (const TPolyline& l : lines) {
+      pts.clear();
+      for (const TPoint& t : l) pts.emplace_back(t.X, t.Y);
+      p.drawPolyline(pts.data(), int(pts.size()));
+    }
+    p.setFont(flat);
+    Bare bare{p};
+    for (const auto& [pt, lm] : placed) {
+      if (pt.x() <= 0 || pt.y() <= 0 || pt.x() >= kW || pt.y() >= kH) continue;
+      bare.Symbol(pt.x(), pt.y(), lm.SymbolProps);
+      bare.Caption(pt.x(), pt.y(), lm.Caption, flat, flat, *fm);
+    }
+    p.end();
+    benchmark::DoNotOptimize(img.constBits());
+  }
+};
+
+Scene& Scene20k() {
+  static Scene s(20000);
+  return s;
+}
+
+void BM_MapPaint(benchmark::State& state) {
+  Scene& s = Scene20k();
+  s.View(state.range(0) / 100.0);
+  for (auto _ : state) s.map->Paint();
+}
+
+void BM_BareQt(benchmark::State& state) {
+  Baseline b(Scene20k(), state.range(0) / 100.0);
+  for (auto _ : state) b();
+}
+
+// Best CPU time of `rounds` frames of each, frame for frame.
+template <class A, class B>
+void Ratio(const char* what, int rounds, A&& a, B&& b) {
+  a();
+  b();
+  double ba = 1e300, bb = 1e300;
+  for (int i = 0; i < rounds; ++i) {
+    double t0 = CpuNs();
+    a();
+    ba = std::min(ba, CpuNs() - t0);
+    t0 = CpuNs();
+    b();
+    bb = std::min(bb, CpuNs() - t0);
+  }
+  std::printf("%-48s %6.2f  (%.1f ms vs %.1f ms)\n", what, ba / bb, ba / 1e6, bb / 1e6);
+}
+
+void PrintRatios() {
+  Scene& s = Scene20k();
+  std::printf("\nTGeoMap::Paint / bare Qt, best CPU time of 10 frames each:\n");
+  for (double mag : {1.0, 0.5, 1.37}) {
+    Baseline b(s, mag);
+    s.View(mag);
+    char what[80];
+    std::snprintf(what, sizeof what, "magnification %.2f, 20,000 landmarks", mag);
+    Ratio(what, 10, [&] { s.map->Paint(); }, b);
+  }
+  Scene big(200000);
+  big.View(1.0);
+  s.View(1.0);
+  BRandomSeed(1);
+  Ratio("200,000 landmarks (sampled) / 20,000 landmarks", 10, [&] { big.map->Paint(); },
+        [&] { s.map->Paint(); });
+}
+
+BENCHMARK(BM_MapPaint)->Arg(100)->Arg(50)->Arg(137)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BareQt)->Arg(100)->Arg(50)->Arg(137)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  PrintRatios();
+  return 0;
+}
