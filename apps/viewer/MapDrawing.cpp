@@ -41,16 +41,6 @@ int TMapGeometry::Col(double Long) const {
   return kMargin + PixelOffset((Long - LongLow) / (LongHigh - LongLow) * (Wid - 2 * kMargin));
 }
 
-std::vector<TWorldMapDrawer::THit> TWorldMapDrawer::ItemsInMap(const TMapGeometry& G) const {
-  // Items crossing the antimeridian keep continuous longitudes, so the map is also looked
-  // for one turn to the east and to the west.
-  std::vector<THit> hits;
-  for (double shift : {0.0, -360.0, 360.0})
-    for (int32_t e : FDB.FindItemsInArea(G.LatLow, G.LatHigh, G.LongLow - shift, G.LongHigh - shift))
-      hits.push_back({e, shift});
-  return hits;
-}
-
 const TgdbPolygon& TWorldMapDrawer::Polygon(int32_t Entry) {
   auto it = FPolygons.find(Entry);
   if (it != FPolygons.end()) return it->second;
@@ -74,11 +64,12 @@ void TWorldMapDrawer::Draw(TCanvas& Canvas, const TMapGeometry& G) {
   const bool detail = G.LongHigh - G.LongLow <= FStyle.DetailSpan;
 
   struct TItem {
-    THit Hit;
+    TWorldHit Hit;
     TgdbData Data;
   };
   std::vector<TItem> items;
-  for (const THit& h : ItemsInMap(G)) items.push_back({h, FDB.Data(h.Entry)});
+  for (const TWorldHit& h : FindWorldItemsInArea(FDB, G.LatLow, G.LatHigh, G.LongLow, G.LongHigh))
+    items.push_back({h, FDB.Data(h.Entry)});
 
   auto toPixels = [&](const TgdbPolygon& p, double shift) {
     std::vector<QPoint> pts;

@@ -52,11 +52,6 @@ class TWorldMapDrawer {
   DrawProc();
 
  private:
-  struct THit {
-    int32_t Entry;
-    double Shift;  // degrees added to the item's longitudes
-  };
-  std::vector<THit> ItemsInMap(const TMapGeometry& G) const;
   const TgdbPolygon& Polygon(int32_t Entry);
 
   TGeoDB& FDB;

@@ -88,6 +88,15 @@ TWorldCounts CountWorldItems(const TGeoDB& DB) {
   return c;
 }
 
+std::vector<TWorldHit> FindWorldItemsInArea(const TGeoDB& DB, double LatLow, double LatHigh,
+                                            double LongLow, double LongHigh) {
+  std::vector<TWorldHit> hits;
+  for (double shift : {0.0, -360.0, 360.0})
+    for (int32_t e : DB.FindItemsInArea(LatLow, LatHigh, LongLow - shift, LongHigh - shift))
+      hits.push_back({e, shift});
+  return hits;
+}
+
 void BuildWorldDB(TGeoDB& DB, const std::string& DBName, const TWorldDataOptions& O) {
   // The whole build reports through the handler the caller gave the database; the
   // database's own per-item reports are held back meanwhile.

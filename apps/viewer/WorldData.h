@@ -57,4 +57,14 @@ void BuildWorldDB(TGeoDB& DB, const std::string& DBName, const TWorldDataOptions
 
 TWorldCounts CountWorldItems(const TGeoDB& DB);
 
+// Items that cross the antimeridian keep continuous longitudes (Eurasia reaches beyond 180),
+// so an area is also looked up one turn to the west and to the east. Shift is what to add
+// to an item's longitudes to bring it into the area; an item may be found with two shifts.
+struct TWorldHit {
+  int32_t Entry;
+  double Shift;
+};
+std::vector<TWorldHit> FindWorldItemsInArea(const TGeoDB& DB, double LatLow, double LatHigh,
+                                            double LongLow, double LongHigh);
+
 }  // namespace vek::viewer

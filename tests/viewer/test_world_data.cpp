@@ -33,15 +33,14 @@ bool Inside(const TgdbPolygon& p, double lat, double lon) {
 // Land at a position: inside an odd number of land and lake rings (land, lake, island, pond).
 bool OnLand(TGeoDB& db, double lat, double lon) {
   int depth = 0;
-  for (double shift : {0.0, -360.0, 360.0})
-    for (int32_t e : db.FindItemsInArea(lat, lat, lon - shift, lon - shift)) {
-      TgdbData d = db.Data(e);
-      if (!(d.ItemKind == gitBorder && IsLandClass(d.ClassFlag)) &&
-          !(d.ItemKind == gitLake && IsLakeClass(d.ClassFlag)))
-        continue;
-      TgdbPolygon p;
-      if (db.RetrievePolygon(e, p) && Inside(p, lat, lon - shift)) ++depth;
-    }
+  for (auto [e, shift] : FindWorldItemsInArea(db, lat, lat, lon, lon)) {
+    TgdbData d = db.Data(e);
+    if (!(d.ItemKind == gitBorder && IsLandClass(d.ClassFlag)) &&
+        !(d.ItemKind == gitLake && IsLakeClass(d.ClassFlag)))
+      continue;
+    TgdbPolygon p;
+    if (db.RetrievePolygon(e, p) && Inside(p, lat, lon - shift)) ++depth;
+  }
   return depth % 2 == 1;
 }
 
