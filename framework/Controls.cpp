@@ -33,14 +33,6 @@ bool ClassicButton(Qt::MouseButton b, TMouseButton& out) {
 
 }  // namespace
 
-// ---- TComponent ----
-
-TComponent::TComponent(QObject* AOwner) : QObject(AOwner) {}
-TComponent::~TComponent() = default;
-
-std::string TComponent::Name() const { return objectName().toStdString(); }
-void TComponent::SetName(const std::string& name) { setObjectName(QString::fromStdString(name)); }
-
 // ---- TCustomControl ----
 
 TCustomControl::TCustomControl(QWidget* AOwner)

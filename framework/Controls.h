@@ -13,6 +13,7 @@
 #include <string>
 
 #include "Canvas.h"
+#include "Component.h"
 #include "GraphicsTypes.h"
 
 namespace vek {
@@ -21,19 +22,6 @@ using TNotifyEvent = std::function<void(TObject* Sender)>;
 using TMouseEvent =
     std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
 using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
-
-// A non-visual component: the owner is the Qt parent and frees it; Name is objectName.
-class TComponent : public QObject {
-  Q_OBJECT
-
- public:
-  explicit TComponent(QObject* AOwner = nullptr);
-  ~TComponent() override;
-
-  QObject* Owner() const { return parent(); }
-  std::string Name() const;
-  void SetName(const std::string& name);
-};
 
 // A control with its own canvas. The canvas draws on an image of the control's size that
 // holds what the control shows; Qt paint events only copy that image to the screen.

@@ -5,6 +5,7 @@
 #include "Bitmap.h"
 #include "Canvas.h"
 #include "Colors.h"
+#include "Component.h"
 #include "Controls.h"
 #include "Frame.h"
 #include "GraphicsTypes.h"

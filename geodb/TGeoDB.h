@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "Controls.h"
+#include "Component.h"
 #include "GdbFile.h"
 #include "GdbIndex.h"
 #include "GeoDBRecords.h"

@@ -48,7 +48,7 @@ TGeoDB::~TGeoDB() {
 }
 
 void TGeoDB::Raise(const std::string& Text) const {
-  throw EVEKGeoDBError("Component \"" + Name() + "\": " + Text);
+  throw EVEKGeoDBError(ComponentMessage(*this, Text));
 }
 
 void TGeoDB::Progress(int32_t Percent) {

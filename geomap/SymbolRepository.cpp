@@ -11,10 +11,6 @@ namespace vek {
 
 namespace {
 
-std::string ComponentText(const TComponent& C, const std::string& Text) {
-  return "Component \"" + C.Name() + "\": " + Text;
-}
-
 int32_t IntOf(const std::string& V) {
   int pos = 1;
   return ReadIntegerAt(V, pos);
@@ -37,7 +33,7 @@ void TSymbolRepository::SetNumEntries(int32_t Value) {
   try {
     FSymbols.resize(size_t(Value));  // new entries are value-initialised: all zero
   } catch (const std::bad_alloc&) {
-    throw EVEKGeoMapError(ComponentText(*this, "insufficient memory"));
+    throw EVEKGeoMapError(ComponentMessage(*this, "insufficient memory"));
   }
   FNEntries = Value;
   FArrayLen = Value;
@@ -84,7 +80,7 @@ void TSymbolRepository::Assign(const QObject* Source) {
     return;
   }
   const std::string from = Source ? Source->metaObject()->className() : "nil";
-  throw EVEKGeoMapError(ComponentText(*this, "cannot assign a " + from + " to a " +
+  throw EVEKGeoMapError(ComponentMessage(*this, "cannot assign a " + from + " to a " +
                                                  metaObject()->className()));
 }
 
@@ -94,7 +90,7 @@ void TSymbolRepository::AssignTo(QObject* Dest) const {
     return;
   }
   const std::string to = Dest ? Dest->metaObject()->className() : "nil";
-  throw EVEKGeoMapError(ComponentText(*this, std::string("cannot assign a ") +
+  throw EVEKGeoMapError(ComponentMessage(*this, std::string("cannot assign a ") +
                                                  metaObject()->className() + " to a " + to));
 }
 
@@ -165,7 +161,7 @@ void TSymbolRepository::Append(const TSymbol& S) {
   try {
     FSymbols.push_back(S);
   } catch (const std::bad_alloc&) {
-    throw EVEKGeoMapError(ComponentText(*this, "insufficient memory"));
+    throw EVEKGeoMapError(ComponentMessage(*this, "insufficient memory"));
   }
   FNEntries = static_cast<int32_t>(FSymbols.size());
   if (FNEntries > CapacityStep && FNEntries % CapacityStep == 1 &&

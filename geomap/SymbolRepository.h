@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "Controls.h"
+#include "Canvas.h"
+#include "Component.h"
 #include "GeoMapRecords.h"
 #include "ShortString.h"
 #include "Streams.h"

@@ -21,7 +21,7 @@ TGeoMap::TGeoMap(QWidget* AOwner)
 TGeoMap::~TGeoMap() = default;
 
 std::string TGeoMap::ComponentMessage(const std::string& Text) const {
-  return "Component \"" + Name() + "\": " + Text;
+  return vek::ComponentMessage(*this, Text);
 }
 
 // ---- published properties ----

@@ -11,16 +11,6 @@ namespace vek {
 
 namespace {
 
-// Runs F and gives calibration errors the component's message prefix.
-template <class Fn>
-auto WithComponentMessage(const TGeoMap& Map, Fn&& F) -> decltype(F()) {
-  try {
-    return F();
-  } catch (const EVEKGeoMapError& E) {
-    throw EVEKGeoMapError(Map.ComponentMessage(E.what()));
-  }
-}
-
 bool FileExists(const std::string& Name) {
   std::error_code Ec;
   return !Name.empty() && std::filesystem::is_regular_file(Name, Ec);
@@ -82,14 +72,14 @@ double TGeoMap::CalibResidualRMS() const { return FCal.ResidualRMS(); }
 
 bool TGeoMap::AddCalibPoint(TGratLineKind LineType, double LineValue, int32_t X, int32_t Y) {
   SyncCalibImageSize();
-  const bool R = WithComponentMessage(*this, [&] { return FCal.AddCalibPoint(LineType, LineValue, X, Y); });
+  const bool R = WithComponentMessage<EVEKGeoMapError>(*this, [&] { return FCal.AddCalibPoint(LineType, LineValue, X, Y); });
   Paint();
   return R;
 }
 
 bool TGeoMap::AddCalibPoint(double Lat, double Long, int32_t X, int32_t Y) {
   SyncCalibImageSize();
-  const bool R = WithComponentMessage(*this, [&] { return FCal.AddCalibPoint(Lat, Long, X, Y); });
+  const bool R = WithComponentMessage<EVEKGeoMapError>(*this, [&] { return FCal.AddCalibPoint(Lat, Long, X, Y); });
   Paint();
   return R;
 }
@@ -97,7 +87,7 @@ bool TGeoMap::AddCalibPoint(double Lat, double Long, int32_t X, int32_t Y) {
 bool TGeoMap::AddCalibPoint(double Northing, double Easting, int32_t Zone, THemisphere Hemisphere,
                             int32_t X, int32_t Y) {
   SyncCalibImageSize();
-  const bool R = WithComponentMessage(
+  const bool R = WithComponentMessage<EVEKGeoMapError>(
       *this, [&] { return FCal.AddCalibPoint(Northing, Easting, Zone, Hemisphere, X, Y); });
   Paint();
   return R;
@@ -105,7 +95,7 @@ bool TGeoMap::AddCalibPoint(double Northing, double Easting, int32_t Zone, THemi
 
 bool TGeoMap::RemoveCalibPoint(TGratLineKind LineType, double LineValue, int32_t X, int32_t Y) {
   SyncCalibImageSize();
-  const bool R = WithComponentMessage(*this, [&] { return FCal.RemoveCalibPoint(LineType, LineValue, X, Y); });
+  const bool R = WithComponentMessage<EVEKGeoMapError>(*this, [&] { return FCal.RemoveCalibPoint(LineType, LineValue, X, Y); });
   Paint();
   return R;
 }
@@ -119,7 +109,7 @@ bool TGeoMap::RemoveCalibPoint(int32_t X, int32_t Y) {
 
 void TGeoMap::RestoreLastDeletedCalPoint() {
   SyncCalibImageSize();
-  WithComponentMessage(*this, [&] { FCal.RestoreLastDeletedCalPoint(); });
+  WithComponentMessage<EVEKGeoMapError>(*this, [&] { FCal.RestoreLastDeletedCalPoint(); });
   Paint();
 }
 
@@ -185,7 +175,7 @@ bool TGeoMap::ReadCalDataIntern(bool FromFile, TextFile* F, TStream* Stream, con
   if (FromFile ? F == nullptr : Stream == nullptr) return false;
   bool GratMatOK = false;
   std::string MapAsWritten;
-  const bool Found = WithComponentMessage(*this, [&] {
+  const bool Found = WithComponentMessage<EVEKGeoMapError>(*this, [&] {
     return ReadCalibBlock(FromFile ? F : nullptr, FromFile ? nullptr : Stream, DataID, FCal,
                           GratMatOK, MapAsWritten);
   });

@@ -21,46 +21,38 @@ TLandMarkVeto VetoOf(TGeoMap* Map) {
   };
 }
 
-// The store raises its memory error without the component's name; add it here.
-template <class F>
-auto WithComponentMessage(const TGeoMap& Map, F&& Fn) -> decltype(Fn()) {
-  try {
-    return Fn();
-  } catch (const EVEKGeoMapError& e) {
-    if (std::string(e.what()) == "insufficient memory")
-      throw EVEKGeoMapError(Map.ComponentMessage(e.what()));
-    throw;
-  }
-}
+// The store raises its memory error without the component's name; the other errors carry
+// their own words.
+bool IsMemoryError(const std::string& Text) { return Text == "insufficient memory"; }
 
 }  // namespace
 
 // ---- adding ----
 
 void TGeoMap::AddLandMark(double Lat, double Long, double Altitude) {
-  if (WithComponentMessage(*this, [&] {
+  if (WithComponentMessage<EVEKGeoMapError>(*this, [&] {
         return FLM.AddLandMark(FLM.MakeLandMark(Lat, Long, Altitude), VetoOf(this));
-      }))
+      }, IsMemoryError))
     Paint();
 }
 
 void TGeoMap::AddLandMark(double Lat, double Long, double Altitude,
                           const TLMIdentifier& Identifier, TDateTime Time) {
-  if (WithComponentMessage(*this, [&] {
+  if (WithComponentMessage<EVEKGeoMapError>(*this, [&] {
         return FLM.AddLandMark(FLM.MakeLandMark(Lat, Long, Altitude, Identifier, Time),
                                VetoOf(this));
-      }))
+      }, IsMemoryError))
     Paint();
 }
 
 void TGeoMap::AddLandMark(double Lat, double Long, double Altitude,
                           const std::string& CaptionText, int32_t CaptionSize,
                           TColor CaptionColor) {
-  if (WithComponentMessage(*this, [&] {
+  if (WithComponentMessage<EVEKGeoMapError>(*this, [&] {
         return FLM.AddLandMark(
             FLM.MakeLandMark(Lat, Long, Altitude, CaptionText, CaptionSize, CaptionColor),
             VetoOf(this));
-      }))
+      }, IsMemoryError))
     Paint();
 }
 
@@ -68,11 +60,11 @@ void TGeoMap::AddLandMark(double Lat, double Long, double Altitude,
                           const TLMIdentifier& Identifier, TDateTime Time,
                           const std::string& CaptionText, int32_t CaptionSize,
                           TColor CaptionColor) {
-  if (WithComponentMessage(*this, [&] {
+  if (WithComponentMessage<EVEKGeoMapError>(*this, [&] {
         return FLM.AddLandMark(FLM.MakeLandMark(Lat, Long, Altitude, Identifier, Time,
                                                 CaptionText, CaptionSize, CaptionColor),
                                VetoOf(this));
-      }))
+      }, IsMemoryError))
     Paint();
 }
 
@@ -80,12 +72,12 @@ void TGeoMap::AddLandMark(double Lat, double Long, double Altitude, TLandMarkEle
                           uint8_t ClassFlag, const TLMIdentifier& Identifier, TDateTime Time,
                           int32_t Tag, TColor ColorFG, TColor ColorBG, int32_t Size,
                           bool Transparent, int32_t Direction, int32_t Length) {
-  if (WithComponentMessage(*this, [&] {
+  if (WithComponentMessage<EVEKGeoMapError>(*this, [&] {
         return FLM.AddLandMark(
             FLM.MakeLandMark(Lat, Long, Altitude, Element, ClassFlag, Identifier, Time, Tag,
                              ColorFG, ColorBG, Size, Transparent, Direction, Length),
             VetoOf(this));
-      }))
+      }, IsMemoryError))
     Paint();
 }
 
@@ -196,7 +188,7 @@ void TGeoMap::DrawMouseTrace(int, int, TBitmap* Bitmap) {
 // ---- files ----
 
 bool TGeoMap::ReadLandMarksFromOpenXMLFile(TextFile& F, const std::string& DataID) {
-  return WithComponentMessage(*this, [&] { return vek::ReadLandMarksFromOpenXMLFile(F, DataID, FLM); });
+  return WithComponentMessage<EVEKGeoMapError>(*this, [&] { return vek::ReadLandMarksFromOpenXMLFile(F, DataID, FLM); }, IsMemoryError);
 }
 
 bool TGeoMap::LoadLandMarks(const std::string& FName, const std::string& DataID) {
@@ -213,28 +205,21 @@ void TGeoMap::SaveLandMarks(const std::string& FileName, const std::string& Data
 }
 
 int32_t TGeoMap::ImportLandMarks(const std::string& FileName) {
-  std::vector<TLandMark> read;
-  try {
-    read = ReadLandMarkFile(FileName, FLM.LandMarkDefault());
-  } catch (const EVEKGeoMapError& e) {
-    throw EVEKGeoMapError(ComponentMessage(e.what()));
-  }
+  const std::vector<TLandMark> read = WithComponentMessage<EVEKGeoMapError>(
+      *this, [&] { return ReadLandMarkFile(FileName, FLM.LandMarkDefault()); });
   int32_t added = 0;
-  WithComponentMessage(*this, [&] {
+  WithComponentMessage<EVEKGeoMapError>(*this, [&] {
     const TLandMarkVeto veto = VetoOf(this);
     for (const TLandMark& LM : read)
       if (FLM.AddLandMark(LM, veto)) ++added;
-  });
+  }, IsMemoryError);
   if (added > 0) Paint();
   return added;
 }
 
 void TGeoMap::ExportLandMarks(const std::string& FileName, const std::string& DataID) const {
-  try {
-    WriteLandMarkFile(FileName, FLM.Items(), DataID);
-  } catch (const EVEKGeoMapError& e) {
-    throw EVEKGeoMapError(ComponentMessage(e.what()));
-  }
+  WithComponentMessage<EVEKGeoMapError>(
+      *this, [&] { WriteLandMarkFile(FileName, FLM.Items(), DataID); });
 }
 
 }  // namespace vek
