@@ -114,13 +114,15 @@ struct Baseline {
   QFont flat{"DejaVu Sans"};
   std::optional<QFontMetrics> fm;
 
-  Baseline(const Scene& s, double m) : mag(m) {
+  TPoint topLeft{0, 0};
+  Baseline(const Scene& s, double m, TPoint tl = TPoint{0, 0}) : mag(m), topLeft(tl) {
     source.load(QString::fromStdString(MapImageFile()));
     source = source.convertToFormat(QImage::Format_RGB32);
     if (m < 2.0 / 3.0)
       reduced = source.scaled(int(std::lround(kImgW * m)), int(std::lround(kImgH * m)),
                               Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     TMapViewport view;
+    view.TopLeft = tl;
     view.Magnify = m;
     view.Width = kW;
     view.Height = kH;
@@ -140,10 +142,11 @@ struct Baseline {
     QPainter p(&img);
     p.setCompositionMode(QPainter::CompositionMode_Source);
     if (!reduced.isNull()) {
-      p.drawImage(0, 0, reduced, 0, 0, kW, kH);
+      p.drawImage(0, 0, reduced, int(std::lround(topLeft.X * mag)), int(std::lround(topLeft.Y * mag)),
+                  kW, kH);
     } else {
       p.setRenderHint(QPainter::SmoothPixmapTransform, true);
-      p.drawImage(QRectF(0, 0, kW, kH), source, QRectF(0, 0, kW / mag, kH / mag));
+      p.drawImage(QRectF(0, 0, kW, kH), source, QRectF(topLeft.X, topLeft.Y, kW / mag, kH / mag));
     }
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     p.setRenderHint(QPainter::SmoothPixmapTransform, false);
@@ -208,6 +211,25 @@ void PrintRatios() {
     char what[80];
     std::snprintf(what, sizeof what, "magnification %.2f, 20,000 landmarks", mag);
     Ratio(what, 10, [&] { s.map->Paint(); }, b);
+  }
+  // Interactive frames: a drag pan at a cached magnification, a drag zoom at magnifications
+  // the cache does not serve. Each frame differs from the one before, as under the mouse.
+  {
+    const double mag = 0.5;
+    Baseline b0(s, mag, TPoint{0, 0}), b1(s, mag, TPoint{12, 8});
+    int frame = 0, bframe = 0;
+    s.View(mag);
+    Ratio("drag-pan frame, magnification 0.50 (cache)", 10,
+          [&] { s.map->SetTopLeft((++frame & 1) ? TPoint{12, 8} : TPoint{0, 0}); },
+          [&] { (++bframe & 1) ? b1() : b0(); });
+  }
+  {
+    Baseline b0(s, 0.83), b1(s, 0.85);
+    int frame = 0, bframe = 0;
+    s.View(1.0);
+    Ratio("drag-zoom frame, magnification 0.83/0.85", 10,
+          [&] { s.map->SetMagnification((++frame & 1) ? 0.85 : 0.83); },
+          [&] { (++bframe & 1) ? b1() : b0(); });
   }
   Scene big(200000);
   big.View(1.0);

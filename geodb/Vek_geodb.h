@@ -2,4 +2,5 @@
 #pragma once
 
 #include "GeoDBRecords.h"
+#include "GeoPackage.h"
 #include "TGeoDB.h"

@@ -186,6 +186,11 @@ using TLandMarkActionEvent = std::function<void(TObject* Sender, bool& Allowed,
                                                 const TLandMark& LandMarkData)>;
 // The handler may replace FileName with the file actually to be read.
 using TMapImgRequestEvent = std::function<void(TObject* Sender, std::string& FileName)>;
+// Draws an application's content onto a generated empty map (MapCanvas, Wid x Hgt pixels)
+// covering the given bounds; a plain function, not bound to a component.
+using TOnDrawMapDataEvent =
+    std::function<void(TObject* Sender, TCanvas* MapCanvas, double LatLow, double LongLow,
+                       double LatHigh, double LongHigh, int32_t Wid, int32_t Hgt)>;
 
 // ---- helpers ----
 

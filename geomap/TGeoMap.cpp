@@ -15,6 +15,8 @@ TGeoMap::TGeoMap(QWidget* AOwner)
   FImgCache->SetPixelFormat(pf15bit);
   FCacheAA = FAntiAlias;
   for (bool& v : FLMClassVisible) v = true;
+  // Clicking or tabbing gives the focus, so the keys can pan and zoom.
+  setFocusPolicy(Qt::StrongFocus);
   ClearZoomHistory();
 }
 
@@ -149,13 +151,13 @@ void TGeoMap::SetClassVisibility(uint8_t Index, bool Value) {
 
 double TGeoMap::GetLastMClickLatitude() const {
   bool valid = false;
-  const double v = FCal.CalcLatitude(FLastMClickPosX, FLastMClickPosY, valid);
+  const double v = FCal.CalcLatitude(FMouse.LastMClickPosX, FMouse.LastMClickPosY, valid);
   return valid ? v : 0.0;
 }
 
 double TGeoMap::GetLastMClickLongitude() const {
   bool valid = false;
-  const double v = FCal.CalcLongitude(FLastMClickPosX, FLastMClickPosY, valid);
+  const double v = FCal.CalcLongitude(FMouse.LastMClickPosX, FMouse.LastMClickPosY, valid);
   return valid ? v : 0.0;
 }
 

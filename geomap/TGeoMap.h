@@ -13,12 +13,14 @@
 
 #include "Bitmap.h"
 #include "Canvas.h"
+#include "Colors.h"
 #include "Controls.h"
 #include "Ellipsoids.h"
 #include "GeoMapRecords.h"
 #include "GraphicsTypes.h"
 #include "LandMarkStore.h"
 #include "MapCalibration.h"
+#include "MapMouseState.h"
 #include "MapViewport.h"
 #include "PascalArray.h"
 #include "VekTypes.h"
@@ -29,6 +31,89 @@ class TGeoMap : public TCustomControl {
   Q_OBJECT
 
  public:
+  // ---- Qt's property system: Designer, style sheets and QObject::setProperty reach the
+  // published properties under their own names; the setters below keep their rules ----
+  enum CalibrationModel {
+    ParabolicIp = cmParabolicIp,
+    BiquadraticPn = cmBiquadraticPn,
+    ConicConformal = cmConicConformal,
+    MillerCylindrical = cmMillerCylindrical,
+    EquiRect = cmEquiRect,
+    UTM = cmUTM,
+    UndefinedModel = cmUndefined,
+  };
+  Q_ENUM(CalibrationModel)
+  enum GraticuleMode {
+    NoGraticule = sgNone,
+    Points = sgPoints,
+    Lines = sgLines,
+    PointsAndLines = sgPointsAndLines,
+    UTMGrid = sgUTMGrid,
+    PointsAndUTMGrid = sgPointsAndUTMGrid,
+  };
+  Q_ENUM(GraticuleMode)
+  enum FrameKind { NoFrame = fsNone, Bevel = fsBevel, Single = fsSingle, Raised = fsRaised, Double = fsDouble };
+  Q_ENUM(FrameKind)
+  enum MouseMode {
+    NoMouseAction = maNone,
+    Pan = maPan,
+    PanHorizontal = maPanHoriz,
+    PanVertical = maPanVert,
+    RubberBand = maRubberBand,
+    ZoomBox = maZoomBox,
+    DragZoom = maDragZoom,
+    SelectRectangle = maSelectRect,
+    TraceMouse = maMouseTrace,
+  };
+  Q_ENUM(MouseMode)
+  enum Hemisphere { North = hemiNorth, South = hemiSouth };
+  Q_ENUM(Hemisphere)
+
+  Q_PROPERTY(bool AllowPan READ AllowPan WRITE SetAllowPan)
+  Q_PROPERTY(bool AntiAlias READ AntiAlias WRITE SetAntiAlias)
+  Q_PROPERTY(CalibrationModel CalibModel READ QtCalibModel WRITE SetQtCalibModel)
+  Q_PROPERTY(double CacheMagLimit READ CacheMagLimit WRITE SetCacheMagLimit)
+  Q_PROPERTY(QColor ColorBackGnd READ QtColorBackGnd WRITE SetQtColorBackGnd)
+  Q_PROPERTY(QColor ColorGraticule READ QtColorGraticule WRITE SetQtColorGraticule)
+  Q_PROPERTY(QColor ColorCalibPoints READ QtColorCalibPoints WRITE SetQtColorCalibPoints)
+  Q_PROPERTY(QColor ColorFrame READ QtColorFrame WRITE SetQtColorFrame)
+  Q_PROPERTY(bool ConfinePanToMapImage READ ConfinePanToMapImage WRITE SetConfinePanToMapImage)
+  Q_PROPERTY(QString EmptyMsg READ QtEmptyMsg WRITE SetQtEmptyMsg)
+  Q_PROPERTY(FrameKind FrameStyle READ QtFrameStyle WRITE SetQtFrameStyle)
+  Q_PROPERTY(double GratLineDist READ GratLineDist WRITE SetGratLineDist)
+  Q_PROPERTY(int UTMGridDist READ UTMGridDist WRITE SetUTMGridDist)
+  Q_PROPERTY(int UTMZone READ UTMZone WRITE SetUTMZone)
+  Q_PROPERTY(Hemisphere UTMHemisphere READ QtUTMHemisphere WRITE SetQtUTMHemisphere)
+  Q_PROPERTY(MouseMode MouseAction READ QtMouseAction WRITE SetQtMouseAction)
+  Q_PROPERTY(QColor MouseTraceColor READ QtMouseTraceColor WRITE SetQtMouseTraceColor)
+  Q_PROPERTY(bool MouseTraceInvert READ MouseTraceInvert WRITE SetMouseTraceInvert)
+  Q_PROPERTY(GraticuleMode ShowGraticule READ QtShowGraticule WRITE SetQtShowGraticule)
+  Q_PROPERTY(bool WheelZoom READ WheelZoom WRITE SetWheelZoom)
+  Q_PROPERTY(bool KeyboardNavigation READ KeyboardNavigation WRITE SetKeyboardNavigation)
+
+  CalibrationModel QtCalibModel() const { return CalibrationModel(CalibModel()); }
+  void SetQtCalibModel(CalibrationModel V) { SetCalibModel(TCalibModel(V)); }
+  QColor QtColorBackGnd() const { return ColorToQColor(ColorBackGnd()); }
+  void SetQtColorBackGnd(const QColor& V) { SetColorBakGnd(QColorToColor(V)); }
+  QColor QtColorGraticule() const { return ColorToQColor(ColorGraticule()); }
+  void SetQtColorGraticule(const QColor& V) { SetColorGratLine(QColorToColor(V)); }
+  QColor QtColorCalibPoints() const { return ColorToQColor(ColorCalibPoints()); }
+  void SetQtColorCalibPoints(const QColor& V) { SetColorGratPoints(QColorToColor(V)); }
+  QColor QtColorFrame() const { return ColorToQColor(ColorFrame()); }
+  void SetQtColorFrame(const QColor& V) { SetColorFrame(QColorToColor(V)); }
+  QString QtEmptyMsg() const { return QString::fromStdString(EmptyMsg()); }
+  void SetQtEmptyMsg(const QString& V) { SetEmptyMsg(V.toStdString()); }
+  FrameKind QtFrameStyle() const { return FrameKind(FrameStyle()); }
+  void SetQtFrameStyle(FrameKind V) { SetFrameStyle(TFrameStyle(V)); }
+  Hemisphere QtUTMHemisphere() const { return Hemisphere(UTMHemisphere()); }
+  void SetQtUTMHemisphere(Hemisphere V) { SetUTMHemisphere(THemisphere(V)); }
+  MouseMode QtMouseAction() const { return MouseMode(MouseAction()); }
+  void SetQtMouseAction(MouseMode V) { SetMouseAction(TMouseActMode(V)); }
+  QColor QtMouseTraceColor() const { return ColorToQColor(MouseTraceColor()); }
+  void SetQtMouseTraceColor(const QColor& V) { SetMouseTraceColor(QColorToColor(V)); }
+  GraticuleMode QtShowGraticule() const { return GraticuleMode(ShowGraticule()); }
+  void SetQtShowGraticule(GraticuleMode V) { SetShowGrat(TShowGrat(V)); }
+
   // Largest map image accepted, width times height.
   static constexpr int64_t MaxMapImagePixels = 3000000;
   // FMapImgName of an image handed over in memory.
@@ -126,10 +211,10 @@ class TGeoMap : public TCustomControl {
   void SetLMClassVisible(uint8_t Index, bool Value) { SetClassVisibility(Index, Value); }
   double LastClickLatitude() const { return GetLastMClickLatitude(); }
   double LastClickLongitude() const { return GetLastMClickLongitude(); }
-  int32_t LastClickPosX() const { return FLastMClickPosX; }
-  int32_t LastClickPosY() const { return FLastMClickPosY; }
-  int32_t LastMousePosX() const { return FLastMMousePosX; }
-  int32_t LastMousePosY() const { return FLastMMousePosY; }
+  int32_t LastClickPosX() const { return FMouse.LastMClickPosX; }
+  int32_t LastClickPosY() const { return FMouse.LastMClickPosY; }
+  int32_t LastMousePosX() const { return FMouse.LastMMousePosX; }
+  int32_t LastMousePosY() const { return FMouse.LastMMousePosY; }
   int32_t LMRandomDisplayThreshold() const { return FLMRandSampleLimit; }
   void SetLMRandomDisplayThreshold(int32_t Value) { SetRandSampleLimit(Value); }
   double Magnification() const { return FView.Magnify; }
@@ -143,7 +228,7 @@ class TGeoMap : public TCustomControl {
   int32_t NumMTracePoints() const { return FLM.NumMTracePoints(); }
   bool SuppressPaint() const { return FSuppressPaint; }
   TPoint TopLeft() const { return FView.TopLeft; }
-  TZoomState ZoomState() const { return FZoomState; }
+  TZoomState ZoomState() const { return FMouse.ZoomState; }
   TgmZoomStackEntry ZoomStack(int StackIx) const { return GetZoomStackEntry(StackIx); }
 
   // ---- public methods ----
@@ -209,6 +294,39 @@ class TGeoMap : public TCustomControl {
   // Empties the history and pushes the current view.
   void ClearZoomHistory();
 
+  // ---- mouse, wheel and keyboard (TGeoMapMouse.cpp) ----
+  // Lets the user drag a rectangle and waits for it, running the event loop meanwhile; the
+  // mouse action is off until it returns. True with the corners in control pixels (X1 <= X2,
+  // Y1 <= Y2) when a box was completed; false when the right button, MouseBoxAbort, hiding
+  // or destroying the control ended the wait, or when a box is already being asked for.
+  bool MouseBox(int32_t& X1, int32_t& Y1, int32_t& X2, int32_t& Y2);
+  // Ends a running MouseBox with false; may be called from any handler or timer.
+  void MouseBoxAbort();
+  // The drag, overlay and position state of the mouse handling, read-only.
+  const TMouseState& MouseState() const { return FMouse; }
+  // The wheel zooms about the point under the cursor (on by default).
+  bool WheelZoom() const { return FWheelZoom; }
+  void SetWheelZoom(bool Value) { FWheelZoom = Value; }
+  // With the focus, the arrow keys pan and + and - zoom (on by default).
+  bool KeyboardNavigation() const { return FKeyboardNav; }
+  void SetKeyboardNavigation(bool Value) { FKeyboardNav = Value; }
+  // Factor of one wheel notch or one + / - key press.
+  static constexpr double ZoomStepFactor = 1.25;
+  // An arrow key moves the view by this fraction of the control's width or height.
+  static constexpr double KeyPanFraction = 0.125;
+
+  // ---- saving, renaming, clipboard (TGeoMapImage.cpp) ----
+  // Writes the calibration beside FileName as .xml and the image as .jpg, both with
+  // FileName's directory and base name; the map image name becomes that base name + ".jpg".
+  // Errors of the file system and the encoder propagate and leave the name as it was.
+  void SaveMap(const std::string& FileName, const std::string& DataID);
+  // Gives the image file a new base name within its directory, keeping its extension.
+  // False, with nothing changed, when there is no image file, the new name is empty or
+  // taken by another file, or the file system refuses.
+  bool RenameMapImg(const std::string& Name);
+  // Puts the picture last composed, inside a black outline, on the clipboard.
+  void CopyToClipboard();
+
   // ---- painting ----
   // Composes the picture in AuxBmp and copies it onto the control's canvas; does nothing
   // while SuppressPaint is on.
@@ -272,6 +390,19 @@ class TGeoMap : public TCustomControl {
   bool LoadCalDataFromXML(const std::string& FName, const std::string& DataID);
   bool LoadCalDataFromXML(TStream& InStream, const std::string& DataID);
   bool ReadCalDataIntern(bool FromFile, TextFile* F, TStream* Stream, const std::string& DataID);
+
+  // GIS interchange. A world file beside the map image (map.jgw, map.jpgw, map.wld; or the
+  // file named) becomes an equirectangular calibration through the image corners; false
+  // when there is none. A rotated world file raises. Refits and repaints.
+  bool LoadWorldFile(const std::string& FileName = "");
+  // Writes the calibration as a world file beside the map image (or to FileName). Returns ""
+  // when the world file is exact, otherwise a note that it is the best affine fit and how
+  // far it is off.
+  std::string SaveWorldFile(const std::string& FileName = "");
+  // Georeferencer control points (.points) as calibration points of the current model;
+  // returns how many were added. Refits and repaints.
+  int ImportControlPoints(const std::string& FileName);
+  void ExportControlPoints(const std::string& FileName) const;
   // ---- end calibration ----
 
   // ---- landmarks (TGeoMapLandmarks.cpp) ----
@@ -335,7 +466,30 @@ class TGeoMap : public TCustomControl {
   void ExportLandMarks(const std::string& FileName, const std::string& DataID = "") const;
   // ---- end landmarks ----
 
+  // ---- generated empty maps (TGeoMapEmptyMap.cpp) ----
+  // A blank map of the bounds: a frame with a 30-pixel margin, a dashed graticule every
+  // LatStep and LongStep degrees labelled on both sides, then MapDrawProc; calibrated by nine
+  // points. Swapped bounds are put in order, steps <= 0 become 1, sizes below 100 become 100.
+  // Equal or non-finite bounds, and an image above MaxMapImagePixels, raise EVEKGeoMapError
+  // before anything is drawn or written. Lines closer than a pixel are drawn a pixel apart.
+  // Writes FileName with the extensions .bmp and .xml and loads them (biquadratic model).
+  void CreateAndLoadEmptyMap(const std::string& FileName, double LatLow, double LongLow,
+                             double LatHigh, double LongHigh, double LatStep, double LongStep,
+                             int32_t Wid, int32_t Hgt, const TOnDrawMapDataEvent& MapDrawProc);
+  // The same in memory only, under the equirectangular model; without the graticule the
+  // calibration points lie on the image's edges.
+  void CreateEmptyMapInMemory(double LatLow, double LongLow, double LatHigh, double LongHigh,
+                              double LatStep, double LongStep, int32_t Wid, int32_t Hgt,
+                              bool WithGraticule, const TOnDrawMapDataEvent& MapDrawProc);
+
  protected:
+  // The mouse handlers: each MouseAction's drag, the MouseBox protocol, the overlays.
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void MouseMove(TShiftState Shift, int X, int Y) override;
+  void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
   // Composition of one frame into AuxBmp (called only by Paint).
   void ConstructInternalMapImg();
 
@@ -367,7 +521,6 @@ class TGeoMap : public TCustomControl {
   TColor FColWhiteLine = 0xFFFFFF;
 
   std::string FEmptyMsg = "DidAvo: empty";
-  bool FLButtonWasDown = false;
 
   PArray<bool, 0, 255> FLMClassVisible{};
   int32_t FLMRandSampleLimit = 20000;
@@ -380,17 +533,6 @@ class TGeoMap : public TCustomControl {
   // ---- view: top-left, magnification, control size, the ring of the last views ----
   TMapViewport FView;
 
-  // ---- mouse state ----
-  TZoomState FZoomState = zsIdle;
-  TMouseBoxState FMouseBoxState = mbsIdle;
-  int32_t FMouseBoxX1 = 0;
-  int32_t FMouseBoxX2 = 0;
-  int32_t FMouseBoxY1 = 0;
-  int32_t FMouseBoxY2 = 0;
-  int32_t FWindOldCornerX = 0;
-  int32_t FWindOldCornerY = 0;
-  int32_t FWindAnchorX = 0;
-  int32_t FWindAnchorY = 0;
   TShowGrat FShowGrat = sgNone;
 
   // ---- calibration: model, record, graticule matrix, parameters, undo store ----
@@ -400,12 +542,6 @@ class TGeoMap : public TCustomControl {
   bool FSuppressPaint = false;
   bool FConfinePan = true;
   TMouseActMode FMouseAction = maPan;
-  bool FRubberBandOn = false;
-  bool FSelectRectOn = false;
-  int32_t FRubberBAnchorX = 0;
-  int32_t FRubberBAnchorY = 0;
-  int32_t FRubberBandOldX = 0;
-  int32_t FRubberBandOldY = 0;
   bool FAntiAlias = true;
   double FGratLineDist = 0;  // degrees; 0 lets the renderer choose
   int32_t FUTMGridDist = 0;  // metres; below 1 the renderer chooses
@@ -416,20 +552,8 @@ class TGeoMap : public TCustomControl {
   TColor FHighLMColBG = 0x00FFFF;
   bool FHighLMTrans = false;
 
-  // Pan anchor.
-  int32_t FTopLeftXAnchor = 0;
-  int32_t FTopLeftYAnchor = 0;
-
   // ---- calibration file ----
   std::string FCalDatName;
-
-  // ---- mouse positions (image pixels except the anchors) ----
-  int32_t MouseAnchorX = 0;
-  int32_t MouseAnchorY = 0;
-  int32_t FLastMClickPosX = 0;
-  int32_t FLastMClickPosY = 0;
-  int32_t FLastMMousePosX = 0;
-  int32_t FLastMMousePosY = 0;
 
   // The map image itself, one bitmap pixel per image pixel.
   std::unique_ptr<TBitmap> GrafBmp;
@@ -440,6 +564,23 @@ class TGeoMap : public TCustomControl {
   // Steps 4 and 5 of the composition: the visible part of the image, from the cache when
   // it fits the magnification.
   void DrawMapImage(TCanvas& C);
+
+  // ---- mouse (TGeoMapMouse.cpp) ----
+  // XOR overlays on the control's canvas: drawn twice they erase; pen and brush are back
+  // to solid copy afterwards.
+  void XorBox(int X1, int Y1, int X2, int Y2, bool Dotted);
+  void XorLine(int X1, int Y1, int X2, int Y2);
+  void DrawTraceSegment();
+  // Shows the image rectangle P1 .. P2 (top-left, bottom-right); repaints, fires OnZoomPan.
+  void ZoomToMapBox(const TPoint& P1, const TPoint& P2);
+  // Any overlay on screen whose erasing depends on the view staying as it is.
+  bool OverlayActive() const;
+  // A view change made by the wheel or the keyboard: repaint, push, OnZoomPan.
+  void FinishUserViewChange();
+
+  TMouseState FMouse;
+  bool FWheelZoom = true;
+  bool FKeyboardNav = true;
 
   int FCompositionCount = 0;
 };

@@ -87,7 +87,6 @@ void TGeoMap::Assign(const QObject* Source) {
   FColGrayLine = src->FColGrayLine;
   FColWhiteLine = src->FColWhiteLine;
   FEmptyMsg = src->FEmptyMsg;
-  FLButtonWasDown = src->FLButtonWasDown;
   FLMClassVisible = src->FLMClassVisible;
   FLMRandSampleLimit = src->FLMRandSampleLimit;
   FMapImgName = src->FMapImgName;
@@ -95,48 +94,34 @@ void TGeoMap::Assign(const QObject* Source) {
   FMapImgHeight = src->FMapImgHeight;
   FView.Magnify = src->FView.Magnify;
   // 4. View, mouse and switches.
-  FZoomState = src->FZoomState;
-  FMouseBoxState = src->FMouseBoxState;
-  FMouseBoxX1 = src->FMouseBoxX1;
-  FMouseBoxX2 = src->FMouseBoxX2;
-  FMouseBoxY1 = src->FMouseBoxY1;
-  FMouseBoxY2 = src->FMouseBoxY2;
-  FWindOldCornerX = src->FWindOldCornerX;
-  FWindOldCornerY = src->FWindOldCornerY;
-  FWindAnchorX = src->FWindAnchorX;
-  FWindAnchorY = src->FWindAnchorY;
+  // The mouse state as a whole: drag, overlay corners, anchors, last positions. The state
+  // of MouseBox stays: it belongs to a wait of this control's own caller, and a copied one
+  // would leave this control waiting for a box nobody asked for, or end a wait under way.
+  {
+    const TMouseBoxState ownBox = FMouse.MouseBoxState;
+    FMouse = src->FMouse;
+    FMouse.MouseBoxState = ownBox;
+  }
   FShowGrat = src->FShowGrat;
   FView.TopLeft = src->FView.TopLeft;
   FSuppressPaint = src->FSuppressPaint;
   FConfinePan = src->FConfinePan;
   FMouseAction = src->FMouseAction;
-  FRubberBandOn = src->FRubberBandOn;
-  FSelectRectOn = src->FSelectRectOn;
-  FRubberBAnchorX = src->FRubberBAnchorX;
-  FRubberBAnchorY = src->FRubberBAnchorY;
-  FRubberBandOldX = src->FRubberBandOldX;
-  FRubberBandOldY = src->FRubberBandOldY;
+  FWheelZoom = src->FWheelZoom;
+  FKeyboardNav = src->FKeyboardNav;
   FAntiAlias = src->FAntiAlias;
   FGratLineDist = src->FGratLineDist;
   FUTMGridDist = src->FUTMGridDist;
   // 4-6. The calibration: model, undo store, record, graticule matrix and parameters.
   FCal = src->FCal;
-  // 7. Highlight, pan anchor, zoom history, calibration file name, mouse positions.
+  // 7. Highlight, zoom history, calibration file name.
   FHighLM = src->FHighLM;
   FHighLMColFG = src->FHighLMColFG;
   FHighLMColBG = src->FHighLMColBG;
   FHighLMTrans = src->FHighLMTrans;
-  FTopLeftXAnchor = src->FTopLeftXAnchor;
-  FTopLeftYAnchor = src->FTopLeftYAnchor;
   FView.Stack = src->FView.Stack;
   FView.StackPoi = src->FView.StackPoi;
   FCalDatName = src->FCalDatName;
-  MouseAnchorX = src->MouseAnchorX;
-  MouseAnchorY = src->MouseAnchorY;
-  FLastMClickPosX = src->FLastMClickPosX;
-  FLastMClickPosY = src->FLastMClickPosY;
-  FLastMMousePosX = src->FLastMMousePosX;
-  FLastMMousePosY = src->FLastMMousePosY;
   // 8. The map image.
   GrafBmp->Assign(*src->GrafBmp);
 }

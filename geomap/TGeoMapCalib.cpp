@@ -5,6 +5,8 @@
 #include <system_error>
 
 #include "CalibXml.h"
+#include "ControlPointFile.h"
+#include "WorldFile.h"
 #include "TGeoMap.h"
 
 namespace vek {
@@ -202,6 +204,50 @@ bool TGeoMap::ReadCalDataIntern(bool FromFile, TextFile* F, TStream* Stream, con
   FCal.FitModel();
   Paint();
   return GratMatOK;
+}
+
+// ---- GIS interchange ----
+
+bool TGeoMap::LoadWorldFile(const std::string& FileName) {
+  const std::string name = FileName.empty() ? FindWorldFile(FMapImgName) : FileName;
+  if (name.empty() || !FileExists(name)) return false;
+  WithComponentMessage<EVEKGeoMapError>(*this, [&] {
+    CalibrateFromWorldFile(FCal, ReadWorldFile(name), FMapImgWidth, FMapImgHeight);
+  });
+  Paint();
+  return true;
+}
+
+std::string TGeoMap::SaveWorldFile(const std::string& FileName) {
+  std::string name = FileName;
+  if (name.empty()) {
+    if (FMapImgName.empty()) throw EVEKGeoMapError(ComponentMessage("no map image to write a world file for"));
+    name = WorldFileCandidates(FMapImgName).front();
+  }
+  SyncCalibImageSize();
+  const TWorldFileFit fit = WithComponentMessage<EVEKGeoMapError>(*this, [&] {
+    const TWorldFileFit f = WorldFileOf(FCal, FMapImgWidth, FMapImgHeight);
+    WriteWorldFile(name, f.File);
+    return f;
+  });
+  if (fit.Exact) return {};
+  char rms[32];
+  std::snprintf(rms, sizeof rms, "%.2f", fit.RmsPixels);
+  return "the world file is the best affine fit of this calibration, off by " + std::string(rms) +
+         " pixels (RMS)";
+}
+
+int TGeoMap::ImportControlPoints(const std::string& FileName) {
+  SyncCalibImageSize();
+  const int n = WithComponentMessage<EVEKGeoMapError>(
+      *this, [&] { return AddControlPoints(FCal, ReadControlPointFile(FileName)); });
+  Paint();
+  return n;
+}
+
+void TGeoMap::ExportControlPoints(const std::string& FileName) const {
+  WithComponentMessage<EVEKGeoMapError>(
+      *this, [&] { WriteControlPointFile(FileName, ControlPointsOf(FCal)); });
 }
 
 }  // namespace vek

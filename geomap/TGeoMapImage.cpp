@@ -1,8 +1,11 @@
-// Loading the map image from a file or taking it from a bitmap.
+// The map image files: loading from a file or taking a bitmap, saving as JPEG with the
+// calibration beside it, renaming the file, and copying the picture to the clipboard.
 #include <QImageReader>
 #include <filesystem>
 #include <system_error>
 
+#include "Application.h"
+#include "StrUtils.h"
 #include "TGeoMap.h"
 
 namespace vek {
@@ -37,6 +40,12 @@ bool HeaderImageSize(const std::string& fileName, const char* format, int& W, in
   W = size.width();
   H = size.height();
   return true;
+}
+
+// Directory part of a name, with its trailing separator ("" when none).
+std::string DirectoryOf(const std::string& fileName) {
+  const size_t sep = fileName.find_last_of("/\\");
+  return sep == std::string::npos ? std::string() : fileName.substr(0, sep + 1);
 }
 
 }  // namespace
@@ -110,6 +119,78 @@ void TGeoMap::SetMapBitMap(const TBitmap& Value) {
   FMapImgName = UnknownImageName;
   AdoptMapImageSize();
   Paint();
+}
+
+// ---- saving, renaming, clipboard ----
+
+void TGeoMap::SaveMap(const std::string& FileName, const std::string& DataID) {
+  const std::string base = StripExtension(StripPath(FileName));
+  // Neither "maps/.xml" nor a calibration file for an image that cannot be written.
+  if (base.empty()) throw EVEKGeoMapError(ComponentMessage("no file name to save the map as"));
+  if (GrafBmp->Empty()) throw EVEKGeoMapError(ComponentMessage("no map image to save"));
+  const std::string dir = DirectoryOf(FileName);
+
+  const std::string oldName = FMapImgName;
+  const std::string oldCalName = FCal.Data().MapFName;
+  // The calibration file records the image by the name it is saved under, without
+  // directory, so that the two files can move together.
+  FMapImgName = base + ".jpg";
+  try {
+    SaveCalDataAsXML(dir + base + ".xml", DataID);
+    TJPEGImage jpg;
+    jpg.OnProgress = OnDataLoading;
+    jpg.Assign(*GrafBmp);
+    jpg.SaveToFile(dir + base + ".jpg");
+  } catch (...) {
+    // The map keeps naming the file it came from, not one that was never written.
+    FMapImgName = oldName;
+    FCal.Data().MapFName = oldCalName;
+    throw;
+  }
+}
+
+bool TGeoMap::RenameMapImg(const std::string& Name) {
+  if (!FileExists(FMapImgName)) return false;
+  // Cleaning drops separators and drive colons, so the file cannot leave its directory.
+  const std::string base = StripExtension(StripPath(ReduceStringToFN83CompliantChars(Name)));
+  if (base.empty()) return false;
+  const std::string oldExt = FMapImgName.substr(StripExtension(FMapImgName).size());
+  const std::string newName = DirectoryOf(FMapImgName) + base + oldExt;
+
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path from(FMapImgName), to(newName);
+  // Renaming onto another existing file would destroy it.
+  if (fs::exists(to, ec) && !fs::equivalent(from, to, ec)) return false;
+  fs::rename(from, to, ec);
+  if (ec) return false;
+  FMapImgName = newName;
+  return true;
+}
+
+void TGeoMap::CopyToClipboard() {
+  const int W = Width();
+  const int H = Height();
+  if (W < 1 || H < 1) return;
+  // The outermost row and column keep the colour of the fresh bitmap.
+  TBitmap bmp(W, H);
+  TCanvas& c = *bmp.Canvas();
+  const TRect inner{2, 2, std::min(W - 2, AuxBmp->Width()), std::min(H - 2, AuxBmp->Height())};
+  if (inner.Right > inner.Left && inner.Bottom > inner.Top) {
+    c.SetCopyMode(cmSrcCopy);
+    c.CopyRect(inner, *AuxBmp->Canvas(), inner);
+  }
+  c.Pen().SetColor(0x000000);
+  c.Pen().SetMode(pmCopy);
+  c.Pen().SetStyle(psSolid);
+  c.Pen().SetWidth(1);
+  c.MoveTo(1, 1);
+  c.LineTo(W - 2, 1);
+  c.LineTo(W - 2, H - 2);
+  c.LineTo(1, H - 2);
+  c.LineTo(1, 1);
+  c.End();
+  ClipboardSetBitmap(bmp);
 }
 
 }  // namespace vek

@@ -10,12 +10,14 @@
 #include "CalibXml.h"
 #include "Command.h"
 #include "MapCalibration.h"
+#include "WorldFile.h"
 #include "XmlText.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "calib show FILE [ID] | calib pixel FILE LAT LON [ID] | calib position FILE X Y [ID]";
+    "calib show FILE [ID] | calib pixel FILE LAT LON [ID] | calib position FILE X Y [ID] | "
+    "calib from-worldfile IMAGE OUT.xml [ID] | calib to-worldfile FILE [ID] [OUT]";
 
 struct LoadedCalibration {
   vek::TMapCalibration Cal;
@@ -143,6 +145,43 @@ int Position(const std::string& File, int X, int Y, const std::string& Id) {
   return 0;
 }
 
+// IMAGE's world file (found beside it) as a calibration file of the equirectangular model.
+int FromWorldFile(const std::string& Image, const std::string& Out, const std::string& Id) {
+  const std::string World = vek::FindWorldFile(Image);
+  if (World.empty()) {
+    std::cerr << "vekgeo calib: no world file beside \"" << Image << "\"\n";
+    return 1;
+  }
+  const QSize Size = QImageReader(QString::fromStdString(Image)).size();
+  if (!Size.isValid()) throw std::runtime_error("cannot read the size of \"" + Image + "\"");
+  vek::TMapCalibration Cal;
+  vek::CalibrateFromWorldFile(Cal, vek::ReadWorldFile(World), Size.width(), Size.height());
+  Cal.Data().MapFName = std::filesystem::path(Image).filename().string();
+  vek::TextFile F;
+  vek::AssignFile(F, Out);
+  vek::Rewrite(F);
+  vek::WriteRawCalDataToOpenXMLFile(F, true, Id, Cal.Data(), Cal.Model());
+  vek::CloseFile(F);
+  std::cout << "calibrated " << Size.width() << " x " << Size.height() << " pixels from " << World
+            << "\n";
+  return 0;
+}
+
+// The calibration as a world file, beside its map image unless OUT is given.
+int ToWorldFile(const std::string& File, const std::string& Id, const std::string& Out) {
+  const LoadedCalibration L = Load(File, Id);
+  if (L.ImagePath.empty()) throw std::runtime_error("the map image of \"" + File + "\" was not found");
+  const std::string Name = Out.empty() ? vek::WorldFileCandidates(L.ImagePath).front() : Out;
+  const vek::TWorldFileFit Fit = vek::WorldFileOf(L.Cal, L.Cal.ImageWidth(), L.Cal.ImageHeight());
+  vek::WriteWorldFile(Name, Fit.File);
+  std::cout << "wrote " << Name;
+  if (!Fit.Exact)
+    std::cout << " (best affine fit of the " << ModelName(L.Cal.Model()) << " calibration, RMS "
+              << Fixed(Fit.RmsPixels, 2) << " pixels)";
+  std::cout << "\n";
+  return 0;
+}
+
 int RunCalib(const std::vector<std::string>& args) {
   if (args.empty()) throw vekgeo::UsageError("missing subcommand");
   const std::string& Sub = args[0];
@@ -162,6 +201,14 @@ int RunCalib(const std::vector<std::string>& args) {
     const int X = vekgeo::ParseInt(args[2], "pixel column");
     const int Y = vekgeo::ParseInt(args[3], "pixel row");
     return Position(args[1], X, Y, IdAt(4));
+  }
+  if (Sub == "from-worldfile") {
+    if (args.size() < 3 || args.size() > 4) throw vekgeo::UsageError("from-worldfile needs IMAGE OUT.xml [ID]");
+    return FromWorldFile(args[1], args[2], IdAt(3));
+  }
+  if (Sub == "to-worldfile") {
+    if (args.size() < 2 || args.size() > 4) throw vekgeo::UsageError("to-worldfile needs FILE [ID] [OUT]");
+    return ToWorldFile(args[1], IdAt(2), IdAt(3));
   }
   throw vekgeo::UsageError("unknown subcommand \"" + Sub + "\"");
 }

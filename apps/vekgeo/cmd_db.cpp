@@ -22,7 +22,7 @@ using namespace vek;
 const char* const kUsage =
     "db create DB [DESCRIPTION] | db info DB | db add-town DB NAME LAT LON [ALT] | "
     "db import-csv DB FILE | db find DB SOUTH,NORTH,WEST,EAST... | db nearest DB LAT LON | "
-    "db export-geojson DB [OUT.geojson]";
+    "db export-geojson DB [OUT.geojson] | db export-gpkg DB OUT.gpkg";
 
 std::string Base(const std::string& name) { return StripExtension(name); }
 
@@ -362,6 +362,19 @@ int ExportGeoJson(const std::vector<std::string>& a) {
   return 0;
 }
 
+// ---- export-gpkg ----
+
+int ExportGpkg(const std::vector<std::string>& a) {
+  Need(a, 2, 2);
+  TGeoDB db;
+  OpenExisting(db, a[0]);
+  const TGeoPackageCounts c = ExportGeoPackage(db, a[1]);
+  std::cout << "wrote " << c.Features << " features to " << a[1];
+  if (c.Skipped > 0) std::cout << " (" << c.Skipped << " items left out)";
+  std::cout << "\n";
+  return 0;
+}
+
 int RunDb(const std::vector<std::string>& args) {
   if (args.empty()) throw vekgeo::UsageError("missing subcommand");
   const std::string& sub = args[0];
@@ -373,6 +386,7 @@ int RunDb(const std::vector<std::string>& args) {
   if (sub == "find") return Find(rest);
   if (sub == "nearest") return Nearest(rest);
   if (sub == "export-geojson") return ExportGeoJson(rest);
+  if (sub == "export-gpkg") return ExportGpkg(rest);
   throw vekgeo::UsageError("unknown subcommand \"" + sub + "\"");
 }
 

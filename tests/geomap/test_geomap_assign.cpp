@@ -46,6 +46,8 @@ class GeoMapAssign : public ::testing::Test {
 
 TEST_F(GeoMapAssign, CopiesStateButNotTraceOrHandlers) {
   src.SetMapBitMap(BitmapOf(Quadrants(300, 200)));
+  hs.host.show();
+  testing::Click(&src, 44, 10);  // the last click position is copied
   src.SetCalibData(SampleCalibration());
   src.SetCalibModel(cmEquiRect);
   for (int i = 0; i < 1500; ++i) src.FLM.AppendLandMark(src.FLM.MakeLandMark(i * 0.01, 16, 0));
@@ -67,7 +69,6 @@ TEST_F(GeoMapAssign, CopiesStateButNotTraceOrHandlers) {
   src.SetHighLightProperties(0x010101, 0x020202, true);
   src.FLM.AppendMTracePoint(5, 5);
   src.FLM.AppendMTracePoint(6, 6);
-  src.FLastMClickPosX = 44;
   src.OnZoomPan = [](TObject*) {};
   src.OnMapImageRequest = [](TObject*, std::string&) {};
 

@@ -2,10 +2,13 @@
 // protected state, and generated test images.
 #pragma once
 
+#include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QWidget>
+#include <QtTest/QTest>
 #include <memory>
 #include <string>
 
@@ -24,8 +27,6 @@ class TestMap : public TGeoMap {
   using TGeoMap::FCal;
   using TGeoMap::FImgCache;
   using TGeoMap::FLM;
-  using TGeoMap::FLastMClickPosX;
-  using TGeoMap::FLastMClickPosY;
   using TGeoMap::GrafBmp;
 };
 
@@ -35,6 +36,28 @@ struct MapHost {
   TestMap* map;
   MapHost() : map(new TestMap(&host)) { map->SetName("Map1"); }
 };
+
+// Real mouse events on a widget. QTest's own mouseMove carries no buttons, so moves are
+// sent as events with the held buttons.
+inline void Press(QWidget* w, int x, int y, Qt::MouseButton b = Qt::LeftButton,
+                  Qt::KeyboardModifiers mods = Qt::NoModifier) {
+  QTest::mousePress(w, b, mods, QPoint(x, y));
+}
+inline void Release(QWidget* w, int x, int y, Qt::MouseButton b = Qt::LeftButton,
+                    Qt::KeyboardModifiers mods = Qt::NoModifier) {
+  QTest::mouseRelease(w, b, mods, QPoint(x, y));
+}
+inline void Move(QWidget* w, int x, int y, Qt::MouseButtons held = Qt::LeftButton,
+                 Qt::KeyboardModifiers mods = Qt::NoModifier) {
+  const QPointF p(x, y);
+  QMouseEvent e(QEvent::MouseMove, p, w->mapToGlobal(p), Qt::NoButton, held, mods);
+  QApplication::sendEvent(w, &e);
+}
+// A left click at (x, y) on a shown widget.
+inline void Click(QWidget* w, int x, int y) {
+  Press(w, x, y);
+  Release(w, x, y);
+}
 
 inline constexpr TColor kRed = 0x0000FF;
 inline constexpr TColor kGreen = 0x00FF00;

@@ -215,8 +215,8 @@ TEST_F(GeoMapProps, SuppressPaintBatchesIntoOneRepaint) {
 }
 
 TEST_F(GeoMapProps, LastClickPositionWithoutCalibrationIsZero) {
-  m.FLastMClickPosX = 120;
-  m.FLastMClickPosY = 80;
+  h.host.show();
+  testing::Click(&m, 120, 80);
   EXPECT_EQ(m.LastClickPosX(), 120);
   EXPECT_EQ(m.LastClickLatitude(), 0.0);
   EXPECT_EQ(m.LastClickLongitude(), 0.0);
@@ -230,6 +230,39 @@ TEST_F(GeoMapProps, LastClickPositionWithoutCalibrationIsZero) {
   m.SetCalibModel(cmEquiRect);
   EXPECT_NEAR(m.LastClickLatitude(), 48 - 0.08, 1e-9);
   EXPECT_NEAR(m.LastClickLongitude(), 16.12, 1e-9);
+}
+
+}  // namespace
+}  // namespace vek
+
+namespace vek {
+namespace {
+
+// Qt's property system and style sheets reach the published properties through the same
+// setters: clamping and repaints stay.
+TEST(GeoMapQtProperties, SetPropertyAndStyleSheets) {
+  QWidget host;
+  auto* m = new TGeoMap(&host);
+  int before = m->CompositionCount();
+  EXPECT_TRUE(m->setProperty("ShowGraticule", "PointsAndLines"));
+  EXPECT_EQ(m->ShowGraticule(), sgPointsAndLines);
+  EXPECT_EQ(m->CompositionCount(), before + 1);
+  EXPECT_TRUE(m->setProperty("GratLineDist", 99.0));
+  EXPECT_EQ(m->GratLineDist(), 60.0);  // clamped as by the setter
+  EXPECT_TRUE(m->setProperty("ColorBackGnd", QColor(0x10, 0x20, 0x30)));
+  EXPECT_EQ(m->ColorBackGnd(), 0x302010u);
+  EXPECT_TRUE(m->setProperty("CalibModel", "EquiRect"));
+  EXPECT_EQ(m->CalibModel(), cmEquiRect);
+  EXPECT_TRUE(m->setProperty("MouseAction", "ZoomBox"));
+  EXPECT_EQ(m->MouseAction(), maZoomBox);
+  EXPECT_FALSE(m->property("AllowPan").toBool());
+  EXPECT_EQ(m->property("FrameStyle").toString(), "Bevel");
+
+  host.setStyleSheet("vek--TGeoMap { qproperty-UTMGridDist: 2500; qproperty-ColorGraticule: #00ff00; }");
+  host.ensurePolished();
+  m->ensurePolished();
+  EXPECT_EQ(m->UTMGridDist(), 2500);
+  EXPECT_EQ(m->ColorGraticule(), 0x00FF00u);
 }
 
 }  // namespace

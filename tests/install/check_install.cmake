@@ -15,7 +15,7 @@ execute_process(COMMAND ${CMAKE_COMMAND} --build ${WORK_DIR}/build RESULT_VARIAB
 if(rc)
   message(FATAL_ERROR "building the consumer failed")
 endif()
-foreach(program consumer consumer_geodb consumer_geomap)
+foreach(program consumer consumer_geodb consumer_geomap consumer_geoatlas)
   execute_process(COMMAND ${WORK_DIR}/build/${program} RESULT_VARIABLE rc OUTPUT_VARIABLE out)
   message(STATUS "${out}")
   if(rc)
