@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "Bitmap.h"
+#include "TGeoMap.h"
 #include "VekError.h"
 
 namespace vek::viewer {
@@ -46,6 +47,13 @@ const std::vector<TDemoMap>& DemoMaps() {
       Sized("great-lakes", 40, -93, 50, -74, 2, 1.5e6),
   };
   return maps;
+}
+
+TMapGenerator MapControlGenerator(TGeoMap& Map) {
+  return [&Map](const std::string& CalibFile, const TDemoMap& m, const TMapDrawProc& Draw) {
+    Map.CreateAndLoadEmptyMap(CalibFile, m.LatLow, m.LongLow, m.LatHigh, m.LongHigh, m.LatStep,
+                              m.LongStep, m.Wid, m.Hgt, Draw);
+  };
 }
 
 std::vector<std::string> EnsureDemoAtlas(const std::string& Dir, TWorldMapDrawer& Drawer,

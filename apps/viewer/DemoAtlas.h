@@ -9,6 +9,10 @@
 
 #include "MapDrawing.h"
 
+namespace vek {
+class TGeoMap;
+}
+
 namespace vek::viewer {
 
 struct TDemoMap {
@@ -32,6 +36,10 @@ using TMapDrawProc = std::function<void(TObject* Sender, TCanvas* MapCanvas, dou
 // CalibFile, Draw drawing the content onto the image.
 using TMapGenerator =
     std::function<void(const std::string& CalibFile, const TDemoMap& Map, const TMapDrawProc& Draw)>;
+
+// Makes the maps with the map control's CreateAndLoadEmptyMap; the last one made stays
+// loaded in Map.
+TMapGenerator MapControlGenerator(TGeoMap& Map);
 
 // Generates the maps whose calibration file or image is missing in Dir (all of them with
 // Regenerate) and writes Dir/atlas.txt, one calibration file per line. Returns those files.

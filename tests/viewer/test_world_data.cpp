@@ -12,6 +12,7 @@
 #include "Bitmap.h"
 #include "DemoAtlas.h"
 #include "GshhgReader.h"
+#include "TGeoMap.h"
 #include "WorldData.h"
 
 using namespace vek;
@@ -227,6 +228,48 @@ TEST_F(WorldData, MapsShowLandSeaAndCapitalsWhereTheyBelong) {
   EXPECT_EQ(reports, 0);
   EXPECT_TRUE(DB->OnPercDoneEnabled());
   DB->OnPercentDone = nullptr;
+}
+
+TEST_F(WorldData, MapControlMakesCalibratedMapsThatShowTheData) {
+  QTemporaryDir tmp;
+  TWorldMapDrawer drawer(*DB);
+  TGeoMap map;
+  map.resize(600, 400);
+  map.show();
+  TMapGenerator generate = MapControlGenerator(map);
+  TWorldMapStyle style;
+  auto near = [](QColor c, TColor want) {
+    QColor w = ColorToQColor(want);
+    return std::abs(c.red() - w.red()) + std::abs(c.green() - w.green()) +
+               std::abs(c.blue() - w.blue()) < 30;
+  };
+  for (const TDemoMap& m : DemoMaps()) {
+    if (m.Name != "alps" && m.Name != "world") continue;
+    const std::string base = tmp.path().toStdString() + "/" + m.Name;
+    ASSERT_NO_THROW(generate(base + ".xml", m, drawer.DrawProc())) << m.Name;
+    QImage img(QString::fromStdString(base + ".bmp"));
+    ASSERT_EQ(img.size(), QSize(m.Wid, m.Hgt)) << m.Name;
+    img.save(QString("viewer_generated_%1.png").arg(QString::fromStdString(m.Name)));
+    // The loaded calibration and the drawn data agree: a position converts to the pixel
+    // where the data was drawn, and back.
+    auto pixel = [&](double lat, double lon) {
+      int32_t x = -1, y = -1;
+      EXPECT_TRUE(map.CalcPixelCoords(lat, lon, x, y));
+      bool ok = false;
+      // within the pixel
+      EXPECT_NEAR(map.CalcLatitude(x, y, ok), lat, (m.LatHigh - m.LatLow) / (m.Hgt - 60)) << m.Name;
+      EXPECT_NEAR(map.CalcLongitude(x, y, ok), lon, (m.LongHigh - m.LongLow) / (m.Wid - 60)) << m.Name;
+      return img.pixelColor(x, y);
+    };
+    if (m.Name == "alps") {
+      EXPECT_TRUE(near(pixel(48.2083, 16.3731), style.City)) << "Vienna's dot";
+      EXPECT_TRUE(near(pixel(46.45, 6.55), style.Lake)) << "Lake Geneva";
+      EXPECT_TRUE(near(pixel(43.9, 9.2), style.Sea)) << "Ligurian Sea";
+    } else {
+      EXPECT_TRUE(near(pixel(66, -176), style.Land)) << "Chukotka";
+      EXPECT_TRUE(near(pixel(25, -40), style.Sea)) << "Atlantic";
+    }
+  }
 }
 
 }  // namespace
