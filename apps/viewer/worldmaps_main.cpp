@@ -1,5 +1,7 @@
 // vekgeo-worldmaps: builds or opens the world database and writes preview images of demo maps.
-//   vekgeo-worldmaps [--cache DIR] [--out DIR] [--rebuild] [MAP ...]   (default maps: world alps)
+//   vekgeo-worldmaps [--cache DIR] [--out DIR] [--rebuild] [--atlas] [MAP ...]
+// Default maps: world alps. With --atlas the demo atlas is also made (where missing) in the
+// cache directory through a map control, and its list printed.
 #include <QApplication>
 #include <chrono>
 #include <cstdio>
@@ -7,6 +9,7 @@
 #include <filesystem>
 
 #include "DemoAtlas.h"
+#include "TGeoMap.h"
 #include "WorldData.h"
 
 using namespace vek;
@@ -17,16 +20,17 @@ int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
   std::string cache = DefaultCacheDir(), out = ".";
-  bool rebuild = false;
+  bool rebuild = false, atlas = false;
   std::vector<std::string> names;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--cache" && i + 1 < argc) cache = argv[++i];
     else if (a == "--out" && i + 1 < argc) out = argv[++i];
     else if (a == "--rebuild") rebuild = true;
+    else if (a == "--atlas") atlas = true;
     else if (!a.empty() && a[0] != '-') names.push_back(a);
     else {
-      std::fprintf(stderr, "usage: vekgeo-worldmaps [--cache DIR] [--out DIR] [--rebuild] [MAP ...]\n");
+      std::fprintf(stderr, "usage: vekgeo-worldmaps [--cache DIR] [--out DIR] [--rebuild] [--atlas] [MAP ...]\n");
       return 2;
     }
   }
@@ -50,6 +54,15 @@ int main(int argc, char** argv) {
                 secs, int(db.NumEntries()), int(n.Coasts), int(n.Lakes), int(n.Borders),
                 int(n.Rivers), int(n.Cities));
     TWorldMapDrawer drawer(db);
+    if (atlas) {
+      TGeoMap map;
+      t0 = std::chrono::steady_clock::now();
+      std::vector<std::string> files =
+          EnsureDemoAtlas(DemoAtlasDir(cache), drawer, MapControlGenerator(map), built);
+      secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+      std::printf("demo atlas (%zu maps) ready in %.3f s, listed in %s/atlas.txt\n", files.size(),
+                  secs, DemoAtlasDir(cache).c_str());
+    }
     std::filesystem::create_directories(out);
     for (const std::string& name : names) {
       const TDemoMap* map = nullptr;
