@@ -61,11 +61,10 @@ std::vector<std::string> EnsureDemoAtlas(const std::string& Dir, TWorldMapDrawer
   namespace fs = std::filesystem;
   fs::create_directories(Dir);
   std::vector<std::string> files;
-  TMapDrawProc draw = Drawer.DrawProc();
   for (const TDemoMap& m : DemoMaps()) {
     std::string calib = Dir + "/" + m.Name + ".xml", image = Dir + "/" + m.Name + ".bmp";
     if (Regenerate || !fs::exists(calib) || !fs::exists(image)) {
-      Generate(calib, m, draw);
+      Generate(calib, m, Drawer.DrawProc(m.LatStep));
       if (!fs::exists(calib) || !fs::exists(image))
         throw EVEKError("Demo atlas: map \"" + m.Name + "\" was not written to " + Dir + ".");
     }

@@ -49,7 +49,7 @@ const TgdbPolygon& TWorldMapDrawer::Polygon(int32_t Entry) {
   return FPolygons.emplace(Entry, std::move(p)).first->second;
 }
 
-void TWorldMapDrawer::Draw(TCanvas& Canvas, const TMapGeometry& G) {
+void TWorldMapDrawer::Draw(TCanvas& Canvas, const TMapGeometry& G, double LatStep) {
   if (G.Wid <= 2 * kMargin || G.Hgt <= 2 * kMargin || !(G.LatHigh > G.LatLow) ||
       !(G.LongHigh > G.LongLow))
     return;
@@ -166,7 +166,15 @@ void TWorldMapDrawer::Draw(TCanvas& Canvas, const TMapGeometry& G) {
   font.setPixelSize(std::max(6, FStyle.CaptionPixels));
   P.setFont(font);
   const QFontMetrics fm(font);
+  auto DotBox = [](QPoint at) { return QRect(at.x() - 4, at.y() - 4, 9, 9); };
   std::vector<QRect> placed;
+  if (LatStep > 0 && (G.LatHigh - G.LatLow) / LatStep < 1000)
+    for (double lat = std::trunc(G.LatLow / LatStep) * LatStep; lat < G.LatHigh; lat += LatStep) {
+      int y = G.Row(lat);
+      if (y <= kMargin || y >= G.Hgt - kMargin) continue;
+      placed.push_back(QRect(kMargin, y - 10, 90, 20));
+      placed.push_back(QRect(G.Wid - kMargin - 90, y - 10, 90, 20));
+    }
   std::vector<std::pair<QPoint, QString>> cities;
   for (const TItem& it : items)
     if (it.Data.ItemKind == gitCity && it.Data.ClassFlag == wcCapital) {
@@ -180,7 +188,7 @@ void TWorldMapDrawer::Draw(TCanvas& Canvas, const TMapGeometry& G) {
   P.setBrush(ColorToQColor(FStyle.City));
   for (const auto& [at, name] : cities) {
     P.drawEllipse(QPointF(at), 3.5, 3.5);
-    placed.push_back(QRect(at.x() - 4, at.y() - 4, 9, 9));
+    placed.push_back(DotBox(at));
   }
   for (const auto& [at, name] : cities) {
     QRect box = fm.boundingRect(name);
@@ -191,8 +199,9 @@ void TWorldMapDrawer::Draw(TCanvas& Canvas, const TMapGeometry& G) {
     for (QPoint o : offsets) {
       QRect r = box.translated(at + o);
       if (!mapRect.contains(r)) continue;
+      const QRect ownDot = DotBox(at);
       bool free = std::none_of(placed.begin(), placed.end(), [&](const QRect& q) {
-        return q.intersects(r) && !q.contains(at);
+        return q.intersects(r) && q != ownDot;
       });
       if (!free) continue;
       placed.push_back(r);
@@ -208,10 +217,11 @@ void TWorldMapDrawer::Draw(TCanvas& Canvas, const TMapGeometry& G) {
 }
 
 std::function<void(TObject*, TCanvas*, double, double, double, double, int, int)>
-TWorldMapDrawer::DrawProc() {
-  return [this](TObject*, TCanvas* MapCanvas, double LatLow, double LongLow, double LatHigh,
-                double LongHigh, int Wid, int Hgt) {
-    if (MapCanvas) Draw(*MapCanvas, TMapGeometry{LatLow, LongLow, LatHigh, LongHigh, Wid, Hgt});
+TWorldMapDrawer::DrawProc(double LatStep) {
+  return [this, LatStep](TObject*, TCanvas* MapCanvas, double LatLow, double LongLow,
+                         double LatHigh, double LongHigh, int Wid, int Hgt) {
+    if (MapCanvas)
+      Draw(*MapCanvas, TMapGeometry{LatLow, LongLow, LatHigh, LongHigh, Wid, Hgt}, LatStep);
   };
 }
 

@@ -43,13 +43,15 @@ class TWorldMapDrawer {
  public:
   explicit TWorldMapDrawer(TGeoDB& DB, TWorldMapStyle Style = {}) : FDB(DB), FStyle(Style) {}
 
-  void Draw(TCanvas& Canvas, const TMapGeometry& G);
+  // LatStep is the spacing of the map's parallels: captions keep clear of their labels at
+  // both sides of the map area. 0 when there are none.
+  void Draw(TCanvas& Canvas, const TMapGeometry& G, double LatStep = 0);
 
   // A callback with the parameters of the map control's drawing event; the drawer must
   // outlive it.
   std::function<void(TObject* Sender, TCanvas* MapCanvas, double LatLow, double LongLow,
                      double LatHigh, double LongHigh, int Wid, int Hgt)>
-  DrawProc();
+  DrawProc(double LatStep = 0);
 
  private:
   const TgdbPolygon& Polygon(int32_t Entry);

@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
         return 1;
       }
       t0 = std::chrono::steady_clock::now();
-      QImage img = RenderMapPreview(*map, drawer.DrawProc());
+      QImage img = RenderMapPreview(*map, drawer.DrawProc(map->LatStep));
       std::string file = out + "/map_" + name + ".png";
       if (!img.save(QString::fromStdString(file))) {
         std::fprintf(stderr, "cannot write %s\n", file.c_str());

@@ -197,7 +197,7 @@ TEST_F(WorldData, MapsShowLandSeaAndCapitalsWhereTheyBelong) {
       if (d.Name == name) m = &d;
     ASSERT_NE(m, nullptr);
     ASSERT_LE(double(m->Wid) * m->Hgt, 3e6);
-    QImage img = RenderMapPreview(*m, drawer.DrawProc());
+    QImage img = RenderMapPreview(*m, drawer.DrawProc(m->LatStep));
     img.save(QString("viewer_map_%1.png").arg(name));
     TMapGeometry g{m->LatLow, m->LongLow, m->LatHigh, m->LongHigh, m->Wid, m->Hgt};
     TWorldMapStyle style;
@@ -246,7 +246,7 @@ TEST_F(WorldData, MapControlMakesCalibratedMapsThatShowTheData) {
   for (const TDemoMap& m : DemoMaps()) {
     if (m.Name != "alps" && m.Name != "world") continue;
     const std::string base = tmp.path().toStdString() + "/" + m.Name;
-    ASSERT_NO_THROW(generate(base + ".xml", m, drawer.DrawProc())) << m.Name;
+    ASSERT_NO_THROW(generate(base + ".xml", m, drawer.DrawProc(m.LatStep))) << m.Name;
     QImage img(QString::fromStdString(base + ".bmp"));
     ASSERT_EQ(img.size(), QSize(m.Wid, m.Hgt)) << m.Name;
     img.save(QString("viewer_generated_%1.png").arg(QString::fromStdString(m.Name)));
