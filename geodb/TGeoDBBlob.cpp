@@ -37,13 +37,11 @@ int32_t TGeoDB::AddBlobFromFile(const std::string& FileName, const std::string& 
                                 float LongLow, float LongHigh, float Altitude,
                                 uint8_t ClassNumber, int32_t UserTag, const TMetaInfo& MInfo) {
   // The source is read through its full name; the stored FilePath may be cut to 127 chars.
-  FBlobSource = FileName;
-  struct Reset {
-    std::string& S;
-    ~Reset() { S.clear(); }
-  } reset{FBlobSource};
-  return AddData(TgdbName(StripPath(NameInDB)), {}, false, gitBLOB, ClassNumber, Date, StateFlag,
-                 LatLow, LatHigh, LongLow, LongHigh, Altitude, UserTag, MInfo, nullptr, 0, true);
+  TItemPayload source;
+  source.SourceFile = &FileName;
+  return AddData({TgdbName(StripPath(NameInDB)), gitBLOB, false, ClassNumber, Date, StateFlag, LatLow,
+                  LatHigh, LongLow, LongHigh, Altitude, UserTag, MInfo},
+                 source);
 }
 
 int32_t TGeoDB::AddBLOB(const std::string& FileName, TDateTime Date, int32_t StateFlag,
@@ -74,8 +72,9 @@ int32_t TGeoDB::AddBLOB(const std::string& Name, TDateTime Date, int32_t StateFl
                         float LatHigh, float LongLow, float LongHigh, float Altitude,
                         uint8_t ClassNumber, int32_t UserTag, const TMetaInfo& MInfo,
                         const void* PBLOBData, int32_t SizeOfBLOBData) {
-  return AddData(TgdbName(Name), {}, false, gitBLOB, ClassNumber, Date, StateFlag, LatLow, LatHigh,
-                 LongLow, LongHigh, Altitude, UserTag, MInfo, PBLOBData, SizeOfBLOBData, false);
+  return AddData({TgdbName(Name), gitBLOB, false, ClassNumber, Date, StateFlag, LatLow, LatHigh, LongLow,
+                  LongHigh, Altitude, UserTag, MInfo},
+                 {nullptr, PBLOBData, SizeOfBLOBData, nullptr});
 }
 
 int32_t TGeoDB::AddBLOB(const std::string& Name, TDateTime Date, int32_t StateFlag, float LatLow,
@@ -92,22 +91,22 @@ void TGeoDB::ReplaceBLOB(int32_t DBEntry, const std::string& FileName, TDateTime
                          int32_t StateFlag, float LatLow, float LatHigh, float LongLow,
                          float LongHigh, float Altitude, uint8_t ClassNumber, int32_t UserTag,
                          const TMetaInfo& MInfo) {
-  FBlobSource = FileName;
-  struct Reset {
-    std::string& S;
-    ~Reset() { S.clear(); }
-  } reset{FBlobSource};
-  ReplaceData(DBEntry, TgdbName(StripPath(FileName)), {}, false, gitBLOB, ClassNumber, Date,
-              StateFlag, LatLow, LatHigh, LongLow, LongHigh, Altitude, UserTag,
-              WithFilePath(MInfo, FileName), nullptr, 0, true);
+  TItemPayload source;
+  source.SourceFile = &FileName;
+  ReplaceData(DBEntry,
+              {TgdbName(StripPath(FileName)), gitBLOB, false, ClassNumber, Date, StateFlag, LatLow,
+               LatHigh, LongLow, LongHigh, Altitude, UserTag, WithFilePath(MInfo, FileName)},
+              source);
 }
 
 void TGeoDB::ReplaceBLOB(int32_t DBEntry, const std::string& Name, TDateTime Date,
                          int32_t StateFlag, float LatLow, float LatHigh, float LongLow,
                          float LongHigh, float Altitude, uint8_t ClassNumber, int32_t UserTag,
                          const TMetaInfo& MInfo, const void* PBLOBData, int32_t SizeOfBLOBData) {
-  ReplaceData(DBEntry, TgdbName(Name), {}, false, gitBLOB, ClassNumber, Date, StateFlag, LatLow,
-              LatHigh, LongLow, LongHigh, Altitude, UserTag, MInfo, PBLOBData, SizeOfBLOBData, false);
+  ReplaceData(DBEntry,
+              {TgdbName(Name), gitBLOB, false, ClassNumber, Date, StateFlag, LatLow, LatHigh, LongLow,
+               LongHigh, Altitude, UserTag, MInfo},
+              {nullptr, PBLOBData, SizeOfBLOBData, nullptr});
 }
 
 void TGeoDB::ReplaceBLOB(int32_t DBEntry, const std::string& Name, TDateTime Date,

@@ -1,0 +1,256 @@
+#include "GdbIndexSet.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace vek {
+
+namespace {
+
+// The key of an item in index ix (1 .. 4).
+float LLKey(int ix, const TgdbData& D) {
+  switch (ix) {
+    case 1: return D.LatLow;
+    case 2: return D.LatHigh;
+    case 3: return D.LongLow;
+    default: return D.LongHigh;
+  }
+}
+
+gdbix::TBoxPayload BoxOf(const TgdbData& D) { return {D.LatLow, D.LatHigh, D.LongLow, D.LongHigh}; }
+
+bool SameFloat(float a, float b) {
+  return std::memcmp(&a, &b, sizeof a) == 0 || (std::isnan(a) && std::isnan(b));
+}
+
+template <class Ix>
+TIxLLRec LLRecAt(const Ix& X, int64_t Rank) {
+  const auto& r = X.At(Rank);
+  return {r.K, r.Index + 1};
+}
+
+}  // namespace
+
+void TGdbIndexSet::Clear() {
+  FId.Clear();
+  FLatLow.Clear();
+  FLatHigh.Clear();
+  FLongLow.Clear();
+  FLongHigh.Clear();
+  FMaxLatExtent = 0;
+}
+
+TGdbIndexSet::TLLIndex& TGdbIndexSet::Plain(int ix) {
+  return ix == 2 ? FLatHigh : ix == 3 ? FLongLow : FLongHigh;
+}
+const TGdbIndexSet::TLLIndex& TGdbIndexSet::Plain(int ix) const {
+  return ix == 2 ? FLatHigh : ix == 3 ? FLongLow : FLongHigh;
+}
+
+int64_t TGdbIndexSet::Count(int ix) const {
+  return ix == 0 ? FId.Count() : ix == 1 ? FLatLow.Count() : Plain(ix).Count();
+}
+
+// ---- loading, checking, rebuilding, encoding ----
+
+std::array<bool, TGdbIndexSet::kCount> TGdbIndexSet::Load(
+    const std::array<int64_t, kCount>& Records, const std::array<std::vector<uint8_t>, kCount>& Bytes,
+    const std::vector<TgdbData>& Items) {
+  Clear();
+  for (const TgdbData& d : Items) NoteExtent(d);
+  std::array<bool, kCount> rebuilt{};
+  for (int i = 0; i < kCount; ++i) {
+    const auto& bytes = Bytes[static_cast<size_t>(i)];
+    if (Records[static_cast<size_t>(i)] == static_cast<int64_t>(Items.size()) && Matches(i, bytes, Items)) {
+      LoadFromBytes(i, bytes, Items);
+    } else {
+      Rebuild(i, Items);
+      rebuilt[static_cast<size_t>(i)] = true;
+    }
+  }
+  return rebuilt;
+}
+
+bool TGdbIndexSet::Matches(int ix, const std::vector<uint8_t>& Bytes, const std::vector<TgdbData>& Items) const {
+  const int64_t n = static_cast<int64_t>(Items.size());
+  if (static_cast<int64_t>(Bytes.size()) != n * kIndexRecSize) return false;
+  std::vector<bool> seen(static_cast<size_t>(n), false);
+  for (int64_t k = 0; k < n; ++k) {
+    const uint8_t* p = &Bytes[static_cast<size_t>(k) * kIndexRecSize];
+    const int32_t index = GetInt32(p + 4);
+    if (index < 0 || index >= n || seen[static_cast<size_t>(index)]) return false;
+    seen[static_cast<size_t>(index)] = true;
+    const TgdbData& d = Items[static_cast<size_t>(index)];
+    if (ix == 0) {
+      const int32_t key = GetInt32(p);
+      if (key != d.ItemId) return false;
+      if (k > 0 && key < GetInt32(p - kIndexRecSize)) return false;
+    } else {
+      const float key = GetSingle(p);
+      if (!SameFloat(key, LLKey(ix, d))) return false;
+      if (k > 0 && key < GetSingle(p - kIndexRecSize)) return false;
+    }
+  }
+  return true;
+}
+
+void TGdbIndexSet::LoadFromBytes(int ix, const std::vector<uint8_t>& Bytes, const std::vector<TgdbData>& Items) {
+  const size_t n = Bytes.size() / kIndexRecSize;
+  const int64_t capacity = static_cast<int64_t>(Items.size());
+  if (ix == 0) {
+    std::vector<TIdIndex::Rec> recs(n);
+    for (size_t k = 0; k < n; ++k) {
+      const TIxItemIDRec r = DecodeIxItemID(&Bytes[k * kIndexRecSize]);
+      recs[k] = {r.ItemID, r.index, {}};
+    }
+    FId.Load(recs, capacity);
+  } else if (ix == 1) {
+    std::vector<TLLBoxIndex::Rec> recs(n);
+    for (size_t k = 0; k < n; ++k) {
+      const TIxLLRec r = DecodeIxLL(&Bytes[k * kIndexRecSize]);
+      recs[k] = {r.LLValue, r.index, BoxOf(Items[static_cast<size_t>(r.index)])};
+    }
+    FLatLow.Load(recs, capacity);
+  } else {
+    std::vector<TLLIndex::Rec> recs(n);
+    for (size_t k = 0; k < n; ++k) {
+      const TIxLLRec r = DecodeIxLL(&Bytes[k * kIndexRecSize]);
+      recs[k] = {r.LLValue, r.index, {}};
+    }
+    Plain(ix).Load(recs, capacity);
+  }
+}
+
+void TGdbIndexSet::Rebuild(int ix, const std::vector<TgdbData>& Items) {
+  // As if the items had been added in entry order.
+  const int32_t n = static_cast<int32_t>(Items.size());
+  if (ix == 0) {
+    FId.Clear();
+    for (int32_t e = 0; e < n; ++e) FId.Insert({Items[static_cast<size_t>(e)].ItemId, e, {}});
+  } else if (ix == 1) {
+    FLatLow.Clear();
+    for (int32_t e = 0; e < n; ++e) {
+      const TgdbData& d = Items[static_cast<size_t>(e)];
+      FLatLow.Insert({d.LatLow, e, BoxOf(d)});
+    }
+  } else {
+    TLLIndex& x = Plain(ix);
+    x.Clear();
+    for (int32_t e = 0; e < n; ++e) x.Insert({LLKey(ix, Items[static_cast<size_t>(e)]), e, {}});
+  }
+}
+
+std::vector<uint8_t> TGdbIndexSet::Encode(int ix) const {
+  std::vector<uint8_t> bytes(static_cast<size_t>(Count(ix)) * kIndexRecSize);
+  size_t k = 0;
+  auto put = [&](auto key, int32_t index) {
+    uint8_t* p = &bytes[k++ * kIndexRecSize];
+    if constexpr (std::is_same_v<decltype(key), int32_t>)
+      PutInt32(p, key);
+    else
+      PutSingle(p, key);
+    PutInt32(p + 4, index);
+  };
+  if (ix == 0)
+    FId.ForEach([&](const auto& r) { put(r.K, r.Index); });
+  else if (ix == 1)
+    FLatLow.ForEach([&](const auto& r) { put(r.K, r.Index); });
+  else
+    Plain(ix).ForEach([&](const auto& r) { put(r.K, r.Index); });
+  return bytes;
+}
+
+// ---- upkeep ----
+
+void TGdbIndexSet::Insert(int32_t Entry, const TgdbData& D) {
+  // The four key indexes miss the cache at random places; fetch them side by side.
+  for (int stage = 0; stage < 2; ++stage) {
+    FLatLow.Prefetch(D.LatLow, stage);
+    FLatHigh.Prefetch(D.LatHigh, stage);
+    FLongLow.Prefetch(D.LongLow, stage);
+    FLongHigh.Prefetch(D.LongHigh, stage);
+  }
+  FId.Insert({D.ItemId, Entry, {}});
+  FLatLow.Insert({D.LatLow, Entry, BoxOf(D)});
+  FLatHigh.Insert({D.LatHigh, Entry, {}});
+  FLongLow.Insert({D.LongLow, Entry, {}});
+  FLongHigh.Insert({D.LongHigh, Entry, {}});
+  NoteExtent(D);
+}
+
+void TGdbIndexSet::Remove(int32_t Entry) {
+  FId.Remove(Entry);
+  FLatLow.Remove(Entry);
+  FLatHigh.Remove(Entry);
+  FLongLow.Remove(Entry);
+  FLongHigh.Remove(Entry);
+}
+
+void TGdbIndexSet::Relabel(int32_t From, int32_t To) {
+  FId.Relabel(From, To);
+  FLatLow.Relabel(From, To);
+  FLatHigh.Relabel(From, To);
+  FLongLow.Relabel(From, To);
+  FLongHigh.Relabel(From, To);
+}
+
+void TGdbIndexSet::NoteExtent(const TgdbData& D) {
+  const double lat = static_cast<double>(D.LatHigh) - D.LatLow;
+  if (lat > FMaxLatExtent) FMaxLatExtent = lat;
+}
+
+// ---- lookups ----
+
+TIxItemIDRec TGdbIndexSet::IdAt(int64_t Rank) const {
+  const auto& r = FId.At(Rank);
+  return {r.K, r.Index + 1};
+}
+
+TIxLLRec TGdbIndexSet::LLAt(int ix, int64_t Rank) const {
+  return ix == 1 ? LLRecAt(FLatLow, Rank) : LLRecAt(Plain(ix), Rank);
+}
+
+int64_t TGdbIndexSet::Position(int ix, double Key) const {
+  if (ix == 0) return FId.Position(static_cast<int64_t>(Key));
+  return ix == 1 ? FLatLow.Position(Key) : Plain(ix).Position(Key);
+}
+
+int32_t TGdbIndexSet::FindItemID(int32_t ItemID) const {
+  const auto* r = FId.Match(ItemID);
+  return r ? r->Index : -1;
+}
+
+std::vector<int32_t> TGdbIndexSet::FindInArea(double LatLow, double LatHigh, double LongLow,
+                                              double LongHigh, const std::vector<TgdbData>& Items) const {
+  std::vector<int32_t> out;
+  if (Items.empty()) return out;
+  if (!(LatLow <= LatHigh) || !(LongLow <= LongHigh)) return out;  // empty or NaN
+  // An inverted box (an empty polygon) has no area and meets nothing.
+  auto hit = [&](float lo1, float hi1, float lo2, float hi2) {
+    return lo1 <= hi1 && lo2 <= hi2 && lo1 <= LatHigh && hi1 >= LatLow && lo2 <= LongHigh &&
+           hi2 >= LongLow;
+  };
+  // An item whose southern bound lies below (query south - largest extent) cannot reach
+  // the query, so one key range of the latitude index holds every hit; within it each
+  // block is searched by western bound.
+  if (FLatLow.Ordered()) {
+    const double inf = std::numeric_limits<double>::infinity();
+    double from = std::nextafter(std::nextafter(LatLow - FMaxLatExtent, -inf), -inf);
+    if (std::isnan(from)) from = -inf;
+    const int64_t a = FLatLow.LowerBound(from), b = FLatLow.UpperBound(LatHigh);
+    FLatLow.ForBoxCandidates(a, b, LongLow, LongHigh, [&](const gdbix::TBoxRec& r) {
+      if (hit(r.Box.LatLow, r.Box.LatHigh, r.Box.LongLow, r.Box.LongHigh)) out.push_back(r.Index + 1);
+    });
+  } else {
+    for (size_t e = 0; e < Items.size(); ++e) {
+      const TgdbData& d = Items[e];
+      if (hit(d.LatLow, d.LatHigh, d.LongLow, d.LongHigh)) out.push_back(static_cast<int32_t>(e) + 1);
+    }
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+}  // namespace vek
