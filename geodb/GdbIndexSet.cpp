@@ -33,13 +33,29 @@ TIxLLRec LLRecAt(const Ix& X, int64_t Rank) {
 
 }  // namespace
 
+TGdbIndexSet::TGdbIndexSet() { FLatLow.SetBoxLimit(kClassLimit[0]); }
+
 void TGdbIndexSet::Clear() {
   FId.Clear();
   FLatLow.Clear();
   FLatHigh.Clear();
   FLongLow.Clear();
   FLongHigh.Clear();
-  FMaxLatExtent = 0;
+  for (auto& w : FWide) w.Clear();
+  FMaxLatExtent.fill(0);
+}
+
+int TGdbIndexSet::ExtentClass(const gdbix::TBoxPayload& Box) {
+  const double e = TLLBoxIndex::BoxExtent(Box);
+  int c = 0;
+  while (c < kWide && e > kClassLimit[c]) ++c;  // NaN and inverted boxes stay in class 0
+  return c;
+}
+
+void TGdbIndexSet::NoteExtent(int Class, const gdbix::TBoxPayload& Box) {
+  const double lat = static_cast<double>(Box.LatHigh) - Box.LatLow;
+  double& m = FMaxLatExtent[static_cast<size_t>(Class)];
+  if (lat > m) m = lat;
 }
 
 TGdbIndexSet::TLLIndex& TGdbIndexSet::Plain(int ix) {
@@ -59,7 +75,19 @@ std::array<bool, TGdbIndexSet::kCount> TGdbIndexSet::Load(
     const std::array<int64_t, kCount>& Records, const std::array<std::vector<uint8_t>, kCount>& Bytes,
     const std::vector<TgdbData>& Items) {
   Clear();
-  for (const TgdbData& d : Items) NoteExtent(d);
+  // The larger items, in key order, into the indexes of their classes.
+  std::array<std::vector<TLLBoxIndex::Rec>, kWide> wide;
+  for (size_t e = 0; e < Items.size(); ++e) {
+    const auto box = BoxOf(Items[e]);
+    const int c = ExtentClass(box);
+    NoteExtent(c, box);
+    if (c > 0) wide[static_cast<size_t>(c - 1)].push_back({box.LatLow, static_cast<int32_t>(e), box});
+  }
+  for (int c = 0; c < kWide; ++c) {
+    auto& recs = wide[static_cast<size_t>(c)];
+    std::stable_sort(recs.begin(), recs.end(), [](const auto& a, const auto& b) { return a.K < b.K; });
+    FWide[static_cast<size_t>(c)].Load(recs, static_cast<int64_t>(Items.size()));
+  }
   std::array<bool, kCount> rebuilt{};
   for (int i = 0; i < kCount; ++i) {
     const auto& bytes = Bytes[static_cast<size_t>(i)];
@@ -173,11 +201,14 @@ void TGdbIndexSet::Insert(int32_t Entry, const TgdbData& D) {
     FLongHigh.Prefetch(D.LongHigh, stage);
   }
   FId.Insert({D.ItemId, Entry, {}});
-  FLatLow.Insert({D.LatLow, Entry, BoxOf(D)});
+  const auto box = BoxOf(D);
+  FLatLow.Insert({D.LatLow, Entry, box});
   FLatHigh.Insert({D.LatHigh, Entry, {}});
   FLongLow.Insert({D.LongLow, Entry, {}});
   FLongHigh.Insert({D.LongHigh, Entry, {}});
-  NoteExtent(D);
+  const int c = ExtentClass(box);
+  NoteExtent(c, box);
+  if (c > 0) FWide[static_cast<size_t>(c - 1)].Insert({D.LatLow, Entry, box});
 }
 
 void TGdbIndexSet::Remove(int32_t Entry) {
@@ -186,6 +217,8 @@ void TGdbIndexSet::Remove(int32_t Entry) {
   FLatHigh.Remove(Entry);
   FLongLow.Remove(Entry);
   FLongHigh.Remove(Entry);
+  for (auto& w : FWide)
+    if (w.Remove(Entry)) break;
 }
 
 void TGdbIndexSet::Relabel(int32_t From, int32_t To) {
@@ -194,11 +227,7 @@ void TGdbIndexSet::Relabel(int32_t From, int32_t To) {
   FLatHigh.Relabel(From, To);
   FLongLow.Relabel(From, To);
   FLongHigh.Relabel(From, To);
-}
-
-void TGdbIndexSet::NoteExtent(const TgdbData& D) {
-  const double lat = static_cast<double>(D.LatHigh) - D.LatLow;
-  if (lat > FMaxLatExtent) FMaxLatExtent = lat;
+  for (auto& w : FWide) w.Relabel(From, To);
 }
 
 // ---- lookups ----
@@ -222,6 +251,18 @@ int32_t TGdbIndexSet::FindItemID(int32_t ItemID) const {
   return r ? r->Index : -1;
 }
 
+template <class F>
+void TGdbIndexSet::Scan(const TLLBoxIndex& X, double MaxLatExtent, double LatLow, double LatHigh,
+                        double LongLow, double LongHigh, F&& Fn) {
+  if (X.Count() == 0) return;
+  // An item whose southern bound lies below (query south - largest extent) cannot reach
+  // the query; two steps down cover the rounding of the subtraction.
+  const double inf = std::numeric_limits<double>::infinity();
+  double from = std::nextafter(std::nextafter(LatLow - MaxLatExtent, -inf), -inf);
+  if (std::isnan(from)) from = -inf;
+  X.ForBoxCandidates(X.LowerBound(from), X.UpperBound(LatHigh), LongLow, LongHigh, Fn);
+}
+
 std::vector<int32_t> TGdbIndexSet::FindInArea(double LatLow, double LatHigh, double LongLow,
                                               double LongHigh, const std::vector<TgdbData>& Items) const {
   std::vector<int32_t> out;
@@ -232,17 +273,14 @@ std::vector<int32_t> TGdbIndexSet::FindInArea(double LatLow, double LatHigh, dou
     return lo1 <= hi1 && lo2 <= hi2 && lo1 <= LatHigh && hi1 >= LatLow && lo2 <= LongHigh &&
            hi2 >= LongLow;
   };
-  // An item whose southern bound lies below (query south - largest extent) cannot reach
-  // the query, so one key range of the latitude index holds every hit; within it each
-  // block is searched by western bound.
   if (FLatLow.Ordered()) {
-    const double inf = std::numeric_limits<double>::infinity();
-    double from = std::nextafter(std::nextafter(LatLow - FMaxLatExtent, -inf), -inf);
-    if (std::isnan(from)) from = -inf;
-    const int64_t a = FLatLow.LowerBound(from), b = FLatLow.UpperBound(LatHigh);
-    FLatLow.ForBoxCandidates(a, b, LongLow, LongHigh, [&](const gdbix::TBoxRec& r) {
+    auto take = [&](const gdbix::TBoxRec& r) {
       if (hit(r.Box.LatLow, r.Box.LatHigh, r.Box.LongLow, r.Box.LongHigh)) out.push_back(r.Index + 1);
-    });
+    };
+    Scan(FLatLow, FMaxLatExtent[0], LatLow, LatHigh, LongLow, LongHigh, take);
+    for (int c = 0; c < kWide; ++c)
+      Scan(FWide[static_cast<size_t>(c)], FMaxLatExtent[static_cast<size_t>(c) + 1], LatLow, LatHigh,
+           LongLow, LongHigh, take);
   } else {
     for (size_t e = 0; e < Items.size(); ++e) {
       const TgdbData& d = Items[e];

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "GdbIndex.h"
@@ -17,7 +18,7 @@ class TGdbIndexSet {
  public:
   static constexpr int kCount = 5;
 
-  TGdbIndexSet() = default;
+  TGdbIndexSet();
   TGdbIndexSet(const TGdbIndexSet&) = delete;
   TGdbIndexSet& operator=(const TGdbIndexSet&) = delete;
 
@@ -64,16 +65,31 @@ class TGdbIndexSet {
   void Rebuild(int ix, const std::vector<TgdbData>& Items);
   TLLIndex& Plain(int ix);
   const TLLIndex& Plain(int ix) const;
-  void NoteExtent(const TgdbData& D);
+  void NoteExtent(int Class, const gdbix::TBoxPayload& Box);
+  // Extent class of a box: 0 for small ones (searched in FLatLow's blocks), 1 .. kWide for
+  // the larger ones, each searched in an index of its own.
+  static int ExtentClass(const gdbix::TBoxPayload& Box);
+  template <class F>
+  static void Scan(const TLLBoxIndex& X, double MaxLatExtent, double LatLow, double LatHigh,
+                   double LongLow, double LongHigh, F&& Fn);
 
   TIdIndex FId;
-  TLLBoxIndex FLatLow;  // carries the boxes for area queries
+  TLLBoxIndex FLatLow;  // carries the boxes of class 0 for area queries
   TLLIndex FLatHigh;
   TLLIndex FLongLow;
   TLLIndex FLongHigh;
-  // Largest north-south extent of any item so far (never shrinks while open): bounds the
-  // key range an area query has to scan.
-  double FMaxLatExtent = 0;
+
+  // Area queries scan, per class, the keys from (query south - the class's largest
+  // north-south extent) on, and in each block the western bounds from (query west - the
+  // block's largest east-west extent) on. Grouping items by size keeps both windows tight:
+  // one coastline spanning half the globe costs a look at its own small index, not a scan
+  // of every town.
+  static constexpr int kWide = 5;
+  static constexpr double kClassLimit[kWide + 1] = {0.25, 1, 4, 16, 64,
+                                                    std::numeric_limits<double>::infinity()};
+  std::array<TLLBoxIndex, kWide> FWide;  // keyed by LatLow
+  // Largest north-south extent per class so far (never shrinks while open).
+  std::array<double, kWide + 1> FMaxLatExtent{};
 };
 
 }  // namespace vek
