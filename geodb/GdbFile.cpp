@@ -14,6 +14,8 @@ namespace vek {
 
 namespace fs = std::filesystem;
 
+void (*GdbBeforeFileChange)() = nullptr;
+
 [[noreturn]] void RaiseInOut(int Err, const std::string& What, const std::string& FileName) {
   if (Err == 0) Err = EIO;
   throw EInOutError(Err, What + " \"" + FileName + "\": " + std::strerror(Err));
@@ -47,6 +49,7 @@ void TGdbFile::Open(const std::string& FileName) {
 
 void TGdbFile::Create(const std::string& FileName) {
   Close();
+  BeforeFileChange();
   FName = FileName;
   FStream.rdbuf()->pubsetbuf(nullptr, 0);
   errno = 0;
@@ -109,6 +112,7 @@ int64_t TGdbFile::ReadSome(void* Buffer, int64_t Count) {
 }
 
 void TGdbFile::WriteAt(int64_t Offset, const void* Buffer, int64_t Count) {
+  BeforeFileChange();
   errno = 0;
   // Consecutive appends need no seek (one system call less per record in bulk loads).
   if (Offset != FWritePos) {
@@ -168,6 +172,7 @@ bool FileModificationTime(const std::string& FileName, TDateTime& Time) {
 }
 
 void TruncateFile(const std::string& FileName, int64_t Size) {
+  BeforeFileChange();
   std::error_code ec;
   fs::resize_file(fs::path(FileName), static_cast<uintmax_t>(Size), ec);
   if (ec) RaiseInOut(ec.value(), "cannot truncate", FileName);
@@ -175,6 +180,7 @@ void TruncateFile(const std::string& FileName, int64_t Size) {
 
 void ReplaceFileAtomically(const std::string& FileName, const void* Data, int64_t Count) {
   const std::string tmp = FileName + ".tmp";
+  BeforeFileChange();
   {
     std::ofstream out;
     errno = 0;
@@ -192,6 +198,7 @@ void ReplaceFileAtomically(const std::string& FileName, const void* Data, int64_
     }
   }
   std::error_code ec;
+  BeforeFileChange();
   fs::rename(fs::path(tmp), fs::path(FileName), ec);
   if (ec) {
     std::error_code ec2;

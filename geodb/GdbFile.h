@@ -62,6 +62,14 @@ void TruncateFile(const std::string& FileName, int64_t Size);
 // On failure the old file is left as it was and EInOutError is raised.
 void ReplaceFileAtomically(const std::string& FileName, const void* Data, int64_t Count);
 
+// Called before every call that changes a file of the database (write, truncation,
+// creation, rename). Empty in normal use; tests set it to stop the process at a chosen
+// write and check what a crash there leaves behind.
+extern void (*GdbBeforeFileChange)();
+inline void BeforeFileChange() {
+  if (GdbBeforeFileChange) GdbBeforeFileChange();
+}
+
 [[noreturn]] void RaiseInOut(int Err, const std::string& What, const std::string& FileName);
 
 }  // namespace vek

@@ -234,6 +234,7 @@ class TGeoDB : public TComponent {
   void CloseDatabase(bool ResetLazyWrite);
   void ResetSystemData();
   void LoadIndexFile(int ix, int64_t& Count, std::vector<uint8_t>& Bytes);
+  static int64_t DropInterruptedMove(TGdbFile& F, const std::vector<uint8_t>& Bytes, int64_t N);
   void SaveAllIndexes();
   void WriteSystemRecord(const char* Who);
   void FlushSystemRecord();

@@ -134,11 +134,12 @@ void TGeoDB::OpenDatabase(const std::string& Name) {
       f.Create(gds);
       ResetSystemData();
     }
-    const int64_t n = f.Size() / kItemRecSize;
+    int64_t n = f.Size() / kItemRecSize;
     if (n > std::numeric_limits<int32_t>::max())
       Raise("the item file \"" + gds + "\" holds more records than a database can have.");
     std::vector<uint8_t> bytes(static_cast<size_t>(n) * kItemRecSize);
     if (n > 0) f.ReadAt(0, bytes.data(), static_cast<int64_t>(bytes.size()));
+    n = DropInterruptedMove(f, bytes, n);
     FSumData.resize(static_cast<size_t>(n));
     for (int64_t k = 0; k < n; ++k) FSumData[static_cast<size_t>(k)] = DecodeGdbData(&bytes[static_cast<size_t>(k) * kItemRecSize]);
     FNumSumItems = static_cast<int32_t>(n);
@@ -182,6 +183,23 @@ void TGeoDB::OpenDatabase(const std::string& Name) {
   const auto rebuilt = FIndexes->Load(ixCount, ixBytes, FSumData);
   for (int i = 0; i < 5; ++i)
     if (rebuilt[static_cast<size_t>(i)]) SaveIndex(i);
+}
+
+// Deleting a middle entry writes the last record over the deleted one and then cuts the
+// file; a crash in between leaves the last record twice. The copy at the end is dropped,
+// which completes the deletion.
+int64_t TGeoDB::DropInterruptedMove(TGdbFile& F, const std::vector<uint8_t>& Bytes, int64_t N) {
+  if (N < 2) return N;
+  const uint8_t* last = &Bytes[static_cast<size_t>(N - 1) * kItemRecSize];
+  const int32_t id = GetInt32(last);
+  for (int64_t k = 0; k < N - 1; ++k) {
+    const uint8_t* r = &Bytes[static_cast<size_t>(k) * kItemRecSize];
+    if (GetInt32(r) == id && std::memcmp(r, last, kItemRecSize) == 0) {
+      F.Truncate((N - 1) * kItemRecSize);
+      return N - 1;
+    }
+  }
+  return N;
 }
 
 void TGeoDB::LoadIndexFile(int ix, int64_t& Count, std::vector<uint8_t>& Bytes) {
