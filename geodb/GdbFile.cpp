@@ -7,6 +7,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include "DegreeText.h"
 #include "VekError.h"
 
@@ -15,6 +18,17 @@ namespace vek {
 namespace fs = std::filesystem;
 
 void (*GdbBeforeFileChange)() = nullptr;
+
+int64_t MemoryLimit() {
+  const long pages = sysconf(_SC_PHYS_PAGES), size = sysconf(_SC_PAGESIZE);
+  int64_t limit = pages > 0 && size > 0 ? int64_t(pages) * size : INT64_MAX;
+  for (int r : {RLIMIT_AS, RLIMIT_DATA}) {
+    rlimit l{};
+    if (getrlimit(r, &l) == 0 && l.rlim_cur != RLIM_INFINITY && int64_t(l.rlim_cur) < limit)
+      limit = int64_t(l.rlim_cur);
+  }
+  return limit;
+}
 
 [[noreturn]] void RaiseInOut(int Err, const std::string& What, const std::string& FileName) {
   if (Err == 0) Err = EIO;

@@ -62,6 +62,10 @@ void TruncateFile(const std::string& FileName, int64_t Size);
 // On failure the old file is left as it was and EInOutError is raised.
 void ReplaceFileAtomically(const std::string& FileName, const void* Data, int64_t Count);
 
+// The most memory one allocation may take: the machine's physical memory, or less when the
+// process is limited. Sizes read from files are checked against it before allocating.
+int64_t MemoryLimit();
+
 // Called before every call that changes a file of the database (write, truncation,
 // creation, rename). Empty in normal use; tests set it to stop the process at a chosen
 // write and check what a crash there leaves behind.

@@ -151,22 +151,145 @@ void TGdbIndexSet::LoadFromBytes(int ix, const std::vector<uint8_t>& Bytes, cons
   }
 }
 
+namespace {
+
+// Keys as unsigned integers in the same order, so that (key, entry) pairs sort as one word.
+uint32_t OrderBits(int32_t K) { return static_cast<uint32_t>(K) ^ 0x80000000u; }
+uint32_t OrderBits(float K) {
+  uint32_t u;
+  std::memcpy(&u, &K, sizeof u);
+  return (u & 0x80000000u) ? ~u : (u | 0x80000000u);
+}
+
+// A list of entries with insertion at any offset, in chunks, for runs of equal keys.
+class TChunkedList {
+ public:
+  void Insert(size_t At, int32_t V) {
+    if (FChunks.empty()) FChunks.emplace_back();
+    size_t c = 0;
+    while (c + 1 < FChunks.size() && At > FChunks[c].size()) At -= FChunks[c++].size();
+    auto& ch = FChunks[c];
+    ch.insert(ch.begin() + static_cast<std::ptrdiff_t>(At), V);
+    if (ch.size() >= 1024) {
+      std::vector<int32_t> tail(ch.begin() + 512, ch.end());
+      ch.resize(512);
+      FChunks.insert(FChunks.begin() + static_cast<std::ptrdiff_t>(c) + 1, std::move(tail));
+    }
+  }
+  template <class F>
+  void ForEach(F&& Fn) const {
+    for (const auto& ch : FChunks)
+      for (int32_t v : ch) Fn(v);
+  }
+
+ private:
+  std::vector<std::vector<int32_t>> FChunks;
+};
+
+// The order in which inserting the entries one by one, in entry order, by the bisection
+// leaves them: ascending keys; among equal keys, where the bisection over the whole index
+// put each newcomer. That place depends only on how many records were below the key, how
+// many equal to it and how many in all at the time, which a Fenwick tree over the sorted
+// positions tells, so a sort replaces a million insertions. Keys must not be NaN.
+template <class Key>
+std::vector<int32_t> InsertionOrder(const std::vector<Key>& Keys) {
+  const size_t n = Keys.size();
+  std::vector<uint64_t> pairs(n);
+  for (size_t e = 0; e < n; ++e) pairs[e] = (uint64_t(OrderBits(Keys[e])) << 32) | e;
+  std::sort(pairs.begin(), pairs.end());
+  std::vector<int32_t> order(n);
+  for (size_t k = 0; k < n; ++k) order[k] = static_cast<int32_t>(pairs[k] & 0xffffffffu);
+  pairs.clear();
+  pairs.shrink_to_fit();
+
+  // Runs of equal keys: start of the run of each sorted position.
+  std::vector<uint32_t> runStart(n), posOf(n);
+  bool anyRun = false;
+  for (size_t k = 0; k < n; ++k) {
+    const bool same = k > 0 && Keys[static_cast<size_t>(order[k])] == Keys[static_cast<size_t>(order[k - 1])];
+    runStart[k] = same ? runStart[k - 1] : static_cast<uint32_t>(k);
+    anyRun |= same;
+    posOf[static_cast<size_t>(order[k])] = static_cast<uint32_t>(k);
+  }
+  if (!anyRun) return order;
+
+  std::vector<uint32_t> fen(n + 1, 0);  // inserted entries per sorted position
+  std::vector<uint32_t> runCount(n, 0);
+  std::vector<TChunkedList> lists;
+  std::vector<int32_t> listOf(n, -1);  // by run start
+  for (size_t e = 0; e < n; ++e) {
+    const uint32_t pos = posOf[e], start = runStart[pos];
+    const bool inRun = (pos + 1 < n && runStart[pos + 1] == start) || start != pos;
+    if (inRun) {
+      int64_t below = 0;  // inserted so far with a smaller key
+      for (size_t i = start; i > 0; i -= i & (~i + 1)) below += fen[i];
+      const int64_t equal = runCount[start];
+      const int64_t at = gdbix::Bisect(static_cast<int64_t>(e), [&](int64_t mid) {
+        return mid < below ? 1 : (mid >= below + equal ? -1 : 0);
+      });
+      if (listOf[start] < 0) {
+        listOf[start] = static_cast<int32_t>(lists.size());
+        lists.emplace_back();
+      }
+      lists[static_cast<size_t>(listOf[start])].Insert(static_cast<size_t>(at - below), static_cast<int32_t>(e));
+      ++runCount[start];
+    }
+    for (size_t i = pos + 1; i <= n; i += i & (~i + 1)) ++fen[i];
+  }
+  for (size_t k = 0; k < n;) {
+    if (listOf[k] < 0) {
+      ++k;
+      continue;
+    }
+    size_t w = k;
+    lists[static_cast<size_t>(listOf[k])].ForEach([&](int32_t v) { order[w++] = v; });
+    k = w;
+  }
+  return order;
+}
+
+}  // namespace
+
 void TGdbIndexSet::Rebuild(int ix, const std::vector<TgdbData>& Items) {
   // As if the items had been added in entry order.
-  const int32_t n = static_cast<int32_t>(Items.size());
+  const size_t n = Items.size();
+  const int64_t capacity = static_cast<int64_t>(n);
   if (ix == 0) {
-    FId.Clear();
-    for (int32_t e = 0; e < n; ++e) FId.Insert({Items[static_cast<size_t>(e)].ItemId, e, {}});
-  } else if (ix == 1) {
-    FLatLow.Clear();
-    for (int32_t e = 0; e < n; ++e) {
-      const TgdbData& d = Items[static_cast<size_t>(e)];
-      FLatLow.Insert({d.LatLow, e, BoxOf(d)});
+    std::vector<int32_t> keys(n);
+    for (size_t e = 0; e < n; ++e) keys[e] = Items[e].ItemId;
+    const std::vector<int32_t> order = InsertionOrder(keys);
+    std::vector<TIdIndex::Rec> recs(n);
+    for (size_t k = 0; k < n; ++k) recs[k] = {keys[static_cast<size_t>(order[k])], order[k], {}};
+    FId.Load(recs, capacity);
+    return;
+  }
+  std::vector<float> keys(n);
+  bool nan = false;
+  for (size_t e = 0; e < n; ++e) nan |= std::isnan(keys[e] = LLKey(ix, Items[e]));
+  if (nan) {
+    // A NaN breaks the order and every later placement depends on where it went: insert.
+    auto insertAll = [&](auto& X, auto&& Rec) {
+      X.Clear();
+      for (size_t e = 0; e < n; ++e) X.Insert(Rec(static_cast<int32_t>(e)));
+    };
+    if (ix == 1)
+      insertAll(FLatLow, [&](int32_t e) { return TLLBoxIndex::Rec{keys[size_t(e)], e, BoxOf(Items[size_t(e)])}; });
+    else
+      insertAll(Plain(ix), [&](int32_t e) { return TLLIndex::Rec{keys[size_t(e)], e, {}}; });
+    return;
+  }
+  const std::vector<int32_t> order = InsertionOrder(keys);
+  if (ix == 1) {
+    std::vector<TLLBoxIndex::Rec> recs(n);
+    for (size_t k = 0; k < n; ++k) {
+      const auto e = static_cast<size_t>(order[k]);
+      recs[k] = {keys[e], order[k], BoxOf(Items[e])};
     }
+    FLatLow.Load(recs, capacity);
   } else {
-    TLLIndex& x = Plain(ix);
-    x.Clear();
-    for (int32_t e = 0; e < n; ++e) x.Insert({LLKey(ix, Items[static_cast<size_t>(e)]), e, {}});
+    std::vector<TLLIndex::Rec> recs(n);
+    for (size_t k = 0; k < n; ++k) recs[k] = {keys[static_cast<size_t>(order[k])], order[k], {}};
+    Plain(ix).Load(recs, capacity);
   }
 }
 

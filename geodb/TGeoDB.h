@@ -256,6 +256,8 @@ class TGeoDB : public TComponent {
   void FillRecord(TgdbData& D, const TItemRequest& Req, const TItemPayload& Payload);
   void CheckPayload(const char* Who, const TItemRequest& Req, const TItemPayload& Payload) const;
   void CheckBlockInFile(const char* Who, int32_t Entry, int64_t Offset, int64_t Length);
+  // Raises when a size read for an entry exceeds the memory the process can have.
+  void CheckMemory(const char* Who, int32_t Entry, int64_t Bytes) const;
   [[noreturn]] void RaiseDamagedBlobSize(int32_t Entry, const TgdbData& D) const;
   // Meta information of the BLOB entry D, after checking its stated size and that its block
   // lies inside the data file.

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <new>
 
 #include "StrUtils.h"
 #include "TGeoDB.h"
@@ -130,6 +131,12 @@ void TGeoDB::CheckBlockInFile(const char* Who, int32_t Entry, int64_t Offset, in
           " bytes; the database is damaged.");
 }
 
+void TGeoDB::CheckMemory(const char* Who, int32_t Entry, int64_t Bytes) const {
+  if (Bytes > MemoryLimit())
+    Raise(std::string(Who) + ": entry " + std::to_string(Entry) + " needs " + std::to_string(Bytes) +
+          " bytes of memory, more than this process can have; the database is damaged.");
+}
+
 void TGeoDB::RaiseDamagedBlobSize(int32_t Entry, const TgdbData& D) const {
   Raise("RetrieveBLOB: entry " + std::to_string(Entry) + " states a size of " +
         std::to_string(D.Size) + " bytes; the database is damaged.");
@@ -152,8 +159,13 @@ bool TGeoDB::ReadEntry(int32_t DBEntry, Fn Read) {
   if (DBEntry < 1) DBEntry = 1;
   bool ok = false;
   // Read gets a copy of the record, which no change of FSumData during the read can move.
-  if (DBEntry <= FNumSumItems)
-    ok = Read(f, DBEntry, TgdbData(FSumData[static_cast<size_t>(DBEntry - 1)]));
+  if (DBEntry <= FNumSumItems) {
+    try {
+      ok = Read(f, DBEntry, TgdbData(FSumData[static_cast<size_t>(DBEntry - 1)]));
+    } catch (const std::bad_alloc&) {
+      Raise("entry " + std::to_string(DBEntry) + " cannot be read: not enough memory.");
+    }
+  }
   Progress(100);
   return ok;
 }
@@ -180,13 +192,20 @@ bool TGeoDB::RetrievePolygon(int32_t DBEntry, TgdbPolygon& Polygon) {
             std::to_string(d.NumPoints) + " points; the database is damaged.");
     const int64_t n = d.NumPoints;
     CheckBlockInFile("RetrievePolygon", Entry, d.BlobOffset, n * kPointSize);
-    std::vector<uint8_t> bytes(static_cast<size_t>(n * kPointSize));
-    f.ReadAt(d.BlobOffset, bytes.data(), static_cast<int64_t>(bytes.size()));
+    CheckMemory("RetrievePolygon", Entry, n * static_cast<int64_t>(sizeof(TSCoords)));
     TgdbPolygon poly(static_cast<size_t>(n));
+    // Read through a small buffer: the points need memory once, not twice.
+    const int64_t chunk = 8192;
+    std::vector<uint8_t> bytes(static_cast<size_t>(std::min(n, chunk) * kPointSize));
     const int64_t step = n / 100 + 1;
-    for (int64_t i = 0; i < n; ++i) {
-      poly[static_cast<size_t>(i)] = DecodePoint(&bytes[static_cast<size_t>(i * kPointSize)]);
-      if ((i + 1) % step == 0) ProgressFraction(static_cast<double>(i + 1), static_cast<double>(n));
+    for (int64_t from = 0; from < n; from += chunk) {
+      const int64_t count = std::min(chunk, n - from);
+      f.ReadAt(d.BlobOffset + from * kPointSize, bytes.data(), count * kPointSize);
+      for (int64_t j = 0; j < count; ++j) {
+        const int64_t i = from + j;
+        poly[static_cast<size_t>(i)] = DecodePoint(&bytes[static_cast<size_t>(j * kPointSize)]);
+        if ((i + 1) % step == 0) ProgressFraction(static_cast<double>(i + 1), static_cast<double>(n));
+      }
     }
     Polygon = std::move(poly);
     return true;
@@ -255,6 +274,7 @@ bool TGeoDB::RetrieveBLOB(int32_t DBEntry, TMetaInfo& MetaInfo, TMemoryStream& B
     // The size field sizes the stream for every kind; a value the data file cannot hold
     // is damage, not a request for gigabytes.
     if (d.Size < 0 || d.Size > f.Size()) RaiseDamagedBlobSize(Entry, d);
+    CheckMemory("RetrieveBLOB", Entry, d.Size);
     if (d.ItemKind == gitBLOB)
       CheckBlockInFile("RetrieveBLOB", Entry, d.BlobOffset, int64_t(kMetaInfoSize) + d.Size);
     BlobStream.SetSize(d.Size);

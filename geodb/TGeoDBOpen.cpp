@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <new>
 
 #include "GdbIndexSet.h"
 #include "StrUtils.h"
@@ -83,7 +84,11 @@ void TGeoDB::SetGDBName(const std::string& Value) {
   // Leaving an open database: its pending index changes are written first.
   if (IsOpen()) CloseDatabase(false);
   try {
-    OpenDatabase(Value);
+    try {
+      OpenDatabase(Value);
+    } catch (const std::bad_alloc&) {
+      Raise("the database \"" + Value + "\" does not fit into memory.");
+    }
   } catch (...) {
     // Never stay half open: a partly loaded database would write inconsistent files.
     const bool lazy = FLazyWrite;
@@ -137,6 +142,10 @@ void TGeoDB::OpenDatabase(const std::string& Name) {
     int64_t n = f.Size() / kItemRecSize;
     if (n > std::numeric_limits<int32_t>::max())
       Raise("the item file \"" + gds + "\" holds more records than a database can have.");
+    // The records, their copies in memory and five index records each.
+    if (n * (kItemRecSize + static_cast<int64_t>(sizeof(TgdbData)) + 5 * 32) > MemoryLimit())
+      Raise("the item file \"" + gds + "\" holds " + std::to_string(n) +
+            " records, more than fit into memory.");
     std::vector<uint8_t> bytes(static_cast<size_t>(n) * kItemRecSize);
     if (n > 0) f.ReadAt(0, bytes.data(), static_cast<int64_t>(bytes.size()));
     n = DropInterruptedMove(f, bytes, n);

@@ -4,6 +4,10 @@
 #include <filesystem>
 #include <random>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "GeoDBTestUtil.h"
 
 using namespace vek;
@@ -285,6 +289,50 @@ TEST_F(GeoDBDamage, GarbageFilesOpenWithoutCrashing) {
     db.AddTown("ok", 0, 0, TSCoords{1, 1}, 0, 0, 0);
     db.DeleteData(1);
   }
+}
+
+TEST_F(GeoDBDamage, SizesBeyondMemoryGiveTheLibrarysError) {
+  {
+    TGeoDB db;
+    db.SetDBName(Base);
+    db.AddBorder("b", TgdbPolygon{{1, 2}, {3, 4}}, true, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+    db.AddTown("t", 0, 0, TSCoords{1, 1}, 0, 0, 0);
+  }
+  // A sparse data file of 1.5 GB whose first polygon claims all of it: plausible for the
+  // file, far beyond the 512 MB this process may use.
+  const int64_t size = int64_t(1536) << 20;
+  fs::resize_file(Base + ".vekgdd", static_cast<uintmax_t>(size));
+  Bytes gds = ReadAll(Base + ".vekgds");
+  PatchI32(gds, 112, static_cast<int32_t>((size - 260) / 8));
+  WriteAll(Base + ".vekgds", gds);
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    rlimit lim{size_t(512) << 20, size_t(512) << 20};
+    setrlimit(RLIMIT_AS, &lim);
+    int code = 0;
+    try {
+      TGeoDB db;
+      db.SetDBName(Base);
+      TgdbPolygon p;
+      try {
+        db.RetrievePolygon(1, p);
+        code = 4;
+      } catch (const EVEKGeoDBError& e) {
+        code = std::string(e.what()).find("RetrievePolygon: entry 1 needs") != std::string::npos ? 0 : 5;
+      }
+      db.SetDBName("");
+    } catch (const std::bad_alloc&) {
+      code = 1;
+    } catch (...) {
+      code = 2;
+    }
+    _exit(code);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "4: no error, 5: another message, 1: std::bad_alloc, 2: other";
 }
 
 // ---- area queries ----
