@@ -156,9 +156,23 @@ namespace {
 // Keys as unsigned integers in the same order, so that (key, entry) pairs sort as one word.
 uint32_t OrderBits(int32_t K) { return static_cast<uint32_t>(K) ^ 0x80000000u; }
 uint32_t OrderBits(float K) {
+  if (K == 0) K = 0;  // -0 equals +0
   uint32_t u;
   std::memcpy(&u, &K, sizeof u);
   return (u & 0x80000000u) ? ~u : (u | 0x80000000u);
+}
+
+// Sorts (key << 32 | entry) words that arrive in entry order by key, keeping entry order
+// among equal keys: three stable passes of 11 bits over the key.
+void SortByKey(std::vector<uint64_t>& V) {
+  std::vector<uint64_t> tmp(V.size());
+  for (int shift = 32; shift < 64; shift += 11) {
+    size_t count[2049] = {};
+    for (uint64_t v : V) ++count[((v >> shift) & 2047) + 1];
+    for (size_t i = 1; i <= 2048; ++i) count[i] += count[i - 1];
+    for (uint64_t v : V) tmp[count[(v >> shift) & 2047]++] = v;
+    V.swap(tmp);
+  }
 }
 
 // A list of entries with insertion at any offset, in chunks, for runs of equal keys.
@@ -189,61 +203,47 @@ class TChunkedList {
 // The order in which inserting the entries one by one, in entry order, by the bisection
 // leaves them: ascending keys; among equal keys, where the bisection over the whole index
 // put each newcomer. That place depends only on how many records were below the key, how
-// many equal to it and how many in all at the time, which a Fenwick tree over the sorted
-// positions tells, so a sort replaces a million insertions. Keys must not be NaN.
+// many equal to it and how many in all at the time. Going through the runs of equal keys in
+// key order, a Fenwick tree over the entries counts those below, so a sort replaces a
+// million insertions. Keys must not be NaN.
 template <class Key>
 std::vector<int32_t> InsertionOrder(const std::vector<Key>& Keys) {
   const size_t n = Keys.size();
   std::vector<uint64_t> pairs(n);
   for (size_t e = 0; e < n; ++e) pairs[e] = (uint64_t(OrderBits(Keys[e])) << 32) | e;
-  std::sort(pairs.begin(), pairs.end());
+  if (!std::is_sorted(pairs.begin(), pairs.end())) SortByKey(pairs);
+  auto key = [&](size_t k) { return static_cast<uint32_t>(pairs[k] >> 32); };
+  bool anyRun = false;
+  for (size_t k = 1; k < n && !anyRun; ++k) anyRun = key(k) == key(k - 1);
   std::vector<int32_t> order(n);
   for (size_t k = 0; k < n; ++k) order[k] = static_cast<int32_t>(pairs[k] & 0xffffffffu);
-  pairs.clear();
-  pairs.shrink_to_fit();
-
-  // Runs of equal keys: start of the run of each sorted position.
-  std::vector<uint32_t> runStart(n), posOf(n);
-  bool anyRun = false;
-  for (size_t k = 0; k < n; ++k) {
-    const bool same = k > 0 && Keys[static_cast<size_t>(order[k])] == Keys[static_cast<size_t>(order[k - 1])];
-    runStart[k] = same ? runStart[k - 1] : static_cast<uint32_t>(k);
-    anyRun |= same;
-    posOf[static_cast<size_t>(order[k])] = static_cast<uint32_t>(k);
-  }
   if (!anyRun) return order;
 
-  std::vector<uint32_t> fen(n + 1, 0);  // inserted entries per sorted position
-  std::vector<uint32_t> runCount(n, 0);
-  std::vector<TChunkedList> lists;
-  std::vector<int32_t> listOf(n, -1);  // by run start
-  for (size_t e = 0; e < n; ++e) {
-    const uint32_t pos = posOf[e], start = runStart[pos];
-    const bool inRun = (pos + 1 < n && runStart[pos + 1] == start) || start != pos;
-    if (inRun) {
-      int64_t below = 0;  // inserted so far with a smaller key
-      for (size_t i = start; i > 0; i -= i & (~i + 1)) below += fen[i];
-      const int64_t equal = runCount[start];
-      const int64_t at = gdbix::Bisect(static_cast<int64_t>(e), [&](int64_t mid) {
-        return mid < below ? 1 : (mid >= below + equal ? -1 : 0);
-      });
-      if (listOf[start] < 0) {
-        listOf[start] = static_cast<int32_t>(lists.size());
-        lists.emplace_back();
-      }
-      lists[static_cast<size_t>(listOf[start])].Insert(static_cast<size_t>(at - below), static_cast<int32_t>(e));
-      ++runCount[start];
-    }
-    for (size_t i = pos + 1; i <= n; i += i & (~i + 1)) ++fen[i];
-  }
+  std::vector<uint32_t> fen(n + 1, 0);  // entries placed so far, by entry
+  auto add = [&](size_t e) {
+    for (size_t i = e + 1; i <= n; i += i & (~i + 1)) ++fen[i];
+  };
   for (size_t k = 0; k < n;) {
-    if (listOf[k] < 0) {
-      ++k;
-      continue;
+    size_t end = k + 1;
+    while (end < n && key(end) == key(k)) ++end;
+    if (end - k > 1) {
+      // The members come in entry order; member j finds j equal records placed before it.
+      TChunkedList list;
+      for (size_t j = 0; k + j < end; ++j) {
+        const auto e = static_cast<size_t>(order[k + j]);
+        int64_t below = 0;
+        for (size_t i = e; i > 0; i -= i & (~i + 1)) below += fen[i];
+        const int64_t equal = static_cast<int64_t>(j);
+        const int64_t at = gdbix::Bisect(static_cast<int64_t>(e), [&](int64_t mid) {
+          return mid < below ? 1 : (mid >= below + equal ? -1 : 0);
+        });
+        list.Insert(static_cast<size_t>(at - below), static_cast<int32_t>(e));
+      }
+      size_t w = k;
+      list.ForEach([&](int32_t v) { order[w++] = v; });
     }
-    size_t w = k;
-    lists[static_cast<size_t>(listOf[k])].ForEach([&](int32_t v) { order[w++] = v; });
-    k = w;
+    for (size_t j = k; j < end; ++j) add(static_cast<size_t>(order[j]));
+    k = end;
   }
   return order;
 }

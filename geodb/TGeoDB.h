@@ -234,7 +234,8 @@ class TGeoDB : public TComponent {
   void CloseDatabase(bool ResetLazyWrite);
   void ResetSystemData();
   void LoadIndexFile(int ix, int64_t& Count, std::vector<uint8_t>& Bytes);
-  static int64_t DropInterruptedMove(TGdbFile& F, const std::vector<uint8_t>& Bytes, int64_t N);
+  // Drops the last item record when a crash interrupted the deletion that moved it.
+  bool DropInterruptedMove(TGdbFile& F);
   void SaveAllIndexes();
   void WriteSystemRecord(const char* Who);
   void FlushSystemRecord();

@@ -146,11 +146,20 @@ void TGeoDB::OpenDatabase(const std::string& Name) {
     if (n * (kItemRecSize + static_cast<int64_t>(sizeof(TgdbData)) + 5 * 32) > MemoryLimit())
       Raise("the item file \"" + gds + "\" holds " + std::to_string(n) +
             " records, more than fit into memory.");
-    std::vector<uint8_t> bytes(static_cast<size_t>(n) * kItemRecSize);
-    if (n > 0) f.ReadAt(0, bytes.data(), static_cast<int64_t>(bytes.size()));
-    n = DropInterruptedMove(f, bytes, n);
+    // Decoded in slices: the file's bytes never need memory all at once.
     FSumData.resize(static_cast<size_t>(n));
-    for (int64_t k = 0; k < n; ++k) FSumData[static_cast<size_t>(k)] = DecodeGdbData(&bytes[static_cast<size_t>(k) * kItemRecSize]);
+    const int64_t slice = 8192;
+    std::vector<uint8_t> bytes(static_cast<size_t>(std::min(n, slice)) * kItemRecSize);
+    for (int64_t from = 0; from < n; from += slice) {
+      const int64_t count = std::min(slice, n - from);
+      f.ReadAt(from * kItemRecSize, bytes.data(), count * kItemRecSize);
+      for (int64_t k = 0; k < count; ++k)
+        FSumData[static_cast<size_t>(from + k)] = DecodeGdbData(&bytes[static_cast<size_t>(k) * kItemRecSize]);
+    }
+    if (DropInterruptedMove(f)) {
+      FSumData.pop_back();
+      --n;
+    }
     FNumSumItems = static_cast<int32_t>(n);
   }
   FNameGDS = gds;
@@ -197,18 +206,21 @@ void TGeoDB::OpenDatabase(const std::string& Name) {
 // Deleting a middle entry writes the last record over the deleted one and then cuts the
 // file; a crash in between leaves the last record twice. The copy at the end is dropped,
 // which completes the deletion.
-int64_t TGeoDB::DropInterruptedMove(TGdbFile& F, const std::vector<uint8_t>& Bytes, int64_t N) {
-  if (N < 2) return N;
-  const uint8_t* last = &Bytes[static_cast<size_t>(N - 1) * kItemRecSize];
-  const int32_t id = GetInt32(last);
-  for (int64_t k = 0; k < N - 1; ++k) {
-    const uint8_t* r = &Bytes[static_cast<size_t>(k) * kItemRecSize];
-    if (GetInt32(r) == id && std::memcmp(r, last, kItemRecSize) == 0) {
-      F.Truncate((N - 1) * kItemRecSize);
-      return N - 1;
+bool TGeoDB::DropInterruptedMove(TGdbFile& F) {
+  const int64_t n = static_cast<int64_t>(FSumData.size());
+  if (n < 2) return false;
+  const int32_t id = FSumData.back().ItemId;
+  uint8_t last[kItemRecSize], rec[kItemRecSize];
+  F.ReadAt((n - 1) * kItemRecSize, last, kItemRecSize);
+  for (int64_t k = 0; k < n - 1; ++k) {
+    if (FSumData[static_cast<size_t>(k)].ItemId != id) continue;
+    F.ReadAt(k * kItemRecSize, rec, kItemRecSize);
+    if (std::memcmp(rec, last, kItemRecSize) == 0) {
+      F.Truncate((n - 1) * kItemRecSize);
+      return true;
     }
   }
-  return N;
+  return false;
 }
 
 void TGeoDB::LoadIndexFile(int ix, int64_t& Count, std::vector<uint8_t>& Bytes) {
