@@ -86,6 +86,75 @@ void LoadTowns(benchmark::State& state) {
   state.counters["towns/s"] = benchmark::Counter(static_cast<double>(n), benchmark::Counter::kIsRate);
 }
 
+// 1,000,000 towns with lazy writing beside SQLite storing the same records in a table plus
+// an R*Tree, in one transaction; CPU time, best of two alternating rounds.
+double gBulkOurs = 0, gBulkSQLite = 0;
+
+double LoadOurs(const Towns& towns, const std::string& base) {
+  RemoveDB(base);
+  const double t0 = CpuSeconds();
+  {
+    TGeoDB db;
+    db.SetDBName(base);
+    db.SetLazyWrite(true);
+    for (size_t i = 0; i < towns.Pos.size(); ++i) db.AddTown(towns.Names[i], 45000.0, 0, towns.Pos[i], 0, 1, 0);
+    db.SetLazyWrite(false);  // writes the five index files
+    db.SetDBName("");
+  }
+  return CpuSeconds() - t0;
+}
+
+double LoadSQLite(const Towns& towns, const std::string& name) {
+  fs::remove(name);
+  const double t0 = CpuSeconds();
+  sqlite3* h = nullptr;
+  sqlite3_open(name.c_str(), &h);
+  sqlite3_exec(h, "PRAGMA synchronous=OFF;", nullptr, nullptr, nullptr);
+  sqlite3_exec(h,
+               "CREATE TABLE towns(id INTEGER PRIMARY KEY, name TEXT, altitude REAL, class INTEGER, tag INTEGER, "
+               "date REAL, state INTEGER, lat REAL, lon REAL);"
+               "CREATE VIRTUAL TABLE towns_rt USING rtree(id, latlo, lathi, lonlo, lonhi);",
+               nullptr, nullptr, nullptr);
+  sqlite3_exec(h, "BEGIN", nullptr, nullptr, nullptr);
+  sqlite3_stmt* ins = nullptr;
+  sqlite3_stmt* rt = nullptr;
+  sqlite3_prepare_v2(h, "INSERT INTO towns VALUES(?1, ?2, 0, 1, 0, 45000.0, 0, ?3, ?4)", -1, &ins, nullptr);
+  sqlite3_prepare_v2(h, "INSERT INTO towns_rt VALUES(?1, ?2, ?2, ?3, ?3)", -1, &rt, nullptr);
+  for (size_t i = 0; i < towns.Pos.size(); ++i) {
+    const std::string name8 = towns.Names[i].str();
+    sqlite3_bind_int64(ins, 1, static_cast<sqlite3_int64>(i + 1));
+    sqlite3_bind_text(ins, 2, name8.c_str(), static_cast<int>(name8.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_double(ins, 3, towns.Pos[i].Latit);
+    sqlite3_bind_double(ins, 4, towns.Pos[i].Longit);
+    sqlite3_step(ins);
+    sqlite3_reset(ins);
+    sqlite3_bind_int64(rt, 1, static_cast<sqlite3_int64>(i + 1));
+    sqlite3_bind_double(rt, 2, towns.Pos[i].Latit);
+    sqlite3_bind_double(rt, 3, towns.Pos[i].Longit);
+    sqlite3_step(rt);
+    sqlite3_reset(rt);
+  }
+  sqlite3_finalize(ins);
+  sqlite3_finalize(rt);
+  sqlite3_exec(h, "COMMIT", nullptr, nullptr, nullptr);
+  sqlite3_close(h);
+  return CpuSeconds() - t0;
+}
+
+void BulkLoad(benchmark::State& state) {
+  const Towns& towns = RandomTowns(1000000);
+  const std::string base = (TempRoot() / "load1000000").string(), lite = (TempRoot() / "bulk.sqlite").string();
+  gBulkOurs = gBulkSQLite = 1e30;
+  for (auto _ : state)
+    for (int round = 0; round < 2; ++round) {
+      gBulkOurs = std::min(gBulkOurs, LoadOurs(towns, base));
+      gBulkSQLite = std::min(gBulkSQLite, LoadSQLite(towns, lite));
+    }
+  fs::remove(lite);
+  state.counters["s"] = gBulkOurs;
+  state.counters["sqlite_s"] = gBulkSQLite;
+}
+
 // The same additions done as the plain-array rules state them: files opened and closed per
 // item, records inserted by moving every record above the position up by one.
 void LoadTownsPlainArrays(benchmark::State& state) {
@@ -352,7 +421,8 @@ void AreaQueries(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(LoadTowns)->Arg(100000)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(LoadTowns)->Arg(100000)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BulkLoad)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(LoadTownsPlainArrays)->Arg(100000)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(SearchItemID);
 BENCHMARK(ClosestPositions);
@@ -367,8 +437,9 @@ int main(int argc, char** argv) {
 
   std::printf("\nsummary\n");
   auto sec = [](const char* k) { return gSeconds.count(k) ? gSeconds[k] : 0.0; };
-  if (sec("load1000000") > 0)
-    std::printf("  1,000,000 towns loaded (lazy writing): %.2f s (goal: under 5 s)\n", sec("load1000000"));
+  if (gBulkOurs > 0 && gBulkOurs < 1e30)
+    std::printf("  1,000,000 towns loaded (lazy writing): %.2f s CPU, SQLite table + R*Tree %.2f s: %.2fx (goal 5x)\n",
+                gBulkOurs, gBulkSQLite, gBulkSQLite / gBulkOurs);
   if (sec("load100000") > 0 && sec("plain100000") > 0)
     std::printf("  100,000 towns: plain arrays %.2f s / blocked index %.2f s = %.1fx\n", sec("plain100000"),
                 sec("load100000"), sec("plain100000") / sec("load100000"));

@@ -286,9 +286,8 @@ class TGeoDB : public TComponent {
   TgdbSystemData FSystemData;
   TGdbFile FDataFile;
   TGdbFile FItemFile;
-  // With lazy writing on, a new HighestID is written with the next deletion, description,
-  // revision, the end of lazy writing or closing; opening raises HighestID to the largest
-  // identifier in the item file, so no identifier of a stored or deleted item is reissued.
+  // Opening raises HighestID to the largest identifier in the item file when the system
+  // record is behind it; the record is then written with the next change.
   bool FSystemDirty = false;
 };
 

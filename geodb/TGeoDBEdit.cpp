@@ -164,13 +164,13 @@ int32_t TGeoDB::AddData(const TItemRequest& Req, const TItemPayload& Payload) {
     uint8_t rec[kSystemRecSize];
     EncodeSystemData(FSystemData, rec);
     try {
+      // With every addition; during bulk loading through the mapping of the open file.
       TGdbFile& f = DataFile();
-      if (FLazyWrite) {
-        FSystemDirty = true;
-      } else {
+      if (FLazyWrite)
+        f.WriteHead(rec, kSystemRecSize);
+      else
         f.WriteAt(0, rec, kSystemRecSize);
-        FSystemDirty = false;
-      }
+      FSystemDirty = false;
     } catch (const EInOutError&) {
       if (!FLazyWrite) ReleaseFiles();
       Raise("AddData: cannot open database.");
