@@ -197,14 +197,16 @@ inline constexpr double kSinCosLimit = 1e5;
   bandIndex = -1;
   // Negated tests so that NaN falls outside as well.
   if (!(latitude >= -80.0 && latitude <= 84.0 && longitude >= -180.0 && longitude < 180.0)) return 0;
-  const int k = static_cast<int>(std::floor(latitude + 80.0)) / 8;
+  // The arguments of the conversions to int are not negative here: truncation is floor,
+  // without a library call.
+  const int k = static_cast<int>(latitude + 80.0) / 8;
   bandIndex = k > 19 ? 19 : k;  // 80 to 84 still belongs to X
-  int zone = static_cast<int>(std::floor((longitude + 180.0) / 6.0)) + 1;
+  int zone = static_cast<int>((longitude + 180.0) / 6.0) + 1;
   // Just below 180 the sum can round up to 360 and would give zone 61.
   if (zone > 60) zone = 60;
   if (bandIndex == 17 && longitude >= 3.0 && longitude < 12.0) zone = 32;  // V: Norway
   if (bandIndex == 19 && longitude >= 0.0 && longitude < 42.0)             // X: Svalbard
-    zone = static_cast<int>(std::floor((longitude + 3.0) / 12.0)) * 2 + 31;
+    zone = static_cast<int>((longitude + 3.0) / 12.0) * 2 + 31;
   return zone;
 }
 

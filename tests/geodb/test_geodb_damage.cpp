@@ -292,6 +292,9 @@ TEST_F(GeoDBDamage, GarbageFilesOpenWithoutCrashing) {
 }
 
 TEST_F(GeoDBDamage, SizesBeyondMemoryGiveTheLibrarysError) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "the sanitizer's shadow memory does not fit under an address-space limit";
+#endif
   {
     TGeoDB db;
     db.SetDBName(Base);
