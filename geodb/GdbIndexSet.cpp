@@ -86,7 +86,10 @@ std::array<bool, TGdbIndexSet::kCount> TGdbIndexSet::Load(
   for (int c = 0; c < kWide; ++c) {
     auto& recs = wide[static_cast<size_t>(c)];
     std::stable_sort(recs.begin(), recs.end(), [](const auto& a, const auto& b) { return a.K < b.K; });
-    FWide[static_cast<size_t>(c)].Load(recs, static_cast<int64_t>(Items.size()));
+    // The class's entry table only as large as its highest entry needs.
+    int64_t capacity = 0;
+    for (const auto& r : recs) capacity = std::max<int64_t>(capacity, int64_t(r.Index) + 1);
+    FWide[static_cast<size_t>(c)].Load(recs, capacity);
   }
   std::array<bool, kCount> rebuilt{};
   for (int i = 0; i < kCount; ++i) {
