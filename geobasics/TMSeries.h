@@ -54,6 +54,25 @@ const TMeridianSeries& SeriesOf(TGeoEllipsoid ellipsoid);
 // [-π/4, π/4]; within an ulp for |x| < kSinCosLimit, where the reduction is exact.
 inline constexpr double kSinCosLimit = 1e5;
 
+// The fdlibm kernels: sin r and cos r for |r| <= π/4.
+[[gnu::always_inline]] inline void SinCosPoly(double r, double& sinR, double& cosR) {
+  const double z = r * r;
+  const double sr = 8.33333333332248946124e-03 +
+                    z * (-1.98412698298579493134e-04 +
+                         z * (2.75573137070700676789e-06 +
+                              z * (-2.50507602534068634195e-08 + z * 1.58969099521155010221e-10)));
+  sinR = r + r * z * (-1.66666666666666324348e-01 + z * sr);
+  const double cr =
+      z * (4.16666666666666019037e-02 +
+           z * (-1.38888888888741095749e-03 +
+                z * (2.48015872894767294178e-05 +
+                     z * (-2.75573143513906633035e-07 +
+                          z * (2.08757232129817482790e-09 + z * -1.13596475577881948265e-11)))));
+  const double hz = 0.5 * z;
+  const double w = 1.0 - hz;
+  cosR = w + (((1.0 - w) - hz) + z * cr);
+}
+
 [[gnu::always_inline]] inline void SinCosKernel(double x, double& sinX, double& cosX) {
   constexpr double TwoOverPi = 6.36619772367581382433e-01;
   constexpr double PiO2_1 = 1.57079632673412561417e+00;   // first 33 bits of π/2
@@ -67,22 +86,8 @@ inline constexpr double kSinCosLimit = 1e5;
   std::memcpy(&bits, &t, sizeof bits);
   // The quadrant k mod 4 is in the two lowest bits.
   const double r = ((x - k * PiO2_1) - k * PiO2_2) - k * PiO2_2t;
-
-  const double z = r * r;
-  const double sr = 8.33333333332248946124e-03 +
-                    z * (-1.98412698298579493134e-04 +
-                         z * (2.75573137070700676789e-06 +
-                              z * (-2.50507602534068634195e-08 + z * 1.58969099521155010221e-10)));
-  const double sinR = r + r * z * (-1.66666666666666324348e-01 + z * sr);
-  const double cr =
-      z * (4.16666666666666019037e-02 +
-           z * (-1.38888888888741095749e-03 +
-                z * (2.48015872894767294178e-05 +
-                     z * (-2.75573143513906633035e-07 +
-                          z * (2.08757232129817482790e-09 + z * -1.13596475577881948265e-11)))));
-  const double hz = 0.5 * z;
-  const double w = 1.0 - hz;
-  const double cosR = w + (((1.0 - w) - hz) + z * cr);
+  double sinR, cosR;
+  SinCosPoly(r, sinR, cosR);
 
   // Quadrant 1 and 3 swap the two, 2 and 3 negate the sine, 1 and 2 the cosine: by bit
   // masks, which the vectoriser takes where nested selections stop it.
@@ -96,10 +101,19 @@ inline constexpr double kSinCosLimit = 1e5;
   std::memcpy(&cosX, &cOut, sizeof cOut);
 }
 
+// SinCosKernel for |x| < 0.78, where k is 0 and the reduced argument is x itself.
+[[gnu::always_inline]] inline void SinCosKernel0(double x, double& sinX, double& cosX) {
+  SinCosPoly(x, sinX, cosX);
+}
+
 [[gnu::always_inline]] inline bool SinCosInRange(double x) { return std::fabs(x) < kSinCosLimit; }
 
 [[gnu::always_inline]] inline void SinCos(double x, double& sinX, double& cosX) {
-  if (SinCosInRange(x)) {
+  if (std::fabs(x) < 0.78) {
+    // Within the first quadrant's half width the reduction leaves x as it is (k = 0): the
+    // same bits without its latency, for one point at a time.
+    SinCosKernel0(x, sinX, cosX);
+  } else if (SinCosInRange(x)) {
     SinCosKernel(x, sinX, cosX);
   } else {  // far outside any latitude; also NaN and infinities
     sinX = std::sin(x);
