@@ -1,6 +1,7 @@
 // Transverse Mercator, UTM and UPS grid coordinates.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "Ellipsoids.h"
@@ -35,6 +36,15 @@ void LatLongToUTM(double latitude, double longitude, TGeoEllipsoid ellipsoid, in
                   double& easting, double& northing);
 void UTMToLatLong(double easting, double northing, int zone, bool southern,
                   TGeoEllipsoid ellipsoid, double& latitude, double& longitude);
+
+// The same over arrays of count positions, with the single form's results. The zone of each
+// point is the one GeoToUTMZone chooses, or forcedZone (1..60) for every point.
+void LatLongToUTM(const double* latitude, const double* longitude, size_t count,
+                  TGeoEllipsoid ellipsoid, int* zone, double* easting, double* northing,
+                  int forcedZone = 0);
+// Points of one zone and hemisphere.
+void UTMToLatLong(const double* easting, const double* northing, size_t count, int zone,
+                  bool southern, TGeoEllipsoid ellipsoid, double* latitude, double* longitude);
 
 // Universal Polar Stereographic; the pole follows from the sign of the latitude.
 void LatLongToUPS(double latitude, double longitude, TGeoEllipsoid ellipsoid, double& easting,

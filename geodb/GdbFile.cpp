@@ -5,7 +5,14 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "DegreeText.h"
 #include "VekError.h"
@@ -14,6 +21,19 @@ namespace vek {
 
 namespace fs = std::filesystem;
 
+void (*GdbBeforeFileChange)() = nullptr;
+
+int64_t MemoryLimit() {
+  const long pages = sysconf(_SC_PHYS_PAGES), size = sysconf(_SC_PAGESIZE);
+  int64_t limit = pages > 0 && size > 0 ? int64_t(pages) * size : INT64_MAX;
+  for (int r : {RLIMIT_AS, RLIMIT_DATA}) {
+    rlimit l{};
+    if (getrlimit(r, &l) == 0 && l.rlim_cur != RLIM_INFINITY && int64_t(l.rlim_cur) < limit)
+      limit = int64_t(l.rlim_cur);
+  }
+  return limit;
+}
+
 [[noreturn]] void RaiseInOut(int Err, const std::string& What, const std::string& FileName) {
   if (Err == 0) Err = EIO;
   throw EInOutError(Err, What + " \"" + FileName + "\": " + std::strerror(Err));
@@ -21,125 +41,106 @@ namespace fs = std::filesystem;
 
 TGdbFile::~TGdbFile() { Close(); }
 
-void TGdbFile::Fail(const char* What) {
-  const int err = errno;
-  FStream.clear();
+void TGdbFile::Fail(const char* What, int Err) {
   FSize = -1;
-  FWritePos = -1;
-  RaiseInOut(err, What, FName);
+  RaiseInOut(Err, What, FName);
 }
 
 bool TGdbFile::TryOpen(const std::string& FileName) {
   Close();
   FName = FileName;
-  // Unbuffered: every write reaches the operating system when the call returns, so a
-  // crashing application never leaves records behind in a buffer.
-  FStream.rdbuf()->pubsetbuf(nullptr, 0);
   errno = 0;
-  FStream.open(FileName, std::ios::in | std::ios::out | std::ios::binary);
+  FFd = ::open(FileName.c_str(), O_RDWR | O_CLOEXEC);
   FSize = -1;
-  return FStream.is_open();
+  return FFd >= 0;
 }
 
 void TGdbFile::Open(const std::string& FileName) {
-  if (!TryOpen(FileName)) Fail("cannot open");
+  if (!TryOpen(FileName)) Fail("cannot open", errno);
 }
 
 void TGdbFile::Create(const std::string& FileName) {
   Close();
+  BeforeFileChange();
   FName = FileName;
-  FStream.rdbuf()->pubsetbuf(nullptr, 0);
-  errno = 0;
-  FStream.open(FileName, std::ios::in | std::ios::out | std::ios::binary | std::ios::trunc);
-  if (!FStream.is_open()) Fail("cannot create");
+  FFd = ::open(FileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (FFd < 0) Fail("cannot create", errno);
   FSize = 0;
 }
 
-void TGdbFile::OpenRead(const std::string& FileName) {
-  Close();
-  FName = FileName;
-  errno = 0;
-  FStream.open(FileName, std::ios::in | std::ios::binary);
-  if (!FStream.is_open()) Fail("cannot open");
-  FSize = -1;
-}
-
 void TGdbFile::Close() {
-  if (FStream.is_open()) FStream.close();
-  FStream.clear();
+  if (FHead) munmap(FHead, static_cast<size_t>(FHeadSize));
+  FHead = nullptr;
+  FHeadSize = 0;
+  if (FFd >= 0) ::close(FFd);
+  FFd = -1;
   FSize = -1;
-  FWritePos = -1;
 }
 
 int64_t TGdbFile::Size() {
   if (FSize >= 0) return FSize;
-  FWritePos = -1;
-  errno = 0;
-  FStream.seekg(0, std::ios::end);
-  const std::streamoff end = FStream.tellg();
-  if (!FStream || end < 0) Fail("cannot determine the size of");
-  FSize = end;
+  struct stat st {};
+  if (fstat(FFd, &st) != 0) Fail("cannot determine the size of", errno);
+  FSize = st.st_size;
   return FSize;
 }
 
 void TGdbFile::ReadAt(int64_t Offset, void* Buffer, int64_t Count) {
-  FWritePos = -1;
-  errno = 0;
-  FStream.seekg(Offset);
-  if (!FStream) Fail("cannot seek in");
-  if (Count <= 0) return;
-  FStream.read(static_cast<char*>(Buffer), Count);
-  if (FStream.gcount() != Count) {
-    if (errno == 0) {
-      FStream.clear();
-      throw EInOutError(EIO, "unexpected end of file \"" + FName + "\"");
+  auto* p = static_cast<char*>(Buffer);
+  while (Count > 0) {
+    const ssize_t got = ::pread(FFd, p, static_cast<size_t>(Count), Offset);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      Fail("cannot read", errno);
     }
-    Fail("cannot read");
+    if (got == 0) throw EInOutError(EIO, "unexpected end of file \"" + FName + "\"");
+    p += got;
+    Offset += got;
+    Count -= got;
   }
-}
-
-int64_t TGdbFile::ReadSome(void* Buffer, int64_t Count) {
-  FWritePos = -1;
-  errno = 0;
-  FStream.read(static_cast<char*>(Buffer), Count);
-  const int64_t n = FStream.gcount();
-  if (FStream.bad()) Fail("cannot read");
-  FStream.clear();
-  return n;
 }
 
 void TGdbFile::WriteAt(int64_t Offset, const void* Buffer, int64_t Count) {
-  errno = 0;
-  // Consecutive appends need no seek (one system call less per record in bulk loads).
-  if (Offset != FWritePos) {
-    FStream.seekp(Offset);
-    if (!FStream) Fail("cannot seek in");
+  BeforeFileChange();
+  const auto* p = static_cast<const char*>(Buffer);
+  const int64_t end = Offset + Count;
+  while (Count > 0) {
+    const ssize_t put = ::pwrite(FFd, p, static_cast<size_t>(Count), Offset);
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      Fail("cannot write", errno);
+    }
+    p += put;
+    Offset += put;
+    Count -= put;
   }
-  FWritePos = -1;
-  FStream.write(static_cast<const char*>(Buffer), Count);
-  FStream.flush();
-  if (!FStream) Fail("cannot write");
-  FWritePos = Offset + Count;
-  if (FSize >= 0 && Offset + Count > FSize) FSize = Offset + Count;
+  if (FSize >= 0 && end > FSize) FSize = end;
 }
 
-int64_t TGdbFile::Append(const void* Buffer, int64_t Count) {
-  const int64_t at = Size();
-  WriteAt(at, Buffer, Count);
-  return at;
-}
-
-void TGdbFile::Flush() {
-  errno = 0;
-  FStream.flush();
-  if (!FStream) Fail("cannot write");
+void TGdbFile::WriteHead(const void* Buffer, int64_t Count) {
+  if (!FHead || FHeadSize < Count) {
+    if (FHead) munmap(FHead, static_cast<size_t>(FHeadSize));
+    FHead = nullptr;
+    // Only over bytes the file has: a mapping beyond its end would fault.
+    if (Size() < Count) return WriteAt(0, Buffer, Count);
+    void* m = mmap(nullptr, static_cast<size_t>(Count), PROT_READ | PROT_WRITE, MAP_SHARED, FFd, 0);
+    if (m == MAP_FAILED) return WriteAt(0, Buffer, Count);
+    FHead = m;
+    FHeadSize = Count;
+  }
+  BeforeFileChange();
+  std::memcpy(FHead, Buffer, static_cast<size_t>(Count));
 }
 
 void TGdbFile::Truncate(int64_t NewSize) {
-  Flush();
-  TruncateFile(FName, NewSize);
+  BeforeFileChange();
+  if (FHead && NewSize < FHeadSize) {
+    munmap(FHead, static_cast<size_t>(FHeadSize));
+    FHead = nullptr;
+    FHeadSize = 0;
+  }
+  if (::ftruncate(FFd, NewSize) != 0) Fail("cannot truncate", errno);
   FSize = NewSize;
-  FWritePos = -1;
 }
 
 bool FileExists(const std::string& FileName) {
@@ -168,6 +169,7 @@ bool FileModificationTime(const std::string& FileName, TDateTime& Time) {
 }
 
 void TruncateFile(const std::string& FileName, int64_t Size) {
+  BeforeFileChange();
   std::error_code ec;
   fs::resize_file(fs::path(FileName), static_cast<uintmax_t>(Size), ec);
   if (ec) RaiseInOut(ec.value(), "cannot truncate", FileName);
@@ -175,6 +177,7 @@ void TruncateFile(const std::string& FileName, int64_t Size) {
 
 void ReplaceFileAtomically(const std::string& FileName, const void* Data, int64_t Count) {
   const std::string tmp = FileName + ".tmp";
+  BeforeFileChange();
   {
     std::ofstream out;
     errno = 0;
@@ -192,6 +195,7 @@ void ReplaceFileAtomically(const std::string& FileName, const void* Data, int64_
     }
   }
   std::error_code ec;
+  BeforeFileChange();
   fs::rename(fs::path(tmp), fs::path(FileName), ec);
   if (ec) {
     std::error_code ec2;

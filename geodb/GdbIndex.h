@@ -188,6 +188,18 @@ class TBlockIndex {
   TBlockIndex& operator=(const TBlockIndex&) = delete;
 
   int64_t Count() const { return FCount; }
+
+  // Boxes wider or taller than Limit degrees are kept out of the area search (the owner
+  // keeps them elsewhere), so that they do not widen every block's window. Set while empty.
+  void SetBoxLimit(double Limit) { FBoxLimit = Limit; }
+  bool KeepsBox(const TBoxPayload& B) const { return !(BoxExtent(B) > FBoxLimit); }
+  // The larger of the two extents; NaN when a bound is NaN.
+  static double BoxExtent(const TBoxPayload& B) {
+    const double lat = static_cast<double>(B.LatHigh) - B.LatLow;
+    const double lon = static_cast<double>(B.LongHigh) - B.LongLow;
+    if (std::isnan(lat) || std::isnan(lon)) return std::numeric_limits<double>::quiet_NaN();
+    return std::max(lat, lon);
+  }
   // True when the records are in ascending order and no key is NaN; lookups by key range
   // are then possible, and insertion positions come from two bounds instead of probes.
   bool Ordered() const { return FOrdered; }
@@ -216,7 +228,8 @@ class TBlockIndex {
       for (size_t k = i; k < std::min(Recs.size(), i + chunk); ++k) {
         const Rec& r = Recs[k];
         b->R.insert(b->R.size(), Stored{r.K, r.Index, {}});
-        if constexpr (kSpatial) b->S.push_back(TBoxRec{r.Box, r.Index});
+        if constexpr (kSpatial)
+          if (KeepsBox(r.Box)) b->S.push_back(TBoxRec{r.Box, r.Index});
         Own(r.Index, b.get());
         if (IsNaNKey(r.K)) ++FNaN;
       }
@@ -518,9 +531,11 @@ class TBlockIndex {
     UpdateFences(*blk, static_cast<size_t>(Off));
     if constexpr (kSpatial) {
       const TBoxRec br{R.Box, R.Index};
-      if (!blk->S.empty() && LonKey(br) < LonKey(blk->S.back())) blk->SSorted = false;
-      blk->S.push_back(br);
-      NoteLonExtent(*blk, R.Box);
+      if (KeepsBox(R.Box)) {
+        if (!blk->S.empty() && LonKey(br) < LonKey(blk->S.back())) blk->SSorted = false;
+        blk->S.push_back(br);
+        NoteLonExtent(*blk, R.Box);
+      }
     }
     FLastKey[B] = blk->R.back().K;
     Own(R.Index, blk);
@@ -655,6 +670,7 @@ class TBlockIndex {
   int64_t FCount = 0;
   int64_t FNaN = 0;
   bool FOrdered = true;
+  double FBoxLimit = std::numeric_limits<double>::infinity();
 };
 
 }  // namespace vek::gdbix

@@ -13,12 +13,13 @@
 
 #include "Component.h"
 #include "GdbFile.h"
-#include "GdbIndex.h"
 #include "GeoDBRecords.h"
 #include "Streams.h"
 #include "VekTypes.h"
 
 namespace vek {
+
+class TGdbIndexSet;
 
 class TGeoDB : public TComponent {
  public:
@@ -84,6 +85,28 @@ class TGeoDB : public TComponent {
   // bounds included.
   std::vector<int32_t> FindItemsInArea(double LatLow, double LatHigh, double LongLow,
                                        double LongHigh) const;
+
+  // ---- the request form of adding and replacing ----
+  // What an addition or a replacement stores, as the caller chose it.
+  struct TItemRequest {
+    TgdbName Name;
+    TgdbItem ItemKind = gitUndefined;
+    bool ClosedLine = false;
+    uint8_t ClassNumber = 0;
+    TDateTime Date = 0;
+    int32_t StateFlag = 0;
+    float LatLow = 0, LatHigh = 0, LongLow = 0, LongHigh = 0;
+    float Altitude = 0;
+    int32_t UserTag = 0;
+    TMetaInfo MInfo{};
+  };
+  // The item's data block: a polygon, BLOB bytes in memory, or a BLOB read from a file.
+  struct TItemPayload {
+    const TgdbPolygon* Polygon = nullptr;
+    const void* Bytes = nullptr;
+    int32_t Size = 0;
+    const std::string* SourceFile = nullptr;
+  };
 
   // ---- adding ----
   int32_t AddBorder(const TgdbName& Name, const TgdbPolygon& Polygon, bool ClosedLine,
@@ -184,6 +207,9 @@ class TGeoDB : public TComponent {
   static void SortIxItemIDInto(TIxItemIDRecArray& Ix, const TIxItemIDRec& Rec);
 
  protected:
+  int32_t AddData(const TItemRequest& Req, const TItemPayload& Payload);
+  void ReplaceData(int32_t DBEntry, const TItemRequest& Req, const TItemPayload& Payload);
+  // The same with the fields one by one; a BLOB from a file is read from MInfo.FilePath.
   int32_t AddData(const TgdbName& Name, const TgdbPolygon& Polygon, bool ClosedLine,
                   TgdbItem ItemKind, uint8_t ClassNumber, TDateTime Date, int32_t StateFlag,
                   float LatLow, float LatHigh, float LongLow, float LongHigh, float Altitude,
@@ -199,10 +225,6 @@ class TGeoDB : public TComponent {
   void RemoveIndexEntries(int32_t DBEntry);
 
  private:
-  using TIdIndex = gdbix::TBlockIndex<int32_t, gdbix::TNoPayload>;
-  using TLLIndex = gdbix::TBlockIndex<float, gdbix::TNoPayload>;
-  using TLLBoxIndex = gdbix::TBlockIndex<float, gdbix::TBoxPayload>;
-
   bool IsOpen() const { return !FNameGDD.empty(); }
   [[noreturn]] void Raise(const std::string& Text) const;
   void Progress(int32_t Percent);
@@ -212,14 +234,11 @@ class TGeoDB : public TComponent {
   void CloseDatabase(bool ResetLazyWrite);
   void ResetSystemData();
   void LoadIndexFile(int ix, int64_t& Count, std::vector<uint8_t>& Bytes);
-  bool IndexMatchesItems(int ix, const std::vector<uint8_t>& Bytes) const;
-  void RebuildIndex(int ix);
-  void LoadIndexFromBytes(int ix, const std::vector<uint8_t>& Bytes);
+  // Drops the last item record when a crash interrupted the deletion that moved it.
+  bool DropInterruptedMove(TGdbFile& F);
   void SaveAllIndexes();
   void WriteSystemRecord(const char* Who);
   void FlushSystemRecord();
-  void NoteExtent(const TgdbData& D);
-  void RecomputeExtents();
 
   // Files kept open between operations while lazy writing is on (bulk loading); closed at
   // the end of every operation otherwise.
@@ -235,12 +254,11 @@ class TGeoDB : public TComponent {
   int64_t AppendPolygon(const TgdbPolygon& Polygon);
   int64_t AppendBlob(const TMetaInfo& MInfo, const void* Data, int32_t Size);
   int64_t AppendBlobFromFile(const TMetaInfo& MInfo, const std::string& Source, int32_t& Size);
-  void FillRecord(TgdbData& D, const TgdbName& Name, const TgdbPolygon& Polygon, bool ClosedLine,
-                  TgdbItem ItemKind, uint8_t ClassNumber, TDateTime Date, int32_t StateFlag,
-                  float LatLow, float LatHigh, float LongLow, float LongHigh, float Altitude,
-                  int32_t UserTag, const TMetaInfo& MInfo, const void* PBLOBData,
-                  int32_t SizeOfBLOBData, bool FromFile);
+  void FillRecord(TgdbData& D, const TItemRequest& Req, const TItemPayload& Payload);
+  void CheckPayload(const char* Who, const TItemRequest& Req, const TItemPayload& Payload) const;
   void CheckBlockInFile(const char* Who, int32_t Entry, int64_t Offset, int64_t Length);
+  // Raises when a size read for an entry exceeds the memory the process can have.
+  void CheckMemory(const char* Who, int32_t Entry, int64_t Bytes) const;
   [[noreturn]] void RaiseDamagedBlobSize(int32_t Entry, const TgdbData& D) const;
   // Meta information of the BLOB entry D, after checking its stated size and that its block
   // lies inside the data file.
@@ -263,24 +281,13 @@ class TGeoDB : public TComponent {
   std::vector<TgdbData> FSumData;
   int32_t FNumSumItems = 0;
   bool FLazyWrite = false;
-  TIdIndex FIx0ItemId;
-  TLLBoxIndex FIx1LatLo;
-  TLLIndex FIx2LatHi;
-  TLLIndex FIx3LongLo;
-  TLLIndex FIx4LongHi;
+  std::unique_ptr<TGdbIndexSet> FIndexes;
   bool FOnPercDoneEnabled = true;
   TgdbSystemData FSystemData;
-
-  // Largest north-south extent of any item so far (never shrinks while open): bounds the
-  // key range an area query has to scan.
-  double FMaxLatExtent = 0;
   TGdbFile FDataFile;
   TGdbFile FItemFile;
-  // The full name of the file a BLOB is being read from (the stored FilePath may be cut).
-  std::string FBlobSource;
-  // With lazy writing on, a new HighestID is written with the next deletion, description,
-  // revision, the end of lazy writing or closing; opening raises HighestID to the largest
-  // identifier in the item file, so no identifier of a stored or deleted item is reissued.
+  // Opening raises HighestID to the largest identifier in the item file when the system
+  // record is behind it; the record is then written with the next change.
   bool FSystemDirty = false;
 };
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <new>
 
 #include "StrUtils.h"
 #include "TGeoDB.h"
@@ -37,13 +38,11 @@ int32_t TGeoDB::AddBlobFromFile(const std::string& FileName, const std::string& 
                                 float LongLow, float LongHigh, float Altitude,
                                 uint8_t ClassNumber, int32_t UserTag, const TMetaInfo& MInfo) {
   // The source is read through its full name; the stored FilePath may be cut to 127 chars.
-  FBlobSource = FileName;
-  struct Reset {
-    std::string& S;
-    ~Reset() { S.clear(); }
-  } reset{FBlobSource};
-  return AddData(TgdbName(StripPath(NameInDB)), {}, false, gitBLOB, ClassNumber, Date, StateFlag,
-                 LatLow, LatHigh, LongLow, LongHigh, Altitude, UserTag, MInfo, nullptr, 0, true);
+  TItemPayload source;
+  source.SourceFile = &FileName;
+  return AddData({TgdbName(StripPath(NameInDB)), gitBLOB, false, ClassNumber, Date, StateFlag, LatLow,
+                  LatHigh, LongLow, LongHigh, Altitude, UserTag, MInfo},
+                 source);
 }
 
 int32_t TGeoDB::AddBLOB(const std::string& FileName, TDateTime Date, int32_t StateFlag,
@@ -74,8 +73,9 @@ int32_t TGeoDB::AddBLOB(const std::string& Name, TDateTime Date, int32_t StateFl
                         float LatHigh, float LongLow, float LongHigh, float Altitude,
                         uint8_t ClassNumber, int32_t UserTag, const TMetaInfo& MInfo,
                         const void* PBLOBData, int32_t SizeOfBLOBData) {
-  return AddData(TgdbName(Name), {}, false, gitBLOB, ClassNumber, Date, StateFlag, LatLow, LatHigh,
-                 LongLow, LongHigh, Altitude, UserTag, MInfo, PBLOBData, SizeOfBLOBData, false);
+  return AddData({TgdbName(Name), gitBLOB, false, ClassNumber, Date, StateFlag, LatLow, LatHigh, LongLow,
+                  LongHigh, Altitude, UserTag, MInfo},
+                 {nullptr, PBLOBData, SizeOfBLOBData, nullptr});
 }
 
 int32_t TGeoDB::AddBLOB(const std::string& Name, TDateTime Date, int32_t StateFlag, float LatLow,
@@ -92,22 +92,22 @@ void TGeoDB::ReplaceBLOB(int32_t DBEntry, const std::string& FileName, TDateTime
                          int32_t StateFlag, float LatLow, float LatHigh, float LongLow,
                          float LongHigh, float Altitude, uint8_t ClassNumber, int32_t UserTag,
                          const TMetaInfo& MInfo) {
-  FBlobSource = FileName;
-  struct Reset {
-    std::string& S;
-    ~Reset() { S.clear(); }
-  } reset{FBlobSource};
-  ReplaceData(DBEntry, TgdbName(StripPath(FileName)), {}, false, gitBLOB, ClassNumber, Date,
-              StateFlag, LatLow, LatHigh, LongLow, LongHigh, Altitude, UserTag,
-              WithFilePath(MInfo, FileName), nullptr, 0, true);
+  TItemPayload source;
+  source.SourceFile = &FileName;
+  ReplaceData(DBEntry,
+              {TgdbName(StripPath(FileName)), gitBLOB, false, ClassNumber, Date, StateFlag, LatLow,
+               LatHigh, LongLow, LongHigh, Altitude, UserTag, WithFilePath(MInfo, FileName)},
+              source);
 }
 
 void TGeoDB::ReplaceBLOB(int32_t DBEntry, const std::string& Name, TDateTime Date,
                          int32_t StateFlag, float LatLow, float LatHigh, float LongLow,
                          float LongHigh, float Altitude, uint8_t ClassNumber, int32_t UserTag,
                          const TMetaInfo& MInfo, const void* PBLOBData, int32_t SizeOfBLOBData) {
-  ReplaceData(DBEntry, TgdbName(Name), {}, false, gitBLOB, ClassNumber, Date, StateFlag, LatLow,
-              LatHigh, LongLow, LongHigh, Altitude, UserTag, MInfo, PBLOBData, SizeOfBLOBData, false);
+  ReplaceData(DBEntry,
+              {TgdbName(Name), gitBLOB, false, ClassNumber, Date, StateFlag, LatLow, LatHigh, LongLow,
+               LongHigh, Altitude, UserTag, MInfo},
+              {nullptr, PBLOBData, SizeOfBLOBData, nullptr});
 }
 
 void TGeoDB::ReplaceBLOB(int32_t DBEntry, const std::string& Name, TDateTime Date,
@@ -129,6 +129,12 @@ void TGeoDB::CheckBlockInFile(const char* Who, int32_t Entry, int64_t Offset, in
           std::to_string(Offset) + ", " + std::to_string(Length) +
           " bytes) lies outside the data file of " + std::to_string(size) +
           " bytes; the database is damaged.");
+}
+
+void TGeoDB::CheckMemory(const char* Who, int32_t Entry, int64_t Bytes) const {
+  if (Bytes > MemoryLimit())
+    Raise(std::string(Who) + ": entry " + std::to_string(Entry) + " needs " + std::to_string(Bytes) +
+          " bytes of memory, more than this process can have; the database is damaged.");
 }
 
 void TGeoDB::RaiseDamagedBlobSize(int32_t Entry, const TgdbData& D) const {
@@ -153,8 +159,13 @@ bool TGeoDB::ReadEntry(int32_t DBEntry, Fn Read) {
   if (DBEntry < 1) DBEntry = 1;
   bool ok = false;
   // Read gets a copy of the record, which no change of FSumData during the read can move.
-  if (DBEntry <= FNumSumItems)
-    ok = Read(f, DBEntry, TgdbData(FSumData[static_cast<size_t>(DBEntry - 1)]));
+  if (DBEntry <= FNumSumItems) {
+    try {
+      ok = Read(f, DBEntry, TgdbData(FSumData[static_cast<size_t>(DBEntry - 1)]));
+    } catch (const std::bad_alloc&) {
+      Raise("entry " + std::to_string(DBEntry) + " cannot be read: not enough memory.");
+    }
+  }
   Progress(100);
   return ok;
 }
@@ -181,13 +192,20 @@ bool TGeoDB::RetrievePolygon(int32_t DBEntry, TgdbPolygon& Polygon) {
             std::to_string(d.NumPoints) + " points; the database is damaged.");
     const int64_t n = d.NumPoints;
     CheckBlockInFile("RetrievePolygon", Entry, d.BlobOffset, n * kPointSize);
-    std::vector<uint8_t> bytes(static_cast<size_t>(n * kPointSize));
-    f.ReadAt(d.BlobOffset, bytes.data(), static_cast<int64_t>(bytes.size()));
+    CheckMemory("RetrievePolygon", Entry, n * static_cast<int64_t>(sizeof(TSCoords)));
     TgdbPolygon poly(static_cast<size_t>(n));
+    // Read through a small buffer: the points need memory once, not twice.
+    const int64_t chunk = 8192;
+    std::vector<uint8_t> bytes(static_cast<size_t>(std::min(n, chunk) * kPointSize));
     const int64_t step = n / 100 + 1;
-    for (int64_t i = 0; i < n; ++i) {
-      poly[static_cast<size_t>(i)] = DecodePoint(&bytes[static_cast<size_t>(i * kPointSize)]);
-      if ((i + 1) % step == 0) ProgressFraction(static_cast<double>(i + 1), static_cast<double>(n));
+    for (int64_t from = 0; from < n; from += chunk) {
+      const int64_t count = std::min(chunk, n - from);
+      f.ReadAt(d.BlobOffset + from * kPointSize, bytes.data(), count * kPointSize);
+      for (int64_t j = 0; j < count; ++j) {
+        const int64_t i = from + j;
+        poly[static_cast<size_t>(i)] = DecodePoint(&bytes[static_cast<size_t>(j * kPointSize)]);
+        if ((i + 1) % step == 0) ProgressFraction(static_cast<double>(i + 1), static_cast<double>(n));
+      }
     }
     Polygon = std::move(poly);
     return true;
@@ -256,6 +274,7 @@ bool TGeoDB::RetrieveBLOB(int32_t DBEntry, TMetaInfo& MetaInfo, TMemoryStream& B
     // The size field sizes the stream for every kind; a value the data file cannot hold
     // is damage, not a request for gigabytes.
     if (d.Size < 0 || d.Size > f.Size()) RaiseDamagedBlobSize(Entry, d);
+    CheckMemory("RetrieveBLOB", Entry, d.Size);
     if (d.ItemKind == gitBLOB)
       CheckBlockInFile("RetrieveBLOB", Entry, d.BlobOffset, int64_t(kMetaInfoSize) + d.Size);
     BlobStream.SetSize(d.Size);

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <limits>
 
+#include "GdbIndexSet.h"
 #include "StrUtils.h"
 #include "TGeoDB.h"
 
@@ -87,31 +88,35 @@ int64_t TGeoDB::AppendBlobFromFile(const TMetaInfo& MInfo, const std::string& So
   return at;
 }
 
-void TGeoDB::FillRecord(TgdbData& D, const TgdbName& Name, const TgdbPolygon& Polygon,
-                        bool ClosedLine, TgdbItem ItemKind, uint8_t ClassNumber, TDateTime Date,
-                        int32_t StateFlag, float LatLow, float LatHigh, float LongLow,
-                        float LongHigh, float Altitude, int32_t UserTag, const TMetaInfo& MInfo,
-                        const void* PBLOBData, int32_t SizeOfBLOBData, bool FromFile) {
+void TGeoDB::CheckPayload(const char* Who, const TItemRequest& Req, const TItemPayload& Payload) const {
+  if (Req.ItemKind != gitBLOB || Payload.SourceFile) return;
+  if (Payload.Size < 0 || (Payload.Size > 0 && !Payload.Bytes))
+    Raise(std::string(Who) + ": invalid BLOB data (size " + std::to_string(Payload.Size) + ").");
+}
+
+void TGeoDB::FillRecord(TgdbData& D, const TItemRequest& Req, const TItemPayload& Payload) {
   D = TgdbData{};
-  D.Name = MakeGdbName(Name);
+  D.Name = MakeGdbName(Req.Name);
   D.BlobOffset = -1;
-  D.ClassFlag = ClassNumber;
-  D.Tag = UserTag;
-  D.ItemKind = ItemKind;
-  D.LatLow = LatLow;
-  D.LatHigh = LatHigh;
-  D.LongLow = LongLow;
-  D.LongHigh = LongHigh;
-  D.Altitude = Altitude;
-  D.Date = Date;
-  D.StateFlag = StateFlag;
+  D.ClassFlag = Req.ClassNumber;
+  D.Tag = Req.UserTag;
+  D.ItemKind = Req.ItemKind;
+  D.LatLow = Req.LatLow;
+  D.LatHigh = Req.LatHigh;
+  D.LongLow = Req.LongLow;
+  D.LongHigh = Req.LongHigh;
+  D.Altitude = Req.Altitude;
+  D.Date = Req.Date;
+  D.StateFlag = Req.StateFlag;
   D.NumPoints = 0;
   D.Closed = false;
 
-  if (IsPolygonKind(ItemKind)) {
-    D.Closed = ClosedLine;
+  if (IsPolygonKind(Req.ItemKind)) {
+    static const TgdbPolygon none;
+    const TgdbPolygon& polygon = Payload.Polygon ? *Payload.Polygon : none;
+    D.Closed = Req.ClosedLine;
     float latLo = 90, latHi = -90, lonLo = 180, lonHi = -180;
-    for (const TSCoords& p : Polygon) {
+    for (const TSCoords& p : polygon) {
       if (p.Latit < latLo) latLo = p.Latit;
       if (p.Latit > latHi) latHi = p.Latit;
       if (p.Longit < lonLo) lonLo = p.Longit;
@@ -121,19 +126,18 @@ void TGeoDB::FillRecord(TgdbData& D, const TgdbName& Name, const TgdbPolygon& Po
     D.LatHigh = latHi;
     D.LongLow = lonLo;
     D.LongHigh = lonHi;
-    D.BlobOffset = static_cast<int32_t>(AppendPolygon(Polygon));
-    D.NumPoints = static_cast<int32_t>(Polygon.size());
-  } else if (ItemKind == gitBLOB) {
-    if (FromFile) {
-      const std::string source = FBlobSource.empty() ? MInfo.FilePath.str() : FBlobSource;
+    D.BlobOffset = static_cast<int32_t>(AppendPolygon(polygon));
+    D.NumPoints = static_cast<int32_t>(polygon.size());
+  } else if (Req.ItemKind == gitBLOB) {
+    if (Payload.SourceFile) {
       TDateTime modified = 0;
-      if (FileModificationTime(source, modified)) D.Date = modified;
+      if (FileModificationTime(*Payload.SourceFile, modified)) D.Date = modified;
       int32_t size = 0;
-      D.BlobOffset = static_cast<int32_t>(AppendBlobFromFile(MInfo, source, size));
+      D.BlobOffset = static_cast<int32_t>(AppendBlobFromFile(Req.MInfo, *Payload.SourceFile, size));
       D.Size = size;
     } else {
-      D.Size = SizeOfBLOBData;
-      D.BlobOffset = static_cast<int32_t>(AppendBlob(MInfo, PBLOBData, SizeOfBLOBData));
+      D.Size = Payload.Size;
+      D.BlobOffset = static_cast<int32_t>(AppendBlob(Req.MInfo, Payload.Bytes, Payload.Size));
     }
   }
 }
@@ -147,14 +151,9 @@ void TGeoDB::WriteItemRecord(int32_t Entry, const TgdbData& D) {
 
 // ---- the two workers ----
 
-int32_t TGeoDB::AddData(const TgdbName& Name, const TgdbPolygon& Polygon, bool ClosedLine,
-                        TgdbItem ItemKind, uint8_t ClassNumber, TDateTime Date, int32_t StateFlag,
-                        float LatLow, float LatHigh, float LongLow, float LongHigh, float Altitude,
-                        int32_t UserTag, const TMetaInfo& MInfo, const void* PBLOBData,
-                        int32_t SizeOfBLOBData, bool FromFile) {
+int32_t TGeoDB::AddData(const TItemRequest& Req, const TItemPayload& Payload) {
   if (!IsOpen()) return -1;
-  if (ItemKind == gitBLOB && !FromFile && (SizeOfBLOBData < 0 || (SizeOfBLOBData > 0 && !PBLOBData)))
-    Raise("AddData: invalid BLOB data (size " + std::to_string(SizeOfBLOBData) + ").");
+  CheckPayload("AddData", Req, Payload);
   if (FSystemData.HighestID == std::numeric_limits<int32_t>::max() ||
       FNumSumItems == std::numeric_limits<int32_t>::max())
     Raise("AddData: no item identifiers left.");
@@ -165,13 +164,13 @@ int32_t TGeoDB::AddData(const TgdbName& Name, const TgdbPolygon& Polygon, bool C
     uint8_t rec[kSystemRecSize];
     EncodeSystemData(FSystemData, rec);
     try {
+      // With every addition; during bulk loading through the mapping of the open file.
       TGdbFile& f = DataFile();
-      if (FLazyWrite) {
-        FSystemDirty = true;
-      } else {
+      if (FLazyWrite)
+        f.WriteHead(rec, kSystemRecSize);
+      else
         f.WriteAt(0, rec, kSystemRecSize);
-        FSystemDirty = false;
-      }
+      FSystemDirty = false;
     } catch (const EInOutError&) {
       if (!FLazyWrite) ReleaseFiles();
       Raise("AddData: cannot open database.");
@@ -179,17 +178,54 @@ int32_t TGeoDB::AddData(const TgdbName& Name, const TgdbPolygon& Polygon, bool C
   }
   TFileUse use{*this};
   TgdbData d;
-  FillRecord(d, Name, Polygon, ClosedLine, ItemKind, ClassNumber, Date, StateFlag, LatLow, LatHigh,
-             LongLow, LongHigh, Altitude, UserTag, MInfo, PBLOBData, SizeOfBLOBData, FromFile);
+  FillRecord(d, Req, Payload);
   d.ItemId = FSystemData.HighestID;
   WriteItemRecord(FNumSumItems + 1, d);
   FSumData.push_back(d);
   ++FNumSumItems;
   InsertIntoIndex(FNumSumItems, d);
-  NoteExtent(d);
   if (!FLazyWrite) SaveAllIndexes();
   Progress(100);
   return FNumSumItems;
+}
+
+void TGeoDB::ReplaceData(int32_t DBEntry, const TItemRequest& Req, const TItemPayload& Payload) {
+  if (!IsOpen() || DBEntry < 1 || DBEntry > FNumSumItems) return;
+  CheckPayload("ReplaceData", Req, Payload);
+  Progress(0);
+  TFileUse use{*this};
+  TgdbData d;
+  FillRecord(d, Req, Payload);
+  d.ItemId = FSumData[static_cast<size_t>(DBEntry - 1)].ItemId;
+  WriteItemRecord(DBEntry, d);
+  FSumData[static_cast<size_t>(DBEntry - 1)] = d;
+  RemoveIndexEntries(DBEntry);
+  InsertIntoIndex(DBEntry, d);
+  if (!FLazyWrite) SaveAllIndexes();
+  Progress(100);
+}
+
+namespace {
+
+TGeoDB::TItemRequest Request(const TgdbName& Name, TgdbItem Kind, bool ClosedLine, TDateTime Date,
+                             int32_t StateFlag, float LatLow, float LatHigh, float LongLow,
+                             float LongHigh, float Altitude, uint8_t ClassNumber, int32_t UserTag,
+                             const TMetaInfo& MInfo = NoMetaInfo()) {
+  return {Name, Kind, ClosedLine, ClassNumber, Date, StateFlag, LatLow, LatHigh, LongLow, LongHigh,
+          Altitude, UserTag, MInfo};
+}
+
+}  // namespace
+
+int32_t TGeoDB::AddData(const TgdbName& Name, const TgdbPolygon& Polygon, bool ClosedLine,
+                        TgdbItem ItemKind, uint8_t ClassNumber, TDateTime Date, int32_t StateFlag,
+                        float LatLow, float LatHigh, float LongLow, float LongHigh, float Altitude,
+                        int32_t UserTag, const TMetaInfo& MInfo, const void* PBLOBData,
+                        int32_t SizeOfBLOBData, bool FromFile) {
+  const std::string source = FromFile ? MInfo.FilePath.str() : std::string();
+  return AddData(Request(Name, ItemKind, ClosedLine, Date, StateFlag, LatLow, LatHigh, LongLow,
+                         LongHigh, Altitude, ClassNumber, UserTag, MInfo),
+                 {&Polygon, PBLOBData, SizeOfBLOBData, FromFile ? &source : nullptr});
 }
 
 void TGeoDB::ReplaceData(int32_t DBEntry, const TgdbName& Name, const TgdbPolygon& Polygon,
@@ -197,22 +233,11 @@ void TGeoDB::ReplaceData(int32_t DBEntry, const TgdbName& Name, const TgdbPolygo
                          int32_t StateFlag, float LatLow, float LatHigh, float LongLow,
                          float LongHigh, float Altitude, int32_t UserTag, const TMetaInfo& MInfo,
                          const void* PBLOBData, int32_t SizeOfBLOBData, bool FromFile) {
-  if (!IsOpen() || DBEntry < 1 || DBEntry > FNumSumItems) return;
-  if (ItemKind == gitBLOB && !FromFile && (SizeOfBLOBData < 0 || (SizeOfBLOBData > 0 && !PBLOBData)))
-    Raise("ReplaceData: invalid BLOB data (size " + std::to_string(SizeOfBLOBData) + ").");
-  Progress(0);
-  TFileUse use{*this};
-  TgdbData d;
-  FillRecord(d, Name, Polygon, ClosedLine, ItemKind, ClassNumber, Date, StateFlag, LatLow, LatHigh,
-             LongLow, LongHigh, Altitude, UserTag, MInfo, PBLOBData, SizeOfBLOBData, FromFile);
-  d.ItemId = FSumData[static_cast<size_t>(DBEntry - 1)].ItemId;
-  WriteItemRecord(DBEntry, d);
-  FSumData[static_cast<size_t>(DBEntry - 1)] = d;
-  RemoveIndexEntries(DBEntry);
-  InsertIntoIndex(DBEntry, d);
-  NoteExtent(d);
-  if (!FLazyWrite) SaveAllIndexes();
-  Progress(100);
+  const std::string source = FromFile ? MInfo.FilePath.str() : std::string();
+  ReplaceData(DBEntry,
+              Request(Name, ItemKind, ClosedLine, Date, StateFlag, LatLow, LatHigh, LongLow,
+                      LongHigh, Altitude, ClassNumber, UserTag, MInfo),
+              {&Polygon, PBLOBData, SizeOfBLOBData, FromFile ? &source : nullptr});
 }
 
 void TGeoDB::DeleteData(int32_t DbEntry) {
@@ -233,13 +258,7 @@ void TGeoDB::DeleteData(int32_t DbEntry) {
   FSumData[static_cast<size_t>(DbEntry - 1)] = FSumData[static_cast<size_t>(last)];
   FSumData.pop_back();
   RemoveIndexEntries(DbEntry);
-  if (DbEntry - 1 != last) {
-    FIx0ItemId.Relabel(last, DbEntry - 1);
-    FIx1LatLo.Relabel(last, DbEntry - 1);
-    FIx2LatHi.Relabel(last, DbEntry - 1);
-    FIx3LongLo.Relabel(last, DbEntry - 1);
-    FIx4LongHi.Relabel(last, DbEntry - 1);
-  }
+  if (DbEntry - 1 != last) FIndexes->Relabel(last, DbEntry - 1);
   --FNumSumItems;
   if (!FLazyWrite) SaveAllIndexes();
 }
@@ -250,52 +269,50 @@ int32_t TGeoDB::AddBorder(const TgdbName& Name, const TgdbPolygon& Polygon, bool
                           TDateTime Date, int32_t StateFlag, float LatLow, float LatHigh,
                           float LongLow, float LongHigh, float Altitude, uint8_t ClassNumber,
                           int32_t UserTag) {
-  return AddData(Name, Polygon, ClosedLine, gitBorder, ClassNumber, Date, StateFlag, LatLow, LatHigh,
-                 LongLow, LongHigh, Altitude, UserTag, NoMetaInfo(), nullptr, 0, false);
+  return AddData(Request(Name, gitBorder, ClosedLine, Date, StateFlag, LatLow, LatHigh, LongLow, LongHigh, Altitude, ClassNumber, UserTag),
+      {&Polygon});
 }
 
 int32_t TGeoDB::AddCity(const TgdbName& Name, const TgdbPolygon& Polygon, bool ClosedLine,
                         TDateTime Date, int32_t StateFlag, float LatLow, float LatHigh,
                         float LongLow, float LongHigh, float Altitude, uint8_t ClassNumber,
                         int32_t UserTag) {
-  return AddData(Name, Polygon, ClosedLine, gitCity, ClassNumber, Date, StateFlag, LatLow, LatHigh,
-                 LongLow, LongHigh, Altitude, UserTag, NoMetaInfo(), nullptr, 0, false);
+  return AddData(Request(Name, gitCity, ClosedLine, Date, StateFlag, LatLow, LatHigh, LongLow, LongHigh, Altitude, ClassNumber, UserTag),
+      {&Polygon});
 }
 
 int32_t TGeoDB::AddLake(const TgdbName& Name, const TgdbPolygon& Polygon, TDateTime Date,
                         int32_t StateFlag, float LatLow, float LatHigh, float LongLow,
                         float LongHigh, float Altitude, uint8_t ClassNumber, int32_t UserTag) {
-  return AddData(Name, Polygon, true, gitLake, ClassNumber, Date, StateFlag, LatLow, LatHigh, LongLow,
-                 LongHigh, Altitude, UserTag, NoMetaInfo(), nullptr, 0, false);
+  return AddData(Request(Name, gitLake, true, Date, StateFlag, LatLow, LatHigh, LongLow, LongHigh, Altitude, ClassNumber, UserTag),
+      {&Polygon});
 }
 
 int32_t TGeoDB::AddRiver(const TgdbName& Name, const TgdbPolygon& Polygon, TDateTime Date,
                          int32_t StateFlag, float LatLow, float LatHigh, float LongLow,
                          float LongHigh, float Altitude, uint8_t ClassNumber, int32_t UserTag) {
-  return AddData(Name, Polygon, false, gitRiver, ClassNumber, Date, StateFlag, LatLow, LatHigh, LongLow,
-                 LongHigh, Altitude, UserTag, NoMetaInfo(), nullptr, 0, false);
+  return AddData(Request(Name, gitRiver, false, Date, StateFlag, LatLow, LatHigh, LongLow, LongHigh, Altitude, ClassNumber, UserTag),
+      {&Polygon});
 }
 
 int32_t TGeoDB::AddRoad(const TgdbName& Name, const TgdbPolygon& Polygon, TDateTime Date,
                         int32_t StateFlag, float LatLow, float LatHigh, float LongLow,
                         float LongHigh, float Altitude, uint8_t ClassNumber, int32_t UserTag) {
-  return AddData(Name, Polygon, false, gitRoad, ClassNumber, Date, StateFlag, LatLow, LatHigh, LongLow,
-                 LongHigh, Altitude, UserTag, NoMetaInfo(), nullptr, 0, false);
+  return AddData(Request(Name, gitRoad, false, Date, StateFlag, LatLow, LatHigh, LongLow, LongHigh, Altitude, ClassNumber, UserTag),
+      {&Polygon});
 }
 
 int32_t TGeoDB::AddRoute(const TgdbName& Name, const TgdbPolygon& Polygon, TDateTime Date,
                          int32_t StateFlag, float LatLow, float LatHigh, float LongLow,
                          float LongHigh, float Altitude, uint8_t ClassNumber, int32_t UserTag) {
-  return AddData(Name, Polygon, false, gitRoute, ClassNumber, Date, StateFlag, LatLow, LatHigh, LongLow,
-                 LongHigh, Altitude, UserTag, NoMetaInfo(), nullptr, 0, false);
+  return AddData(Request(Name, gitRoute, false, Date, StateFlag, LatLow, LatHigh, LongLow, LongHigh, Altitude, ClassNumber, UserTag),
+      {&Polygon});
 }
 
 int32_t TGeoDB::AddTown(const TgdbName& Name, TDateTime Date, int32_t StateFlag, TSCoords Location,
                         float Altitude, uint8_t ClassNumber, int32_t UserTag) {
-  static const TgdbPolygon none;
-  return AddData(Name, none, false, gitTown, ClassNumber, Date, StateFlag, Location.Latit,
-                 Location.Latit, Location.Longit, Location.Longit, Altitude, UserTag, NoMetaInfo(),
-                 nullptr, 0, false);
+  return AddData(Request(Name, gitTown, false, Date, StateFlag, Location.Latit, Location.Latit, Location.Longit, Location.Longit, Altitude, ClassNumber, UserTag),
+      {});
 }
 
 // ---- typed replacing ----
@@ -304,56 +321,54 @@ void TGeoDB::ReplaceBorder(int32_t DBEntry, const TgdbName& Name, const TgdbPoly
                            bool ClosedLine, TDateTime Date, int32_t StateFlag, float LatLow,
                            float LatHigh, float LongLow, float LongHigh, float Altitude,
                            uint8_t ClassNumber, int32_t UserTag) {
-  ReplaceData(DBEntry, Name, Polygon, ClosedLine, gitBorder, ClassNumber, Date, StateFlag, LatLow,
-              LatHigh, LongLow, LongHigh, Altitude, UserTag, NoMetaInfo(), nullptr, 0, false);
+  ReplaceData(DBEntry, Request(Name, gitBorder, ClosedLine, Date, StateFlag, LatLow, LatHigh, LongLow, LongHigh, Altitude, ClassNumber, UserTag),
+      {&Polygon});
 }
 
 void TGeoDB::ReplaceCity(int32_t DBEntry, const TgdbName& Name, const TgdbPolygon& Polygon,
                          bool ClosedLine, TDateTime Date, int32_t StateFlag, float LatLow,
                          float LatHigh, float LongLow, float LongHigh, float Altitude,
                          uint8_t ClassNumber, int32_t UserTag) {
-  ReplaceData(DBEntry, Name, Polygon, ClosedLine, gitCity, ClassNumber, Date, StateFlag, LatLow,
-              LatHigh, LongLow, LongHigh, Altitude, UserTag, NoMetaInfo(), nullptr, 0, false);
+  ReplaceData(DBEntry, Request(Name, gitCity, ClosedLine, Date, StateFlag, LatLow, LatHigh, LongLow, LongHigh, Altitude, ClassNumber, UserTag),
+      {&Polygon});
 }
 
 void TGeoDB::ReplaceLake(int32_t DBEntry, const TgdbName& Name, const TgdbPolygon& Polygon,
                          TDateTime Date, int32_t StateFlag, float LatLow, float LatHigh,
                          float LongLow, float LongHigh, float Altitude, uint8_t ClassNumber,
                          int32_t UserTag) {
-  ReplaceData(DBEntry, Name, Polygon, true, gitLake, ClassNumber, Date, StateFlag, LatLow, LatHigh,
-              LongLow, LongHigh, Altitude, UserTag, NoMetaInfo(), nullptr, 0, false);
+  ReplaceData(DBEntry, Request(Name, gitLake, true, Date, StateFlag, LatLow, LatHigh, LongLow, LongHigh, Altitude, ClassNumber, UserTag),
+      {&Polygon});
 }
 
 void TGeoDB::ReplaceRiver(int32_t DBEntry, const TgdbName& Name, const TgdbPolygon& Polygon,
                           TDateTime Date, int32_t StateFlag, float LatLow, float LatHigh,
                           float LongLow, float LongHigh, float Altitude, uint8_t ClassNumber,
                           int32_t UserTag) {
-  ReplaceData(DBEntry, Name, Polygon, false, gitRiver, ClassNumber, Date, StateFlag, LatLow, LatHigh,
-              LongLow, LongHigh, Altitude, UserTag, NoMetaInfo(), nullptr, 0, false);
+  ReplaceData(DBEntry, Request(Name, gitRiver, false, Date, StateFlag, LatLow, LatHigh, LongLow, LongHigh, Altitude, ClassNumber, UserTag),
+      {&Polygon});
 }
 
 void TGeoDB::ReplaceRoad(int32_t DBEntry, const TgdbName& Name, const TgdbPolygon& Polygon,
                          TDateTime Date, int32_t StateFlag, float LatLow, float LatHigh,
                          float LongLow, float LongHigh, float Altitude, uint8_t ClassNumber,
                          int32_t UserTag) {
-  ReplaceData(DBEntry, Name, Polygon, false, gitRoad, ClassNumber, Date, StateFlag, LatLow, LatHigh,
-              LongLow, LongHigh, Altitude, UserTag, NoMetaInfo(), nullptr, 0, false);
+  ReplaceData(DBEntry, Request(Name, gitRoad, false, Date, StateFlag, LatLow, LatHigh, LongLow, LongHigh, Altitude, ClassNumber, UserTag),
+      {&Polygon});
 }
 
 void TGeoDB::ReplaceRoute(int32_t DBEntry, const TgdbName& Name, const TgdbPolygon& Polygon,
                           TDateTime Date, int32_t StateFlag, float LatLow, float LatHigh,
                           float LongLow, float LongHigh, float Altitude, uint8_t ClassNumber,
                           int32_t UserTag) {
-  ReplaceData(DBEntry, Name, Polygon, false, gitRoute, ClassNumber, Date, StateFlag, LatLow, LatHigh,
-              LongLow, LongHigh, Altitude, UserTag, NoMetaInfo(), nullptr, 0, false);
+  ReplaceData(DBEntry, Request(Name, gitRoute, false, Date, StateFlag, LatLow, LatHigh, LongLow, LongHigh, Altitude, ClassNumber, UserTag),
+      {&Polygon});
 }
 
 void TGeoDB::ReplaceTown(int32_t DBEntry, const TgdbName& Name, TDateTime Date, int32_t StateFlag,
                          TSCoords Location, float Altitude, uint8_t ClassNumber, int32_t UserTag) {
-  static const TgdbPolygon none;
-  ReplaceData(DBEntry, Name, none, false, gitTown, ClassNumber, Date, StateFlag, Location.Latit,
-              Location.Latit, Location.Longit, Location.Longit, Altitude, UserTag, NoMetaInfo(),
-              nullptr, 0, false);
+  ReplaceData(DBEntry, Request(Name, gitTown, false, Date, StateFlag, Location.Latit, Location.Latit, Location.Longit, Location.Longit, Altitude, ClassNumber, UserTag),
+      {});
 }
 
 }  // namespace vek

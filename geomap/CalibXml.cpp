@@ -142,10 +142,12 @@ RootInfo ReadRootLine(const std::string& Line) {
   R.Id = TrimSpaces(V);
   R.HasModel = RootAttr(Low, "model", V);
   R.ModelValue = TrimSpaces(V);
+  // A file name ends at a NUL: the file system would see only what precedes it, and every
+  // check of the name must see the same.
   RootAttr(Low, "map", V);
-  R.MapLower = TrimSpaces(V);
+  R.MapLower = TrimSpaces(V.substr(0, V.find('\0')));
   RootAttr(Line, "map", V);
-  R.MapAsWritten = TrimSpaces(V);
+  R.MapAsWritten = TrimSpaces(V.substr(0, V.find('\0')));
   RootAttr(Line, "caption", V);
   R.Caption = TrimSpaces(V);
   return R;

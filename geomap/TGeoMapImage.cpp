@@ -2,6 +2,7 @@
 // calibration beside it, renaming the file, and copying the picture to the clipboard.
 #include <QImageReader>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 #include "Application.h"
@@ -30,9 +31,40 @@ bool FileExists(const std::string& fileName) {
   return std::filesystem::is_regular_file(std::filesystem::path(fileName), ec);
 }
 
+// Width and height from a JPEG's frame header (SOFn), segment by segment up to the scan;
+// false when there is none. Qt's reader gives no size for frames beyond its memory limit.
+bool JpegHeaderSize(const std::string& fileName, int& W, int& H) {
+  std::ifstream in(std::filesystem::path(fileName), std::ios::binary);
+  auto byte = [&]() { return in.get(); };
+  if (byte() != 0xFF || byte() != 0xD8) return false;
+  for (int segment = 0; segment < 10000 && in; ++segment) {
+    int c = byte();
+    if (c != 0xFF) return false;
+    while (c == 0xFF) c = byte();  // fill bytes
+    if (c < 0 || c == 0xD9 || c == 0xDA) return false;  // end, or the scan without a frame
+    if (c == 0x01 || (c >= 0xD0 && c <= 0xD7)) continue;  // markers without a length
+    const int hi = byte(), lo = byte();
+    if (hi < 0 || lo < 0) return false;
+    const int length = hi << 8 | lo;
+    if (length < 2) return false;
+    const bool frame = c >= 0xC0 && c <= 0xCF && c != 0xC4 && c != 0xC8 && c != 0xCC;
+    if (frame) {
+      int b[5];
+      for (int& x : b) x = byte();
+      if (length < 7 || b[4] < 0) return false;
+      H = b[1] << 8 | b[2];
+      W = b[3] << 8 | b[4];
+      return true;
+    }
+    in.seekg(length - 2, std::ios::cur);
+  }
+  return false;
+}
+
 // Width and height as the file's header states them, read without decoding the image;
 // false when the header does not tell (the decoder then reports what is wrong).
 bool HeaderImageSize(const std::string& fileName, const char* format, int& W, int& H) {
+  if (std::string(format) == "jpeg" && JpegHeaderSize(fileName, W, H)) return true;
   QImageReader reader(QString::fromStdString(fileName), format);
   reader.setDecideFormatFromContent(false);
   const QSize size = reader.size();

@@ -242,3 +242,56 @@ TEST(UPS, MatchesGeographicLibAndInverts) {
   LatLongToUPS(80, 0, gelSphere, e, n);
   EXPECT_NEAR(2000000 - n, 0.994 * 2 * 6370997.0 * std::tan(5 * Deg), 1e-6);
 }
+
+TEST(UTM, BatchFormsGiveTheSingleFormsResults) {
+  std::mt19937_64 rng(7);
+  std::uniform_real_distribution<double> lat(-90, 90), lon(-200, 200);
+  std::vector<double> la, lo;
+  for (int i = 0; i < 5000; ++i) {
+    la.push_back(lat(rng));
+    lo.push_back(lon(rng));
+  }
+  // The zone exceptions, the area's edges, and latitudes far beyond any sine table.
+  for (double p : {56.5, 60.0, 72.0, 78.0, 84.0, -80.0, 0.0, -0.0, 1e6, -3e7})
+    for (double q : {2.9999, 3.0, 8.9, 9.0, 41.9, 42.0, -180.0, 179.9999999}) {
+      la.push_back(p);
+      lo.push_back(q);
+    }
+  const size_t n = la.size();
+  for (int forced : {0, 33}) {
+    std::vector<int> zone(n);
+    std::vector<double> e(n), no(n);
+    LatLongToUTM(la.data(), lo.data(), n, gelWGS84, zone.data(), e.data(), no.data(), forced);
+    for (size_t i = 0; i < n; ++i) {
+      int z;
+      double e1, n1;
+      if (forced == 0) {
+        LatLongToUTM(la[i], lo[i], gelWGS84, z, e1, n1);
+      } else {
+        // The single form in a chosen zone: the Transverse Mercator series about its meridian.
+        double x, y;
+        LatLongToTM(la[i] * Deg, lo[i] * Deg, UTMCentralMeridian(forced), gelWGS84, x, y);
+        z = forced;
+        e1 = x * 0.9996 + 500000;
+        n1 = y * 0.9996 < 0 ? y * 0.9996 + 10000000 : y * 0.9996;
+      }
+      ASSERT_EQ(zone[i], z) << la[i] << " " << lo[i];
+      ASSERT_NEAR(e[i], e1, 1e-9) << la[i] << " " << lo[i];
+      ASSERT_NEAR(no[i], n1, 1e-9) << la[i] << " " << lo[i];
+    }
+  }
+  // Inverse, one zone and hemisphere per call.
+  std::uniform_real_distribution<double> east(160000, 840000), north(0, 9999999);
+  for (bool southern : {false, true}) {
+    std::vector<double> e(n), no(n), la2(n), lo2(n);
+    for (size_t i = 0; i < n; ++i) e[i] = east(rng), no[i] = north(rng);
+    e[0] = 1e12, no[0] = 1e13;  // far outside: redone one by one
+    UTMToLatLong(e.data(), no.data(), n, 33, southern, gelWGS84, la2.data(), lo2.data());
+    for (size_t i = 0; i < n; ++i) {
+      double a, b;
+      UTMToLatLong(e[i], no[i], 33, southern, gelWGS84, a, b);
+      ASSERT_NEAR(la2[i], a, 1e-12) << e[i] << " " << no[i];
+      ASSERT_NEAR(lo2[i], b, 1e-12) << e[i] << " " << no[i];
+    }
+  }
+}

@@ -4,6 +4,10 @@
 #include <filesystem>
 #include <random>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "GeoDBTestUtil.h"
 
 using namespace vek;
@@ -287,6 +291,53 @@ TEST_F(GeoDBDamage, GarbageFilesOpenWithoutCrashing) {
   }
 }
 
+TEST_F(GeoDBDamage, SizesBeyondMemoryGiveTheLibrarysError) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "the sanitizer's shadow memory does not fit under an address-space limit";
+#endif
+  {
+    TGeoDB db;
+    db.SetDBName(Base);
+    db.AddBorder("b", TgdbPolygon{{1, 2}, {3, 4}}, true, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+    db.AddTown("t", 0, 0, TSCoords{1, 1}, 0, 0, 0);
+  }
+  // A sparse data file of 1.5 GB whose first polygon claims all of it: plausible for the
+  // file, far beyond the 512 MB this process may use.
+  const int64_t size = int64_t(1536) << 20;
+  fs::resize_file(Base + ".vekgdd", static_cast<uintmax_t>(size));
+  Bytes gds = ReadAll(Base + ".vekgds");
+  PatchI32(gds, 112, static_cast<int32_t>((size - 260) / 8));
+  WriteAll(Base + ".vekgds", gds);
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    rlimit lim{size_t(512) << 20, size_t(512) << 20};
+    setrlimit(RLIMIT_AS, &lim);
+    int code = 0;
+    try {
+      TGeoDB db;
+      db.SetDBName(Base);
+      TgdbPolygon p;
+      try {
+        db.RetrievePolygon(1, p);
+        code = 4;
+      } catch (const EVEKGeoDBError& e) {
+        code = std::string(e.what()).find("RetrievePolygon: entry 1 needs") != std::string::npos ? 0 : 5;
+      }
+      db.SetDBName("");
+    } catch (const std::bad_alloc&) {
+      code = 1;
+    } catch (...) {
+      code = 2;
+    }
+    _exit(code);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "4: no error, 5: another message, 1: std::bad_alloc, 2: other";
+}
+
 // ---- area queries ----
 
 TEST(GeoDBArea, MatchesABruteForceScanThroughChanges) {
@@ -295,30 +346,48 @@ TEST(GeoDBArea, MatchesABruteForceScanThroughChanges) {
   db.SetDBName(dir / "area");
   db.SetLazyWrite(true);
   std::mt19937 rng(4);
-  std::uniform_real_distribution<float> lat(-80, 80), lon(-170, 170), ext(0, 3);
+  std::uniform_real_distribution<float> lat(-80, 80), lon(-170, 170), ext(0, 3), logExt(-4, 5.5f);
+  // Items of every size class, from towns to boxes wider than the globe's half.
+  auto polygon = [&] {
+    const float a = lat(rng), b = lon(rng), h = std::exp(logExt(rng)), w = std::exp(logExt(rng));
+    return TgdbPolygon{{a, b}, {a + (rng() % 3 ? h : 0), b + w}};
+  };
   for (int i = 0; i < 3000; ++i) {
-    const float a = lat(rng), b = lon(rng);
-    if (i % 4 == 0) {
-      db.AddBorder("b", TgdbPolygon{{a, b}, {a + ext(rng), b + ext(rng)}}, true, 0, 0, 0, 0, 0, 0, 0, 0, 0);
-    } else {
-      db.AddTown("t", 0, 0, TSCoords{a, b}, 0, 0, 0);
-    }
+    if (i % 4 == 0)
+      db.AddBorder("b", polygon(), true, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+    else
+      db.AddTown("t", 0, 0, TSCoords{lat(rng), lon(rng)}, 0, 0, 0);
   }
-  // One wide item forces a wide scan range but must not be missed or duplicated.
-  db.AddBorder("wide", TgdbPolygon{{-70, -160}, {70, 160}}, true, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+  db.AddBorder("wide", TgdbPolygon{{-60, -170}, {60, 170}}, true, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+  auto check = [&](const char* when) {
+    for (int q = 0; q < 200; ++q) {
+      double la = lat(rng), lo = lon(rng);
+      const double h = q % 10 == 0 ? 0 : ext(rng) * 4, w = q % 10 == 0 ? 0 : ext(rng) * 4;
+      if (q == 7) la = double(db.Data(5).LatLow), lo = double(db.Data(5).LongLow);  // touching exactly
+      if (q == 8) la = double(db.Data(5).LatHigh), lo = double(db.Data(5).LongHigh);
+      std::vector<int32_t> expect;
+      for (int e = 1; e <= db.NumEntries(); ++e) {
+        const TgdbData d = db.Data(e);
+        if (d.LatLow <= d.LatHigh && d.LongLow <= d.LongHigh && d.LatLow <= la + h && d.LatHigh >= la && d.LongLow <= lo + w && d.LongHigh >= lo) expect.push_back(e);
+      }
+      ASSERT_EQ(db.FindItemsInArea(la, la + h, lo, lo + w), expect) << when << ", query " << q;
+    }
+  };
+  check("added");
+  // Deletions move the last (wide) entries around; replacements change items' size classes.
   for (int i = 0; i < 300; ++i) db.DeleteData(1 + static_cast<int>(rng() % db.NumEntries()));
-  for (int i = 0; i < 300; ++i) db.ReplaceTown(1 + static_cast<int>(rng() % db.NumEntries()), "r", 0, 0, TSCoords{lat(rng), lon(rng)}, 0, 0, 0);
-  for (int q = 0; q < 200; ++q) {
-    double la = lat(rng), lo = lon(rng);
-    const double h = q % 10 == 0 ? 0 : ext(rng) * 4, w = q % 10 == 0 ? 0 : ext(rng) * 4;
-    if (q == 7) la = double(db.Data(5).LatLow), lo = double(db.Data(5).LongLow);  // touching exactly
-    std::vector<int32_t> expect;
-    for (int e = 1; e <= db.NumEntries(); ++e) {
-      const TgdbData d = db.Data(e);
-      if (d.LatLow <= d.LatHigh && d.LongLow <= d.LongHigh && d.LatLow <= la + h && d.LatHigh >= la && d.LongLow <= lo + w && d.LongHigh >= lo) expect.push_back(e);
-    }
-    ASSERT_EQ(db.FindItemsInArea(la, la + h, lo, lo + w), expect) << "query " << q;
+  for (int i = 0; i < 300; ++i) {
+    const int e = 1 + static_cast<int>(rng() % db.NumEntries());
+    if (i % 2)
+      db.ReplaceTown(e, "r", 0, 0, TSCoords{lat(rng), lon(rng)}, 0, 0, 0);
+    else
+      db.ReplaceBorder(e, "r", polygon(), true, 0, 0, 0, 0, 0, 0, 0, 0, 0);
   }
+  check("changed");
+  const std::string base = db.DBName();
+  db.SetDBName("");
+  db.SetDBName(base);
+  check("reopened");
   EXPECT_TRUE(db.FindItemsInArea(10, 5, 0, 1).empty());
   EXPECT_TRUE(db.FindItemsInArea(std::nan(""), 5, 0, 1).empty());
 }

@@ -187,6 +187,14 @@ TEST_F(GeoDBEdit, LazyWritingDefersTheIndexFiles) {
   Town("b", 2, 2);
   EXPECT_EQ(fs::file_size(IndexName(Base, 1)), 0u);
   EXPECT_EQ(fs::file_size(Base + ".vekgds"), 240u);  // item records are written at once
+  Town("polygon follows", 2, 2);
+  DB.AddRiver("r", Poly({{1, 2}, {3, 4}}), 0, 0, 0, 0, 0, 0, 0, 0, 0);
+  // So is the highest identifier, with every addition, before and after data blocks.
+  const Bytes gdd = ReadAll(Base + ".vekgdd");
+  ASSERT_EQ(gdd.size(), 260u + 16u);
+  EXPECT_EQ(gdd[0], 4);
+  DB.DeleteData(4);
+  DB.DeleteData(3);
   DB.SetLazyWrite(false);
   EXPECT_EQ(fs::file_size(IndexName(Base, 1)), 16u);
   DB.SetLazyWrite(true);

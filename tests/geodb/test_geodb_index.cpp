@@ -7,6 +7,7 @@
 #include <random>
 #include <set>
 
+#include "GdbIndex.h"
 #include "GeoDBTestUtil.h"
 
 using namespace vek;

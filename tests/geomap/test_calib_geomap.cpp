@@ -2,6 +2,7 @@
 // the calibration file read and written through the control.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QTemporaryDir>
 
 #include "CalibTestSupport.h"
@@ -112,6 +113,23 @@ TEST(CalibGeoMap, FileRoundTripLoadsTheMapImage) {
   EXPECT_EQ(Y, 200);
 
   EXPECT_FALSE(B.map->LoadCalDataFromXML(QDir(Dir.path()).filePath("none.xml").toStdString(), ""));
+
+  // A NUL inside the map name ends it for every check: the name that exists is the one loaded.
+  {
+    QFile F(QString::fromStdString(Cal));
+    ASSERT_TRUE(F.open(QIODevice::ReadOnly));
+    QByteArray Bytes = F.readAll();
+    F.close();
+    const qsizetype At = Bytes.toLower().indexOf(".bmp\"");
+    ASSERT_GE(At, 0);
+    Bytes.insert(At + 4, QByteArray("\0.jpg", 5));  // "...bmp\0.jpg"
+    ASSERT_TRUE(F.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    F.write(Bytes);
+  }
+  MapHost N;
+  N.map->LoadCalDataFromXML(Cal, "ALPS");
+  EXPECT_EQ(N.map->MapImgWidth(), 400);
+  EXPECT_EQ(N.map->MapImgFile().find('\0'), std::string::npos);
 
   // CalibDataFile: a missing file empties the map, an existing one loads it.
   MapHost C;

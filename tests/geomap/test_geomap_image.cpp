@@ -152,6 +152,18 @@ TEST_F(GeoMapImage, OversizedFileIsRefusedBeforeDecoding) {
   EXPECT_EQ(refusal(header), limit + "(size of map is 4000 x 4000)");
   EXPECT_EQ(progress, 0);
 
+  // A JPEG frame header beyond what Qt's reader accepts to size at all.
+  const std::string huge = dir.filePath("huge.jpg").toStdString();
+  {
+    QFile f(QString::fromStdString(huge));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    const char jpeg[] = {'\xFF', '\xD8', '\xFF', '\xE0', 0, 4, 0, 0, '\xFF', '\xC0', 0, 17, 8,
+                         '\xFF', '\xFF', '\xFF', '\xFF', 3, 1, 0x22, 0, 2, 0x11, 1, 3, 0x11, 1};
+    f.write(jpeg, sizeof jpeg);
+  }
+  EXPECT_EQ(refusal(huge), limit + "(size of map is 65535 x 65535)");
+  EXPECT_EQ(progress, 0);
+
   const std::string big = WriteImage(dir, "big.jpg", Solid(3000, 1001, testing::kRed), "JPG");
   EXPECT_EQ(refusal(big), limit + "(size of map is 3000 x 1001)");
   EXPECT_EQ(progress, 0);
