@@ -15,6 +15,7 @@
 #include "CalibrationPanel.h"
 #include "DemoAtlas.h"
 #include "MapDrawing.h"
+#include "UTMGridOverlay.h"
 #include "Vek_geobasics.h"
 #include "Vek_support.h"
 #include "WorldData.h"
@@ -58,7 +59,10 @@ ViewerWindow::ViewerWindow(QWidget* Parent)
   FUTMLabel = new QLabel(this);
   FResLabel = new QLabel(this);
   FLenLabel = new QLabel(this);
-  for (QLabel* l : {FPosLabel, FUTMLabel, FLenLabel}) statusBar()->addWidget(l);
+  for (QLabel* l : {FPosLabel, FUTMLabel, FLenLabel}) {
+    l->setMinimumWidth(180);
+    statusBar()->addWidget(l);
+  }
   statusBar()->addPermanentWidget(FResLabel);
 
   FSelList = new QListWidget(this);
@@ -155,6 +159,11 @@ void ViewerWindow::WireMap() {
     UpdateResolution();
   };
   TGeoMap* m = Map();
+  m->OnBeforeRenderData = [this](TObject*, TCanvas* C) {
+    const TShowGrat g = Map()->ShowGraticule();
+    if (C && Map()->CalibModel() != cmUTM && (g == sgUTMGrid || g == sgPointsAndUTMGrid))
+      DrawUTMGridOverlay(*Map(), *C, Map()->ColorGraticule());
+  };
   // Landmarks beyond the map's edges would be drawn where the calibration extrapolates.
   m->OnDrawLandmark = [this](TObject*, bool& Handled, TCanvas*, TPoint&, const TLandMark& L) {
     if (!Map()->IsPositionWithinMap(L.Latitude, L.Longitude)) Handled = true;
@@ -176,7 +185,8 @@ void ViewerWindow::ShowPosition(int X, int Y) {
   const TPoint p = Map()->ControlToMapImage(TPoint{X, Y});
   bool okLat = false, okLong = false;
   const double lat = Map()->CalcLatitude(p, okLat), lon = Map()->CalcLongitude(p, okLong);
-  if (!okLat || !okLong) {
+  // A calibration of fewer points than its model needs places pixels anywhere.
+  if (!okLat || !okLong || !(std::fabs(lat) <= 90) || !(std::fabs(lon) <= 540)) {
     FPosLabel->setText(tr("pixel %1, %2").arg(p.X).arg(p.Y));
     FUTMLabel->clear();
     return;
