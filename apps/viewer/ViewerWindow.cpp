@@ -191,22 +191,23 @@ void ViewerWindow::ShowPosition(int X, int Y) {
     FUTMLabel->clear();
     return;
   }
-  FPosLabel->setText(QString::fromStdString(DegreeToStr(lat, FDegFormat, 1) + (lat < 0 ? " S  " : " N  ") +
-                                            DegreeToStr(lon, FDegFormat, 1) + (lon < 0 ? " W" : " E")));
+  const double east = std::remainder(lon, 360.0);  // maps beyond the antimeridian
+  FPosLabel->setText(QString::fromStdString(DegreeToStr(std::fabs(lat), FDegFormat, 1) + (lat < 0 ? " S  " : " N  ") +
+                                            DegreeToStr(std::fabs(east), FDegFormat, 1) + (east < 0 ? " W" : " E")));
   int zone = 0;
   char band = ' ';
-  GeoToUTMZone(lat, lon, zone, band);
+  GeoToUTMZone(lat, east, zone, band);
   if (zone == 0) {
     FUTMLabel->setText(tr("outside UTM"));
     return;
   }
-  double east = 0, north = 0;
-  LatLongToUTM(lat, lon, gelWGS84, zone, east, north);
+  double easting = 0, northing = 0;
+  LatLongToUTM(lat, east, gelWGS84, zone, easting, northing);
   FUTMLabel->setText(QString("UTM %1%2  %3 E  %4 N")
                          .arg(zone)
                          .arg(QChar(band))
-                         .arg(std::round(east), 0, 'f', 0)
-                         .arg(std::round(north), 0, 'f', 0));
+                         .arg(std::round(easting), 0, 'f', 0)
+                         .arg(std::round(northing), 0, 'f', 0));
 }
 
 void ViewerWindow::UpdateResolution() {
