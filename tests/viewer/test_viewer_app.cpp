@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QImage>
 #include <QLabel>
+#include <QListWidget>
+#include <QToolBar>
 #include <QPushButton>
 #include <QDoubleSpinBox>
 #include <QRegularExpression>
@@ -46,7 +48,7 @@ void AnswerNextDialog(double Lat, double Long) {
 
 }  // namespace
 
-TEST(ViewerApp, ZoomClickOnTheDemoAtlasSwitchesToTheContinentAndShowsThePosition) {
+TEST(ViewerApp, DemoAtlasZoomsByClickShowsThePositionMeasuresAndSelects) {
   ViewerWindow w;
   w.Start(VEK_VIEWER_TEST_CACHE);
   w.SetDegreeFormat(dfDegrees);
@@ -74,6 +76,32 @@ TEST(ViewerApp, ZoomClickOnTheDemoAtlasSwitchesToTheContinentAndShowsThePosition
   EXPECT_TRUE(w.UTMText().startsWith("UTM 35L")) << w.UTMText().toStdString();
   QApplication::processEvents();
   w.grab().save(QDir::current().filePath("viewer_zoomed.png"));
+
+  // The toolbar's rubber band from Kampala to Nairobi: about 510 km along the great circle.
+  auto* bar = w.findChild<QToolBar*>("MainToolBar");
+  QTest::mouseClick(bar->widgetForAction(w.findChild<QAction*>("modeRubberband")), Qt::LeftButton);
+  ASSERT_EQ(w.Map()->MouseAction(), maRubberBand);
+  auto at = [&](double Lat, double Long) {
+    EXPECT_TRUE(w.Map()->CalcPixelCoords(Lat, Long, x, y));
+    return ControlPoint(*w.Map(), x, y);
+  };
+  QTest::mouseClick(w.Map(), Qt::LeftButton, {}, at(0.3476, 32.5825));
+  QTest::mouseMove(w.Map(), at(-1.2921, 36.8219));
+  QTest::mouseClick(w.Map(), Qt::LeftButton, {}, at(-1.2921, 36.8219));
+  const QRegularExpressionMatch km = QRegularExpression(R"(([\d.]+) km)").match(w.LengthText());
+  ASSERT_TRUE(km.hasMatch()) << w.LengthText().toStdString();
+  EXPECT_NEAR(km.captured(1).toDouble(), 510, 25);
+
+  // A selected rectangle round Lake Victoria lists what the database holds there.
+  QTest::mouseClick(bar->widgetForAction(w.findChild<QAction*>("modeSelect")), Qt::LeftButton);
+  QTest::mousePress(w.Map(), Qt::LeftButton, {}, at(1.5, 31));
+  QTest::mouseMove(w.Map(), at(-3.5, 35));
+  QTest::mouseRelease(w.Map(), Qt::LeftButton, {}, at(-3.5, 35));
+  QStringList items;
+  for (int i = 0; i < w.SelectionList()->count(); ++i) items << w.SelectionList()->item(i)->text();
+  EXPECT_TRUE(items.filter("Kampala").size() == 1) << items.join("; ").toStdString();
+  EXPECT_FALSE(items.filter("lake").isEmpty());
+  EXPECT_TRUE(items.filter("Nairobi").isEmpty());
 }
 
 TEST(ViewerApp, ThreeClicksCalibrateAScannedImageAndTheSavedFileConverts) {
