@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "WorldData.h"
-
 namespace vek::viewer {
 
 namespace {
@@ -31,6 +29,13 @@ int AreaOrder(uint8_t Class) {
 // Far outside any map, yet well inside int and the painter's range.
 int PixelOffset(double v) { return int(std::lround(std::clamp(v, -1e7, 1e7))); }
 
+QRect DotBox(QPoint At) { return QRect(At.x() - 4, At.y() - 4, 9, 9); }
+
+bool IsArea(const TgdbData& D) {
+  return (D.ItemKind == gitBorder && IsLandClass(D.ClassFlag)) ||
+         (D.ItemKind == gitLake && IsLakeClass(D.ClassFlag));
+}
+
 }  // namespace
 
 int TMapGeometry::Row(double Lat) const {
@@ -49,6 +54,17 @@ const TgdbPolygon& TWorldMapDrawer::Polygon(int32_t Entry) {
   return FPolygons.emplace(Entry, std::move(p)).first->second;
 }
 
+std::vector<QPoint> TWorldMapDrawer::Pixels(const TItem& It, const TMapGeometry& G) {
+  const TgdbPolygon& p = Polygon(It.Hit.Entry);
+  std::vector<QPoint> pts;
+  pts.reserve(p.size());
+  for (const TSCoords& c : p) {
+    QPoint q(G.Col(c.Longit + It.Hit.Shift), G.Row(c.Latit));
+    if (pts.empty() || pts.back() != q) pts.push_back(q);
+  }
+  return pts;
+}
+
 void TWorldMapDrawer::Draw(TCanvas& Canvas, const TMapGeometry& G, double LatStep) {
   if (G.Wid <= 2 * kMargin || G.Hgt <= 2 * kMargin || !(G.LatHigh > G.LatLow) ||
       !(G.LongHigh > G.LongLow))
@@ -60,28 +76,59 @@ void TWorldMapDrawer::Draw(TCanvas& Canvas, const TMapGeometry& G, double LatSte
     ~TQuiet() { DB.SetOnPercDoneEnabled(Was); }
   } quiet{FDB};
   FDB.SetOnPercDoneEnabled(false);
-  const QRect mapRect(kMargin, kMargin, G.Wid - 2 * kMargin + 1, G.Hgt - 2 * kMargin + 1);
-  const bool detail = G.LongHigh - G.LongLow <= FStyle.DetailSpan;
 
-  struct TItem {
-    TWorldHit Hit;
-    TgdbData Data;
-  };
+  const QRect mapRect(kMargin, kMargin, G.Wid - 2 * kMargin + 1, G.Hgt - 2 * kMargin + 1);
   std::vector<TItem> items;
   for (const TWorldHit& h : FindWorldItemsInArea(FDB, G.LatLow, G.LatHigh, G.LongLow, G.LongHigh))
     items.push_back({h, FDB.Data(h.Entry)});
 
-  auto toPixels = [&](const TgdbPolygon& p, double shift) {
-    std::vector<QPoint> pts;
-    pts.reserve(p.size());
-    for (const TSCoords& c : p) {
-      QPoint q(G.Col(c.Longit + shift), G.Row(c.Latit));
-      if (pts.empty() || pts.back() != q) pts.push_back(q);
+  QPainter& P = *Canvas.Painter();
+  P.save();
+  P.setClipRect(mapRect);
+  FillAreas(P, G, mapRect, items);
+  P.setRenderHint(QPainter::Antialiasing, true);
+  DrawLines(P, G, items);
+  DrawCapitals(P, G, mapRect, items, LatStep);
+  P.restore();
+}
+
+void TWorldMapDrawer::FillAreas(QPainter& P, const TMapGeometry& G, const QRect& MapRect,
+                                const std::vector<TItem>& Items) {
+  QImage layer(G.Wid, G.Hgt, QImage::Format_RGB32);
+  if (layer.isNull()) return;
+  layer.fill(ColorToQColor(FStyle.Sea));
+  std::vector<const TItem*> areas;
+  for (const TItem& it : Items)
+    if (IsArea(it.Data)) areas.push_back(&it);
+  std::stable_sort(areas.begin(), areas.end(), [](const TItem* a, const TItem* b) {
+    return AreaOrder(a->Data.ClassFlag) < AreaOrder(b->Data.ClassFlag);
+  });
+  {
+    QPainter lp(&layer);
+    lp.setClipRect(MapRect);
+    lp.setPen(Qt::NoPen);
+    for (const TItem* it : areas) {
+      std::vector<QPoint> pts = Pixels(*it, G);
+      if (pts.size() < 3) continue;
+      lp.setBrush(ColorToQColor(IsLandClass(it->Data.ClassFlag) ? FStyle.Land : FStyle.Lake));
+      lp.drawPolygon(pts.data(), int(pts.size()), Qt::OddEvenFill);
     }
-    return pts;
+  }
+  // Multiplied, so that the graticule drawn before stays visible on land and sea.
+  P.setCompositionMode(QPainter::CompositionMode_Multiply);
+  P.drawImage(MapRect.topLeft(), layer, MapRect);
+  P.setCompositionMode(QPainter::CompositionMode_SourceOver);
+}
+
+void TWorldMapDrawer::DrawLines(QPainter& P, const TMapGeometry& G,
+                                const std::vector<TItem>& Items) {
+  const bool detail = G.LongHigh - G.LongLow <= FStyle.DetailSpan;
+  P.setBrush(Qt::NoBrush);
+  auto pen = [&](TColor c, double w, Qt::PenStyle s = Qt::SolidLine) {
+    P.setPen(QPen(ColorToQColor(c), w, s, Qt::RoundCap, Qt::RoundJoin));
   };
-  // Open polyline pieces of an item, broken where a ring is closed across a pole.
-  auto drawLine = [&](QPainter& P, const TItem& it, bool closed) {
+  // Open pieces of an item's line, broken where a ring is closed through a pole.
+  auto line = [&](const TItem& it, bool closed) {
     const TgdbPolygon& poly = Polygon(it.Hit.Entry);
     if (poly.size() < 2) return;
     std::vector<QPoint> run;
@@ -98,122 +145,84 @@ void TWorldMapDrawer::Draw(TCanvas& Canvas, const TMapGeometry& G, double LatSte
     if (run.size() > 1) P.drawPolyline(run.data(), int(run.size()));
   };
 
-  // Areas on a layer of their own, multiplied into the map.
-  QImage layer(G.Wid, G.Hgt, QImage::Format_RGB32);
-  layer.fill(ColorToQColor(FStyle.Sea));
-  {
-    QPainter lp(&layer);
-    lp.setClipRect(mapRect);
-    lp.setPen(Qt::NoPen);
-    std::vector<const TItem*> areas;
-    for (const TItem& it : items)
-      if ((it.Data.ItemKind == gitBorder && IsLandClass(it.Data.ClassFlag)) ||
-          (it.Data.ItemKind == gitLake && IsLakeClass(it.Data.ClassFlag)))
-        areas.push_back(&it);
-    std::stable_sort(areas.begin(), areas.end(), [](const TItem* a, const TItem* b) {
-      return AreaOrder(a->Data.ClassFlag) < AreaOrder(b->Data.ClassFlag);
-    });
-    for (const TItem* it : areas) {
-      std::vector<QPoint> pts = toPixels(Polygon(it->Hit.Entry), it->Hit.Shift);
-      if (pts.size() < 3) continue;
-      lp.setBrush(ColorToQColor(IsLandClass(it->Data.ClassFlag) ? FStyle.Land : FStyle.Lake));
-      lp.drawPolygon(pts.data(), int(pts.size()), Qt::OddEvenFill);
-    }
-  }
-
-  QPainter& P = *Canvas.Painter();
-  P.save();
-  P.setClipRect(mapRect);
-  P.setCompositionMode(QPainter::CompositionMode_Multiply);
-  P.drawImage(mapRect.topLeft(), layer, mapRect);
-  P.setCompositionMode(QPainter::CompositionMode_SourceOver);
-  P.setRenderHint(QPainter::Antialiasing, true);
-  P.setBrush(Qt::NoBrush);
-
-  auto pen = [&](TColor c, double w, Qt::PenStyle s = Qt::SolidLine) {
-    QPen p(ColorToQColor(c), w, s, Qt::RoundCap, Qt::RoundJoin);
-    P.setPen(p);
-  };
-  for (const TItem& it : items) {
+  for (const TItem& it : Items) {
     uint8_t c = it.Data.ClassFlag;
     if (it.Data.ItemKind != gitRiver || !IsRiverClass(c)) continue;
     int level = c - wcRiver;
     if (level > 4 || (level > 2 && !detail)) continue;  // intermittent rivers and canals left out
     pen(FStyle.River, level <= 1 ? 1.2 : 0.8);
-    drawLine(P, it, false);
+    line(it, false);
   }
-  for (const TItem& it : items) {
-    uint8_t c = it.Data.ClassFlag;
-    if (it.Data.ItemKind == gitLake && IsLakeClass(c)) {
-      pen(FStyle.LakeShore, 0.8);
-      drawLine(P, it, true);
-    } else if (it.Data.ItemKind == gitBorder && IsLandClass(c)) {
-      pen(FStyle.Coast, 1.0);
-      drawLine(P, it, true);
-    }
+  for (const TItem& it : Items) {
+    if (!IsArea(it.Data)) continue;
+    bool land = IsLandClass(it.Data.ClassFlag);
+    pen(land ? FStyle.Coast : FStyle.LakeShore, land ? 1.0 : 0.8);
+    line(it, true);
   }
-  for (const TItem& it : items) {
+  for (const TItem& it : Items) {
     uint8_t c = it.Data.ClassFlag;
     if (it.Data.ItemKind != gitBorder || !IsBorderClass(c)) continue;
     if (c == wcBorder + 1) pen(FStyle.Border, 1.2, Qt::DashLine);
     else if (c == wcBorder + 2 && detail) pen(FStyle.Border, 0.7, Qt::DotLine);
-    else continue;
-    drawLine(P, it, it.Data.Closed);
+    else continue;  // maritime borders, and internal ones on wide maps
+    line(it, it.Data.Closed);
   }
+}
 
-  // Capitals: dots first, then captions where they do not cover another caption.
-  QFont font(QStringLiteral("DejaVu Sans"));
-  font.setPixelSize(std::max(6, FStyle.CaptionPixels));
-  P.setFont(font);
-  const QFontMetrics fm(font);
-  auto DotBox = [](QPoint at) { return QRect(at.x() - 4, at.y() - 4, 9, 9); };
-  std::vector<QRect> placed;
-  if (LatStep > 0 && (G.LatHigh - G.LatLow) / LatStep < 1000)
-    for (double lat = std::trunc(G.LatLow / LatStep) * LatStep; lat < G.LatHigh; lat += LatStep) {
-      int y = G.Row(lat);
-      if (y <= kMargin || y >= G.Hgt - kMargin) continue;
-      placed.push_back(QRect(kMargin, y - 10, 90, 20));
-      placed.push_back(QRect(G.Wid - kMargin - 90, y - 10, 90, 20));
-    }
+void TWorldMapDrawer::DrawCapitals(QPainter& P, const TMapGeometry& G, const QRect& MapRect,
+                                   const std::vector<TItem>& Items, double LatStep) {
   std::vector<std::pair<QPoint, QString>> cities;
-  for (const TItem& it : items)
+  for (const TItem& it : Items)
     if (it.Data.ItemKind == gitCity && it.Data.ClassFlag == wcCapital) {
       const TgdbPolygon& p = Polygon(it.Hit.Entry);
       if (p.empty()) continue;
       QPoint at(G.Col(p[0].Longit + it.Hit.Shift), G.Row(p[0].Latit));
-      if (!mapRect.contains(at)) continue;
-      cities.push_back({at, QString::fromStdString(it.Data.Name.str()).trimmed()});
+      if (MapRect.contains(at))
+        cities.push_back({at, QString::fromStdString(it.Data.Name.str()).trimmed()});
+    }
+
+  // Taken space: the parallels' labels at both sides of the map area, then the dots.
+  std::vector<QRect> taken;
+  if (LatStep > 0 && (G.LatHigh - G.LatLow) / LatStep < 1000)
+    for (double lat = std::trunc(G.LatLow / LatStep) * LatStep; lat < G.LatHigh; lat += LatStep) {
+      int y = G.Row(lat);
+      if (y <= kMargin || y >= G.Hgt - kMargin) continue;
+      taken.push_back(QRect(kMargin, y - 10, 90, 20));
+      taken.push_back(QRect(G.Wid - kMargin - 90, y - 10, 90, 20));
     }
   P.setPen(QPen(Qt::white, 1));
   P.setBrush(ColorToQColor(FStyle.City));
   for (const auto& [at, name] : cities) {
     P.drawEllipse(QPointF(at), 3.5, 3.5);
-    placed.push_back(DotBox(at));
+    taken.push_back(DotBox(at));
   }
+
+  QFont font(QStringLiteral("DejaVu Sans"));
+  font.setPixelSize(std::max(6, FStyle.CaptionPixels));
+  const QFontMetrics fm(font);
+  const QPen halo(QColor(255, 255, 255, 200), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
   for (const auto& [at, name] : cities) {
     QRect box = fm.boundingRect(name);
     box.moveTo(0, 0);
     box.adjust(-1, -1, 1, 1);
+    // Right of the dot, left of it, above, below: the first place that is free.
     const QPoint offsets[] = {{6, -box.height() / 2}, {-6 - box.width(), -box.height() / 2},
                               {-box.width() / 2, -box.height() - 4}, {-box.width() / 2, 4}};
+    const QRect ownDot = DotBox(at);
     for (QPoint o : offsets) {
       QRect r = box.translated(at + o);
-      if (!mapRect.contains(r)) continue;
-      const QRect ownDot = DotBox(at);
-      bool free = std::none_of(placed.begin(), placed.end(), [&](const QRect& q) {
-        return q.intersects(r) && q != ownDot;
-      });
-      if (!free) continue;
-      placed.push_back(r);
+      if (!MapRect.contains(r) ||
+          std::any_of(taken.begin(), taken.end(),
+                      [&](const QRect& q) { return q.intersects(r) && q != ownDot; }))
+        continue;
+      taken.push_back(r);
       QPainterPath path;
       path.addText(QPointF(r.left() + 1, r.top() + 1 + fm.ascent()), font, name);
-      P.strokePath(path, QPen(QColor(255, 255, 255, 200), 3, Qt::SolidLine, Qt::RoundCap,
-                              Qt::RoundJoin));
+      P.strokePath(path, halo);
       P.fillPath(path, ColorToQColor(FStyle.Caption));
       break;
     }
   }
-  P.restore();
 }
 
 std::function<void(TObject*, TCanvas*, double, double, double, double, int, int)>

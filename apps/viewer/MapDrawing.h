@@ -10,6 +10,7 @@
 #include "Canvas.h"
 #include "TGeoDB.h"
 #include "VekTypes.h"
+#include "WorldData.h"
 
 namespace vek::viewer {
 
@@ -54,7 +55,20 @@ class TWorldMapDrawer {
   DrawProc(double LatStep = 0);
 
  private:
+  struct TItem {
+    TWorldHit Hit;
+    TgdbData Data;
+  };
   const TgdbPolygon& Polygon(int32_t Entry);
+  std::vector<QPoint> Pixels(const TItem& It, const TMapGeometry& G);
+  // Sea, land and lakes on a layer of their own, multiplied into the map.
+  void FillAreas(QPainter& P, const TMapGeometry& G, const QRect& MapRect,
+                 const std::vector<TItem>& Items);
+  // Rivers, lake shores, coastlines and borders.
+  void DrawLines(QPainter& P, const TMapGeometry& G, const std::vector<TItem>& Items);
+  // Capitals as dots, then their names where they cover no other name or dot.
+  void DrawCapitals(QPainter& P, const TMapGeometry& G, const QRect& MapRect,
+                    const std::vector<TItem>& Items, double LatStep);
 
   TGeoDB& FDB;
   TWorldMapStyle FStyle;
