@@ -11,6 +11,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <cmath>
 
 #include "CalibPointDialog.h"
 
@@ -46,14 +47,17 @@ CalibrationPanel::CalibrationPanel(TGeoAtlas* Atlas, QWidget* Parent)
   FPick->setCheckable(true);
   FTable = new QTableWidget(0, 6, this);
   FTable->setObjectName("calibTable");
-  FTable->setHorizontalHeaderLabels({tr("x"), tr("y"), tr("position"), tr("dx"), tr("dy"), tr("residual")});
+  FTable->setHorizontalHeaderLabels({tr("x"), tr("y"), tr("position"), tr("dx"), tr("dy"), tr("off")});
   FTable->setSelectionBehavior(QAbstractItemView::SelectRows);
   FTable->verticalHeader()->hide();
   FTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  FTable->setMinimumWidth(440);
   FRMS = new QLabel(this);
   FRMS->setObjectName("calibRMS");
   auto* remove = new QPushButton(tr("Remove"), this);
+  remove->setObjectName("calibRemove");
   auto* restore = new QPushButton(tr("Restore"), this);
+  restore->setObjectName("calibRestore");
   auto* save = new QPushButton(tr("Save calibration"), this);
   save->setObjectName("calibSave");
   auto* row = new QHBoxLayout;
@@ -93,6 +97,7 @@ bool CalibrationPanel::Picking() const { return FPick->isChecked(); }
 void CalibrationPanel::Begin() {
   Map()->ClearCalibData();
   Map()->SetCalibModel(Model());
+  Map()->SetShowGrat(sgPoints);  // the points clicked so far
   if (FAtlas->ZoomButton()->Down()) FAtlas->PointerButton()->click();
   FPick->setChecked(true);
   Refresh();
@@ -151,9 +156,10 @@ void CalibrationPanel::Refresh() {
   }
   for (const TCalResidual& r : Map()->CalibResiduals()) {
     if (r.Index < 1 || r.Index > cal.NumCalQuads || r.Point != 0 || !r.Valid) continue;
-    FTable->item(r.Index - 1, 3)->setText(QString::number(r.DX, 'f', 2));
-    FTable->item(r.Index - 1, 4)->setText(QString::number(r.DY, 'f', 2));
-    FTable->item(r.Index - 1, 5)->setText(QString::number(r.Dist, 'f', 2));
+    const auto px = [](double V) { return QString::number(std::fabs(V) < 0.005 ? 0.0 : V, 'f', 2); };
+    FTable->item(r.Index - 1, 3)->setText(px(r.DX));
+    FTable->item(r.Index - 1, 4)->setText(px(r.DY));
+    FTable->item(r.Index - 1, 5)->setText(px(r.Dist));
   }
   const double rms = cal.NumCalQuads ? Map()->CalibResidualRMS() : 0;
   FRMS->setText(cal.NumCalQuads ? tr("%1 points, RMS %2 pixels").arg(cal.NumCalQuads).arg(rms, 0, 'f', 2)

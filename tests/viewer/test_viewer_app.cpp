@@ -132,6 +132,14 @@ TEST(ViewerApp, ThreeClicksCalibrateAScannedImageAndTheSavedFileConverts) {
   QApplication::processEvents();
   w.grab().save(QDir::current().filePath("viewer_calibrated.png"));
 
+  // Removing the second point and restoring it again.
+  table->selectRow(1);
+  QTest::mouseClick(w.Calibration()->findChild<QPushButton*>("calibRemove"), Qt::LeftButton);
+  ASSERT_EQ(table->rowCount(), 2);
+  EXPECT_EQ(table->item(1, 0)->text(), "50");
+  QTest::mouseClick(w.Calibration()->findChild<QPushButton*>("calibRestore"), Qt::LeftButton);
+  EXPECT_EQ(table->rowCount(), 3);
+
   QTest::mouseClick(w.Calibration()->findChild<QPushButton*>("calibSave"), Qt::LeftButton);
   TGeoMap check;
   check.SetCalDatName(tmp.filePath("scan.xml").toStdString());
