@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QSpinBox>
 #include <QDir>
 #include <QImage>
 #include <QLabel>
@@ -20,6 +22,7 @@
 #include "CalibPointDialog.h"
 #include "CalibrationPanel.h"
 #include "ViewerWindow.h"
+#include "Vek_geobasics.h"
 
 using namespace vek;
 using namespace vek::viewer;
@@ -162,4 +165,44 @@ TEST(ViewerApp, GpxImportCountsItsLandmarks) {
   const int before = w.Map()->NumLandMarks();
   EXPECT_EQ(w.ImportLandmarks(gpx), 3);
   EXPECT_EQ(w.Map()->NumLandMarks(), before + 3);
+}
+
+TEST(ViewerApp, UtmCalibrationAsksForZoneEastingAndNorthing) {
+  QTemporaryDir tmp;
+  QImage scan(400, 300, QImage::Format_RGB32);
+  scan.fill(Qt::white);
+  const QString image = tmp.filePath("utm.bmp");
+  ASSERT_TRUE(scan.save(image));
+  ViewerWindow w;
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  w.OpenFile(image);
+  auto* model = w.Calibration()->findChild<QComboBox*>("calibModel");
+  model->setCurrentIndex(model->findData(int(cmUTM)));
+  ASSERT_EQ(w.Map()->CalibModel(), cmUTM);
+
+  // 10 m per pixel from 600000 E 5300000 N in zone 33 north.
+  const QPoint pixels[] = {{0, 0}, {400, 0}, {0, 300}};
+  int n = 0;
+  for (const QPoint& p : pixels) {
+    auto* timer = new QTimer(&w);
+    QObject::connect(timer, &QTimer::timeout, [timer, p] {
+      auto* d = qobject_cast<CalibPointDialog*>(QApplication::activeModalWidget());
+      if (!d) return;
+      d->findChild<QSpinBox*>("zone")->setValue(33);
+      d->findChild<QDoubleSpinBox*>("easting")->setValue(600000 + 10 * p.x());
+      d->findChild<QDoubleSpinBox*>("northing")->setValue(5300000 - 10 * p.y());
+      d->accept();
+      timer->stop();
+    });
+    timer->start(10);
+    QTest::mouseClick(w.Map(), Qt::LeftButton, {}, ControlPoint(*w.Map(), p.x(), p.y()));
+    QTRY_COMPARE(w.Map()->CalibData().NumCalQuads, ++n);
+  }
+  EXPECT_EQ(w.Map()->UTMZone(), 33);
+  double lat = 0, lon = 0;
+  UTMToLatLong(602000, 5298500, 33, false, gelWGS84, lat, lon);
+  bool okLat = false, okLong = false;
+  EXPECT_NEAR(w.Map()->CalcLatitude(200, 150, okLat), lat, 1e-4);
+  EXPECT_NEAR(w.Map()->CalcLongitude(200, 150, okLong), lon, 1e-4);
 }
