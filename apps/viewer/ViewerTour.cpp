@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QListWidget>
+#include <QToolBar>
 #include <QTest>
 #include <stdexcept>
 
@@ -74,8 +75,8 @@ QStringList RunTour(ViewerWindow& W, const QString& Dir) {
   t.Snap("alps-utm-grid");
 
   W.Map()->SetShowGrat(sgLines);
-  QTest::mouseClick(W.Atlas()->PointerButton(), Qt::LeftButton);
-  W.Map()->SetMouseAction(maSelectRect);
+  auto* bar = W.findChild<QToolBar*>("MainToolBar");
+  QTest::mouseClick(bar->widgetForAction(W.findChild<QAction*>("modeSelect")), Qt::LeftButton);
   t.Select(47.6, 9.5, 46.4, 12.5);
   if (W.SelectionList()->count() == 0) throw std::runtime_error("tour: the selection found no items");
   t.Snap("selection");
