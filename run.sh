@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # VekGeo set-up and run script.
-#   ./run.sh demo   install what is missing, build, run the demo
+#   ./run.sh demo   install what is missing, build and start the map viewer
 #   ./run.sh test   install what is missing, build, run the whole test suite
 #   ./run.sh build  install what is missing and build
 #   ./run.sh bench  build and run the benchmarks
@@ -33,16 +33,19 @@ BUILD_DIR=${BUILD_DIR:-build}
 BUILD_TYPE=${BUILD_TYPE:-RelWithDebInfo}
 JOBS=${JOBS:-$(nproc)}
 
+# build [TARGET ...]: everything, or only the targets named.
 build() {
   cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE="$BUILD_TYPE" \
     -DVEK_SANITIZE="${VEK_SANITIZE:-OFF}" -DVEK_BUILD_BENCH="${VEK_BUILD_BENCH:-ON}" >/dev/null
-  cmake --build "$BUILD_DIR" -j "$JOBS"
+  local targets=()
+  for t in "$@"; do targets+=(--target "$t"); done
+  cmake --build "$BUILD_DIR" -j "$JOBS" "${targets[@]}"
 }
 
 cmd=${1:-}
 case "$cmd" in
   demo)
-    install_missing; build
+    install_missing; build vekgeo-viewer
     exec apps/demo.sh "$BUILD_DIR" ;;
   test)
     install_missing; build

@@ -1,0 +1,98 @@
+// The map viewer's main window: a TGeoAtlas over the demo atlas drawn from the world database,
+// with the position under the cursor in the status bar, the library's mouse modes, landmark
+// files and a dock for the calibration of scanned maps.
+#pragma once
+
+#include <QMainWindow>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Vek_geoatlas.h"
+#include "Vek_geodb.h"
+#include "Vek_geomap.h"
+
+class QLabel;
+class QListWidget;
+class QDockWidget;
+class QActionGroup;
+
+namespace vek::viewer {
+
+class TWorldMapDrawer;
+class CalibrationPanel;
+
+class ViewerWindow : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit ViewerWindow(QWidget* Parent = nullptr);
+  ~ViewerWindow() override;
+
+  // Opens (or builds, with a progress dialog) the world database in CacheDir, makes the
+  // demo atlas where missing, registers its maps and shows the world. Returns whether the
+  // database had to be built. Errors of the data layer propagate.
+  bool Start(const std::string& CacheDir);
+
+  TGeoAtlas* Atlas() const { return FAtlas; }
+  TGeoMap* Map() const { return FAtlas->CurrentMap(); }
+  TGeoDB& Database() { return *FDB; }
+  CalibrationPanel* Calibration() const { return FCalib; }
+  QListWidget* SelectionList() const { return FSelList; }
+  // The status bar's texts: position, UTM, resolution, measured length.
+  QString PositionText() const;
+  QString UTMText() const;
+  QString LengthText() const;
+
+  // Opens a calibration file (.xml) or a map image; an image without calibration starts the
+  // calibration workflow.
+  void OpenFile(const QString& FileName);
+  // Appends the landmarks of a GPX, GeoJSON or landmark XML file; returns how many.
+  int ImportLandmarks(const QString& FileName);
+  // Lists the database items in the area in the selection dock.
+  void ListItemsInArea(double LatLow, double LatHigh, double LongLow, double LongHigh);
+  void SetDegreeFormat(TDegreeFormat Format);
+  // Graticule or UTM grid; a UTM grid on a map without a zone takes the zone of its centre.
+  void SetGrid(TShowGrat Mode);
+
+ protected:
+  void showEvent(QShowEvent* Event) override;
+
+ private:
+  void BuildMenus();
+  void WireMap();
+  void ShowCapitals();
+  void ShowPosition(int X, int Y);
+  void UpdateResolution();
+  void RubberBandPoint(const TPoint& P, bool Begin);
+  void SetMouseMode(TMouseActMode Mode);
+  void OpenDialog();
+  void ImportDialog();
+  void ExportDialog();
+  void SaveMapDialog();
+  // Steps through the map's zoom history: -1 back, +1 forward.
+  void StepHistory(int Step);
+
+  std::unique_ptr<TGeoDB> FDB;
+  std::unique_ptr<TWorldMapDrawer> FDrawer;
+  TGeoAtlas* FAtlas = nullptr;
+  CalibrationPanel* FCalib = nullptr;
+  QDockWidget* FCalibDock = nullptr;
+  QDockWidget* FSelDock = nullptr;
+  QListWidget* FSelList = nullptr;
+  QLabel* FPosLabel = nullptr;
+  QLabel* FUTMLabel = nullptr;
+  QLabel* FResLabel = nullptr;
+  QLabel* FLenLabel = nullptr;
+  TDegreeFormat FDegFormat = dfDegMin;
+  // The rubber band's corner points, latitude/longitude, and the length of its finished
+  // segments in metres.
+  std::vector<TCoords> FBand;
+  double FBandLength = 0;
+  // Where Back and Forward stand in the zoom history: 0 the newest view, down to -15.
+  int FHistPos = 0;
+  std::string FShownImage;
+  bool FShownOnce = false;
+};
+
+}  // namespace vek::viewer

@@ -1,0 +1,208 @@
+// The viewer driven as a person uses it: real mouse clicks off screen on the demo atlas, the
+// calibration workflow with its dialog, and a landmark import.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QSpinBox>
+#include <QDir>
+#include <QImage>
+#include <QLabel>
+#include <QListWidget>
+#include <QToolBar>
+#include <QPushButton>
+#include <QDoubleSpinBox>
+#include <QRegularExpression>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <fstream>
+
+#include "CalibPointDialog.h"
+#include "CalibrationPanel.h"
+#include "ViewerWindow.h"
+#include "Vek_geobasics.h"
+
+using namespace vek;
+using namespace vek::viewer;
+
+namespace {
+
+QPoint ControlPoint(TGeoMap& Map, int X, int Y) {
+  const TPoint p = Map.MapImageToControl(TPoint{X, Y});
+  return {p.X, p.Y};
+}
+
+// Answers the next calibration point dialog with a position, as the user would type it.
+void AnswerNextDialog(double Lat, double Long) {
+  auto* timer = new QTimer;
+  QObject::connect(timer, &QTimer::timeout, [timer, Lat, Long] {
+    auto* d = qobject_cast<CalibPointDialog*>(QApplication::activeModalWidget());
+    if (!d) return;
+    d->findChild<QDoubleSpinBox*>("latitude")->setValue(Lat);
+    d->findChild<QDoubleSpinBox*>("longitude")->setValue(Long);
+    d->accept();
+    timer->deleteLater();
+    timer->stop();
+  });
+  timer->start(10);
+}
+
+}  // namespace
+
+TEST(ViewerApp, DemoAtlasZoomsByClickShowsThePositionMeasuresAndSelects) {
+  ViewerWindow w;
+  w.Start(VEK_VIEWER_TEST_CACHE);
+  w.SetDegreeFormat(dfDegrees);
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  ASSERT_GT(w.Atlas()->NumRegMaps(), 2);
+  const std::string world = w.Map()->GetMapCaption();
+  const double worldRes = w.Map()->CalibData().Resolution;
+  EXPECT_GT(w.Map()->NumLandMarks(), 150) << "capitals as landmarks";
+
+  QTest::mouseClick(w.Atlas()->ZoomButton(), Qt::LeftButton);
+  int32_t x = 0, y = 0;
+  ASSERT_TRUE(w.Map()->CalcPixelCoords(-15, 25, x, y));  // southern Africa
+  QTest::mouseClick(w.Map(), Qt::LeftButton, {}, ControlPoint(*w.Map(), x, y));
+  EXPECT_NE(w.Map()->GetMapCaption(), world);
+  EXPECT_LT(w.Map()->CalibData().Resolution, worldRes);
+
+  // "15.3° S  25.1° E": the clicked position, within a pixel of the world map.
+  const QRegularExpressionMatch m =
+      QRegularExpression(R"(^([\d.]+)°\s*([NS])\s+([\d.]+)°\s*([EW]))").match(w.PositionText());
+  ASSERT_TRUE(m.hasMatch()) << w.PositionText().toStdString();
+  EXPECT_NEAR(m.captured(1).toDouble(), 15, 0.6);
+  EXPECT_EQ(m.captured(2), "S");
+  EXPECT_NEAR(m.captured(3).toDouble(), 25, 0.6);
+  EXPECT_TRUE(w.UTMText().startsWith("UTM 35L")) << w.UTMText().toStdString();
+  QApplication::processEvents();
+  w.grab().save(QDir::current().filePath("viewer_zoomed.png"));
+
+  // The toolbar's rubber band from Kampala to Nairobi: about 510 km along the great circle.
+  auto* bar = w.findChild<QToolBar*>("MainToolBar");
+  QTest::mouseClick(bar->widgetForAction(w.findChild<QAction*>("modeRubberband")), Qt::LeftButton);
+  ASSERT_EQ(w.Map()->MouseAction(), maRubberBand);
+  auto at = [&](double Lat, double Long) {
+    EXPECT_TRUE(w.Map()->CalcPixelCoords(Lat, Long, x, y));
+    return ControlPoint(*w.Map(), x, y);
+  };
+  QTest::mouseClick(w.Map(), Qt::LeftButton, {}, at(0.3476, 32.5825));
+  QTest::mouseMove(w.Map(), at(-1.2921, 36.8219));
+  QTest::mouseClick(w.Map(), Qt::LeftButton, {}, at(-1.2921, 36.8219));
+  const QRegularExpressionMatch km = QRegularExpression(R"(([\d.]+) km)").match(w.LengthText());
+  ASSERT_TRUE(km.hasMatch()) << w.LengthText().toStdString();
+  EXPECT_NEAR(km.captured(1).toDouble(), 510, 25);
+
+  // A selected rectangle round Lake Victoria lists what the database holds there.
+  QTest::mouseClick(bar->widgetForAction(w.findChild<QAction*>("modeSelect")), Qt::LeftButton);
+  QTest::mousePress(w.Map(), Qt::LeftButton, {}, at(1.5, 31));
+  QTest::mouseMove(w.Map(), at(-3.5, 35));
+  QTest::mouseRelease(w.Map(), Qt::LeftButton, {}, at(-3.5, 35));
+  QStringList items;
+  for (int i = 0; i < w.SelectionList()->count(); ++i) items << w.SelectionList()->item(i)->text();
+  EXPECT_TRUE(items.filter("Kampala").size() == 1) << items.join("; ").toStdString();
+  EXPECT_FALSE(items.filter("lake").isEmpty());
+  EXPECT_TRUE(items.filter("Nairobi").isEmpty());
+}
+
+TEST(ViewerApp, ThreeClicksCalibrateAScannedImageAndTheSavedFileConverts) {
+  QTemporaryDir tmp;
+  // A plain image standing for a scan: 1/100 degree per pixel from 50 N 10 E.
+  QImage scan(400, 300, QImage::Format_RGB32);
+  scan.fill(Qt::white);
+  const QString image = tmp.filePath("scan.bmp");
+  ASSERT_TRUE(scan.save(image));
+
+  ViewerWindow w;
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  w.OpenFile(image);
+  ASSERT_TRUE(w.Calibration()->Picking());
+  const std::pair<QPoint, QPointF> points[] = {
+      {{50, 50}, {49.5, 10.5}}, {{350, 50}, {49.5, 13.5}}, {{50, 250}, {47.5, 10.5}}};
+  int n = 0;
+  for (const auto& [pixel, pos] : points) {
+    AnswerNextDialog(pos.x(), pos.y());
+    QTest::mouseClick(w.Map(), Qt::LeftButton, {}, ControlPoint(*w.Map(), pixel.x(), pixel.y()));
+    ++n;
+    QTRY_COMPARE(w.Map()->CalibData().NumCalQuads, n);
+  }
+  auto* table = w.Calibration()->findChild<QTableWidget*>("calibTable");
+  EXPECT_EQ(table->rowCount(), 3);
+  EXPECT_TRUE(w.Calibration()->findChild<QLabel*>("calibRMS")->text().contains("RMS 0.00"));
+  QApplication::processEvents();
+  w.grab().save(QDir::current().filePath("viewer_calibrated.png"));
+
+  // Removing the second point and restoring it again.
+  table->selectRow(1);
+  QTest::mouseClick(w.Calibration()->findChild<QPushButton*>("calibRemove"), Qt::LeftButton);
+  ASSERT_EQ(table->rowCount(), 2);
+  EXPECT_EQ(table->item(1, 0)->text(), "50");
+  QTest::mouseClick(w.Calibration()->findChild<QPushButton*>("calibRestore"), Qt::LeftButton);
+  EXPECT_EQ(table->rowCount(), 3);
+
+  QTest::mouseClick(w.Calibration()->findChild<QPushButton*>("calibSave"), Qt::LeftButton);
+  TGeoMap check;
+  check.SetCalDatName(tmp.filePath("scan.xml").toStdString());
+  bool okLat = false, okLong = false;
+  EXPECT_NEAR(check.CalcLatitude(200, 150, okLat), 48.5, 0.01);
+  EXPECT_NEAR(check.CalcLongitude(200, 150, okLong), 12.0, 0.01);
+  EXPECT_TRUE(okLat && okLong);
+}
+
+TEST(ViewerApp, GpxImportCountsItsLandmarks) {
+  QTemporaryDir tmp;
+  const QString gpx = tmp.filePath("peaks.gpx");
+  std::ofstream(gpx.toStdString()) << R"(<?xml version="1.0"?>
+<gpx version="1.1" creator="test" xmlns="http://www.topografix.com/GPX/1/1">
+ <wpt lat="47.0742" lon="12.6947"><ele>3798</ele><name>Grossglockner</name></wpt>
+ <wpt lat="47.1094" lon="12.3461"><ele>3666</ele><name>Grossvenediger</name></wpt>
+ <wpt lat="46.8523" lon="10.8663"><ele>3772</ele><name>Wildspitze</name></wpt>
+</gpx>)";
+  ViewerWindow w;
+  const int before = w.Map()->NumLandMarks();
+  EXPECT_EQ(w.ImportLandmarks(gpx), 3);
+  EXPECT_EQ(w.Map()->NumLandMarks(), before + 3);
+}
+
+TEST(ViewerApp, UtmCalibrationAsksForZoneEastingAndNorthing) {
+  QTemporaryDir tmp;
+  QImage scan(400, 300, QImage::Format_RGB32);
+  scan.fill(Qt::white);
+  const QString image = tmp.filePath("utm.bmp");
+  ASSERT_TRUE(scan.save(image));
+  ViewerWindow w;
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  w.OpenFile(image);
+  auto* model = w.Calibration()->findChild<QComboBox*>("calibModel");
+  model->setCurrentIndex(model->findData(int(cmUTM)));
+  ASSERT_EQ(w.Map()->CalibModel(), cmUTM);
+
+  // 10 m per pixel from 600000 E 5300000 N in zone 33 north.
+  const QPoint pixels[] = {{0, 0}, {400, 0}, {0, 300}};
+  int n = 0;
+  for (const QPoint& p : pixels) {
+    auto* timer = new QTimer(&w);
+    QObject::connect(timer, &QTimer::timeout, [timer, p] {
+      auto* d = qobject_cast<CalibPointDialog*>(QApplication::activeModalWidget());
+      if (!d) return;
+      d->findChild<QSpinBox*>("zone")->setValue(33);
+      d->findChild<QDoubleSpinBox*>("easting")->setValue(600000 + 10 * p.x());
+      d->findChild<QDoubleSpinBox*>("northing")->setValue(5300000 - 10 * p.y());
+      d->accept();
+      timer->stop();
+    });
+    timer->start(10);
+    QTest::mouseClick(w.Map(), Qt::LeftButton, {}, ControlPoint(*w.Map(), p.x(), p.y()));
+    QTRY_COMPARE(w.Map()->CalibData().NumCalQuads, ++n);
+  }
+  EXPECT_EQ(w.Map()->UTMZone(), 33);
+  double lat = 0, lon = 0;
+  UTMToLatLong(602000, 5298500, 33, false, gelWGS84, lat, lon);
+  bool okLat = false, okLong = false;
+  EXPECT_NEAR(w.Map()->CalcLatitude(200, 150, okLat), lat, 1e-4);
+  EXPECT_NEAR(w.Map()->CalcLongitude(200, 150, okLong), lon, 1e-4);
+}
