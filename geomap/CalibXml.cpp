@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "DialectBlock.h"
 #include "TagReader.h"
 #include "XmlText.h"
 
@@ -11,7 +12,6 @@ namespace vek {
 
 namespace {
 
-constexpr const char* Signature = "quillwort";
 constexpr TCorners CornerOrder[4] = {gcoTopLeft, gcoBottomLeft, gcoBottomRight, gcoTopRight};
 
 std::string ModelName(TCalibModel Model) {
@@ -34,8 +34,9 @@ std::vector<std::string> BlockLines(bool Stream, bool WriteHeader, const std::st
   if (WriteHeader || Stream) L.push_back("<?xml version=\"1.0\"?>");
   L.push_back("");
   L.push_back("<!-- TGeoMap Calibration / Quillwort -->");
-  L.push_back("<geomap sig=\"Quillwort\" vers=\"1.0\" id=\"" + DataID + "\" model=\"" +
-              ModelName(Model) + "\" map=\"" + D.MapFName + "\" caption=\"" + D.Caption + "\">");
+  L.push_back(DialectRootLine("geomap", DataID, riAsGiven,
+                              " model=\"" + ModelName(Model) + "\" map=\"" + D.MapFName +
+                                  "\" caption=\"" + D.Caption + "\""));
   L.push_back("<corners>");
   std::string Corners;
   for (TCorners C : CornerOrder) Corners += CoordItem(D.Corners[C].Latit, D.Corners[C].Longit);
@@ -119,10 +120,6 @@ bool RootAttr(const std::string& Line, const std::string& Name, std::string& Val
   return false;
 }
 
-bool IsRootLine(const std::string& LowLine) {
-  return LowLine.find("<geomap") != std::string::npos && LowLine.find(Signature) != std::string::npos;
-}
-
 // Differences between the map's reader and ParseCalibData.
 struct ReadMode {
   bool Parse;           // ParseCalibData
@@ -153,25 +150,15 @@ RootInfo ReadRootLine(const std::string& Line) {
   return R;
 }
 
-// Finds the root line; applies its attributes through Apply. True on a match.
+// Finds the root line; applies the attributes of every root line on the way through Apply.
 template <class ApplyFn>
 bool FindBlock(TextFile* F, TStream* S, const std::string& DataID, ApplyFn Apply) {
-  const std::string Wanted = LowerCaseAscii(DataID);
-  std::string Line;
-  for (;;) {
-    bool End = false;
-    if (F) {
-      if (!F->ReadLn(Line)) return false;
-    } else {
-      ReadStreamLine(*S, End, Line);
-    }
-    if (IsRootLine(LowerCaseAscii(Line))) {
-      const RootInfo R = ReadRootLine(Line);
-      Apply(R);
-      if (Wanted.empty() || Wanted == R.Id) return true;
-    }
-    if (End) return false;
-  }
+  return FindDialectBlock(TDialectLines(F, S), "geomap", DataID,
+                          [&](const std::string& Line, const std::string&) {
+                            const RootInfo R = ReadRootLine(Line);
+                            Apply(R);
+                            return R.Id;
+                          });
 }
 
 int NextTag(TextFile* F, TStream* S, std::string& Content, std::string& Attributes) {

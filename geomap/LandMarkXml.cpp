@@ -336,23 +336,6 @@ TLandMarkElement ElementOf(std::string_view V) {
 
 TLandMarkElement LandMarkElementFromName(const std::string& Name) { return ElementOf(Name); }
 
-std::string DialectAttributeText(const std::string& Value) {
-  std::string s = Value;
-  for (char& c : s) {
-    if (c == '"')
-      c = '\'';
-    else if (c == '\r' || c == '\n')
-      c = ' ';
-  }
-  return s;
-}
-
-std::string RootLineId(const std::string& LowerLine, const std::string& RootName) {
-  const size_t at = LowerLine.find(RootName);
-  if (at == std::string::npos) return std::string();
-  return TrimSpaces(FindAttributeValue(LowerLine.substr(at + RootName.size()), "id"));
-}
-
 namespace {
 
 TLandMark LandMarkFromAttributeText(std::string_view Attributes) {
@@ -472,17 +455,11 @@ namespace {
 // Reads the set after the root line; ExpectedCount (0: unknown) sizes the store beforehand.
 bool ReadLandMarkSet(TextFile& F, const std::string& DataID, TLandMarkStore& Store,
                      size_t ExpectedCount) {
-  const std::string wanted = LowerCaseAscii(DataID);
-  std::string line;
-  bool found = false;
-  while (!found && ReadLn(F, line)) {
-    const std::string lower = LowerCaseAscii(line);
-    if (lower.find("<gmlandmarks") == std::string::npos ||
-        lower.find("quillwort") == std::string::npos)
-      continue;
-    found = wanted.empty() || RootLineId(lower, "<gmlandmarks") == wanted;
-  }
-  if (!found) return false;
+  if (!FindDialectBlock(TDialectLines(F), "gmlandmarks", DataID,
+                        [](const std::string&, const std::string& Lower) {
+                          return RootLineId(Lower, "<gmlandmarks");
+                        }))
+    return false;
 
   Store.RemoveAllLandMarks();
   if (ExpectedCount > 0) Store.ReserveLandMarks(ExpectedCount);
@@ -538,8 +515,7 @@ void WriteLandMarksToOpenXMLFile(TextFile& F, const std::string& DataID,
   WriteLn(F, "<?xml version=\"1.0\"?>");
   WriteLn(F);
   WriteLn(F, "<!-- TGeoMap Landmarks / Quillwort -->");
-  WriteLn(F, "<gmlandmarks sig=\"Quillwort\" vers=\"1.0\" id=\"" + DialectAttributeText(DataID) +
-                 "\">");
+  WriteLn(F, DialectRootLine("gmlandmarks", DataID, riEscaped));
   for (const TLandMark& LM : Store.Items()) WriteLn(F, LandMarkToElement(LM));
   WriteLn(F, "</gmlandmarks>");
 }

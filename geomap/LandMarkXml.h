@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "DialectBlock.h"
 #include "GeoMapRecords.h"
 #include "LandMarkStore.h"
 #include "Streams.h"
@@ -12,13 +13,6 @@ namespace vek {
 
 // Shape named by an element attribute (compared in lower case); unknown names give lmCross.
 TLandMarkElement LandMarkElementFromName(const std::string& Name);
-
-// The value with what the dialect cannot carry inside a quoted attribute replaced: a double
-// quote becomes a single quote, line breaks become blanks.
-std::string DialectAttributeText(const std::string& Value);
-
-// Id of a lower-cased root line (the trimmed value of its id attribute, empty without one).
-std::string RootLineId(const std::string& LowerLine, const std::string& RootName);
 
 // One landmark from the attribute text of its element. An absent attribute gives 0, empty
 // text or lmCross, never a value of the default landmark.

@@ -143,8 +143,7 @@ void TSymbolRepository::WriteToOpenXMLFile(TextFile& F, const std::string& DataI
   WriteLn(F, "<?xml version=\"1.0\"?>");
   WriteLn(F);
   WriteLn(F, "<!-- TGeoMap Landmark Repository / Quillwort -->");
-  WriteLn(F, "<lmsymbols sig=\"Quillwort\" vers=\"1.0\" id=\"" + DialectAttributeText(DataID) +
-                 "\">");
+  WriteLn(F, DialectRootLine("lmsymbols", DataID, riEscaped));
   for (int32_t i = 0; i < FNEntries; ++i) WriteLn(F, SymbolToElement(FSymbols[size_t(i)]));
   WriteLn(F, "</lmsymbols>");
 }
@@ -170,17 +169,11 @@ void TSymbolRepository::Append(const TSymbol& S) {
 }
 
 bool TSymbolRepository::ReadFromOpenXMLFile(TextFile& F, const std::string& DataID) {
-  const std::string wanted = LowerCaseAscii(DataID);
-  std::string line;
-  bool found = false;
-  while (!found && ReadLn(F, line)) {
-    const std::string lower = LowerCaseAscii(line);
-    if (lower.find("<lmsymbols") == std::string::npos ||
-        lower.find("quillwort") == std::string::npos)
-      continue;
-    found = wanted.empty() || RootLineId(lower, "<lmsymbols") == wanted;
-  }
-  if (!found) return false;
+  if (!FindDialectBlock(TDialectLines(F), "lmsymbols", DataID,
+                        [](const std::string&, const std::string& Lower) {
+                          return RootLineId(Lower, "<lmsymbols");
+                        }))
+    return false;
 
   FSymbols.clear();
   FNEntries = 0;
