@@ -33,9 +33,8 @@ void UTMInMapZone(const TCalibData& D, const TCoords& P, double& E, double& N) {
     LatLongToUTM(P.Latit, P.Longit, D.Ellipsoid, zone, E, N);
     return;
   }
-  constexpr double DegToRad = 3.14159265358979323846 / 180.0;
   double x, y;
-  LatLongToTM(P.Latit * DegToRad, P.Longit * DegToRad, UTMCentralMeridian(D.UTMZone),
+  LatLongToTM(DegToRad(P.Latit), DegToRad(P.Longit), UTMCentralMeridian(D.UTMZone),
               D.Ellipsoid, x, y);
   E = x * Scale + FalseEasting;
   N = y * Scale + (D.UTMSouth ? FalseNorthingSouth : 0.0);

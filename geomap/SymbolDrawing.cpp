@@ -4,13 +4,13 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <numbers>
+
+#include "MathUtils.h"
 
 namespace vek {
 
 namespace {
 
-constexpr double kDeg = std::numbers::pi / 180.0;
 constexpr int kFar = 1 << 28;
 constexpr int kMaxReach = 1 << 20;
 
@@ -54,7 +54,7 @@ void DrawLandMarkSymbolOnCanvas(TCanvas& C, int x, int y, TLandMarkElement Kind,
   if (std::abs(int64_t(x)) > kFar || std::abs(int64_t(y)) > kFar) return;
   c = std::clamp(c, -kMaxReach, kMaxReach);
   Length = std::clamp(Length, -kMaxReach, kMaxReach);
-  const double theta = (Direction % 360) * kDeg;
+  const double theta = DegToRad(Direction % 360);
   switch (Kind) {
     case lmPlus: {
       const Line lines[2] = {{{x, y - c}, {x, y + c + 1}}, {{x - c, y}, {x + c + 1, y}}};
@@ -78,8 +78,8 @@ void DrawLandMarkSymbolOnCanvas(TCanvas& C, int x, int y, TLandMarkElement Kind,
       break;
     }
     case lmTriangle: {
-      const TPoint p[4] = {Polar(x, y, c, theta), Polar(x, y, c, theta + 120 * kDeg),
-                           Polar(x, y, c, theta - 120 * kDeg), Polar(x, y, c, theta)};
+      const TPoint p[4] = {Polar(x, y, c, theta), Polar(x, y, c, theta + DegToRad(120)),
+                           Polar(x, y, c, theta - DegToRad(120)), Polar(x, y, c, theta)};
       C.Pen().SetColor(FG);
       if (Transparent) {
         C.Polyline(p, 4);
@@ -98,8 +98,8 @@ void DrawLandMarkSymbolOnCanvas(TCanvas& C, int x, int y, TLandMarkElement Kind,
     case lmArrowFrom: {
       const TPoint t = Polar(x, y, Length, theta);
       // The head at the tip, its sides pointing back along the shaft.
-      const TPoint a1{t.X - Rnd(c * std::sin(theta + 20 * kDeg)), t.Y + Rnd(c * std::cos(theta + 20 * kDeg))};
-      const TPoint a2{t.X - Rnd(c * std::sin(theta - 20 * kDeg)), t.Y + Rnd(c * std::cos(theta - 20 * kDeg))};
+      const TPoint a1{t.X - Rnd(c * std::sin(theta + DegToRad(20))), t.Y + Rnd(c * std::cos(theta + DegToRad(20)))};
+      const TPoint a2{t.X - Rnd(c * std::sin(theta - DegToRad(20))), t.Y + Rnd(c * std::cos(theta - DegToRad(20)))};
       C.Pen().SetColor(FG);
       if (Transparent) {
         DrawLine(C, {x, y}, t);
@@ -115,8 +115,8 @@ void DrawLandMarkSymbolOnCanvas(TCanvas& C, int x, int y, TLandMarkElement Kind,
     case lmArrowTo: {
       const TPoint t = Polar(x, y, Length, theta);
       // The head at the landmark, its sides pointing out along the shaft.
-      const TPoint b1{x + Rnd(c * std::sin(theta + 20 * kDeg)), y - Rnd(c * std::cos(theta + 20 * kDeg))};
-      const TPoint b2{x + Rnd(c * std::sin(theta - 20 * kDeg)), y - Rnd(c * std::cos(theta - 20 * kDeg))};
+      const TPoint b1{x + Rnd(c * std::sin(theta + DegToRad(20))), y - Rnd(c * std::cos(theta + DegToRad(20)))};
+      const TPoint b2{x + Rnd(c * std::sin(theta - DegToRad(20))), y - Rnd(c * std::cos(theta - DegToRad(20)))};
       C.Pen().SetColor(FG);
       if (Transparent) {
         DrawLine(C, t, {x, y});
@@ -213,7 +213,7 @@ void DrawLandMarkCaption(TCanvas& C, int x, int y, const TLMTextProperties& cap)
   if (ha < 0 || ha > 2 || vb < 0 || vb > 2) return;
   const QString text = QString::fromStdString(cap.Text.str());
   const int w = C.TextWidth(text) / 2, h = C.TextHeight(text) / 2;
-  const double phi = (cap.Direction % 360) * kDeg;
+  const double phi = DegToRad(cap.Direction % 360);
   const int a = ha == taLeftJustify ? 0 : (ha == taRightJustify ? 2 : 1);
   const double cs = std::cos(phi), sn = std::sin(phi);
   const int64_t tx = int64_t(x) + cap.dx + Rnd(-a * w * cs - vb * h * sn);

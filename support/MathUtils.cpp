@@ -6,9 +6,8 @@
 namespace vek {
 
 double SphereGreatCircleDist(double Radius, double Lat1, double Long1, double Lat2, double Long2) {
-  constexpr double kDeg = 3.14159265358979323846 / 180.0;
-  const double p1 = Lat1 * kDeg, p2 = Lat2 * kDeg;
-  const double dp = p2 - p1, dl = (Long2 - Long1) * kDeg;
+  const double p1 = DegToRad(Lat1), p2 = DegToRad(Lat2);
+  const double dp = p2 - p1, dl = DegToRad(Long2 - Long1);
   // Haversine: well conditioned for short distances, where the cosine formula loses digits.
   const double sp = std::sin(dp / 2), sl = std::sin(dl / 2);
   double h = sp * sp + std::cos(p1) * std::cos(p2) * sl * sl;

@@ -12,6 +12,9 @@ inline double ProcStat = 0.0;
 inline std::function<void(double)> MathFeedBackProc;
 inline bool AbortMathProc = false;
 
+// Degrees to radians: the one conversion factor of the library's angle code.
+constexpr double DegToRad(double Degrees) { return Degrees * (3.14159265358979323846 / 180.0); }
+
 // Great-circle distance between two points given in degrees, in the unit of Radius.
 double SphereGreatCircleDist(double Radius, double Lat1, double Long1, double Lat2, double Long2);
 
