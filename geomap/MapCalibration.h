@@ -49,6 +49,10 @@ struct TCalResidual {
   bool Valid = false;
 };
 
+// Parabola through the first NumPoints points of a calibration line: row = A + B*column +
+// C*column^2 for a parallel, column = A + B*row + C*row^2 for a meridian.
+void FitCalibLine(const TCalibLine& Line, int NumPoints, double& A, double& B, double& C);
+
 class TMapCalibration {
  public:
   TMapCalibration();

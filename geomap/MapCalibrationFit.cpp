@@ -43,11 +43,23 @@ void SolveQuadFits(const TCalibData& D, int NQ, const TMatrix& A, const TMatrix&
 
 }  // namespace
 
+void FitCalibLine(const TCalibLine& Line, int NumPoints, double& A, double& B, double& C) {
+  TCurveFit Fit;
+  for (int k = 1; k <= NumPoints; ++k) {
+    const TPoint& P = Line.CalPoints[k];
+    if (Line.LineType == gtlParallel)
+      Fit.EnterStatValue(P.X, P.Y);
+    else
+      Fit.EnterStatValue(P.Y, P.X);
+  }
+  double Q;
+  Fit.CalcParabolFit(A, B, C, Q);
+}
+
 bool TMapCalibration::RecalcGratMat() {
   const int N = NumLines();
   FGratMat.Resize(5, N);
   FGratMat.Fill(0.0);
-  TCurveFit Fit;
   int NumParallels = 0, NumMeridians = 0;
   for (int i = 1; i <= N; ++i) {
     const TCalibLine& L = FCalibData.CalLines[i];
@@ -56,16 +68,8 @@ bool TMapCalibration::RecalcGratMat() {
     FGratMat.SetVal(2, i, L.LineValue);
     const int NP = NumLinePoints(i);
     if (NP < 3) continue;
-    Fit.Init();
-    for (int k = 1; k <= NP; ++k) {
-      const TPoint& P = L.CalPoints[k];
-      if (Parallel)
-        Fit.EnterStatValue(P.X, P.Y);
-      else
-        Fit.EnterStatValue(P.Y, P.X);
-    }
-    double A, B, C, Q;
-    Fit.CalcParabolFit(A, B, C, Q);
+    double A, B, C;
+    FitCalibLine(L, NP, A, B, C);
     FGratMat.SetVal(3, i, A);
     FGratMat.SetVal(4, i, B);
     FGratMat.SetVal(5, i, C);

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "CurveFit.h"
 #include "Grids.h"
 #include "MathUtils.h"
 #include "SLine.h"
@@ -83,44 +82,40 @@ void GraticuleSteps(TCalibModel Model, int& ParallelSteps, int& MeridianSteps) {
   }
 }
 
+TPolyline CalibLineCurve(const TCalibLine& L, const TMapViewport& View, int32_t ImgWidth,
+                         int32_t ImgHeight) {
+  const int n = std::clamp(L.NumPoints, 0, MaxCalLinePoints);
+  if (n < 3) return {};
+  const bool parallel = L.LineType == gtlParallel;
+  double a, b, c;
+  FitCalibLine(L, n, a, b, c);
+  if (!std::isfinite(a) || !std::isfinite(b) || !std::isfinite(c)) return {};
+  // One point per visible image column (row), and one beyond the last; never beyond the
+  // image, where the background shows.
+  const int first = parallel ? View.TopLeft.X : View.TopLeft.Y;
+  const int start = std::max(first, 0);
+  const double limit = std::min(first + (parallel ? View.Width : View.Height) / View.Magnify,
+                                double(parallel ? ImgWidth : ImgHeight));
+  if (!(start < limit)) return {};
+  TPolyline curve;
+  curve.reserve(size_t(std::max(0.0, limit - start)) + 2);
+  int t = start;
+  for (;;) {
+    const double v = RoundToInt(ClampPixel(c * double(t) * t + b * t + a));
+    curve.push_back(parallel ? ToControl(View, t, v) : ToControl(View, v, t));
+    if (!(t < limit)) break;
+    ++t;
+  }
+  return curve;
+}
+
 std::vector<TPolyline> CalibLineCurves(const TCalibData& Cal, const TMapViewport& View,
                                        int32_t ImgWidth, int32_t ImgHeight) {
   std::vector<TPolyline> curves;
   const int lines = std::clamp(Cal.NumCalLines, 0, MaxCalLines);
-  TCurveFit fit;
   for (int i = 1; i <= lines; ++i) {
-    const TCalibLine& L = Cal.CalLines[i];
-    const int n = std::clamp(L.NumPoints, 0, MaxCalLinePoints);
-    if (n < 3) continue;
-    const bool parallel = L.LineType == gtlParallel;
-    fit.Init();
-    for (int k = 1; k <= n; ++k) {
-      const TPoint& P = L.CalPoints[k];
-      if (parallel)
-        fit.EnterStatValue(P.X, P.Y);
-      else
-        fit.EnterStatValue(P.Y, P.X);
-    }
-    double a, b, c, q;
-    fit.CalcParabolFit(a, b, c, q);
-    if (!std::isfinite(a) || !std::isfinite(b) || !std::isfinite(c)) continue;
-    // One point per visible image column (row), and one beyond the last; never beyond the
-    // image, where the background shows.
-    const int first = parallel ? View.TopLeft.X : View.TopLeft.Y;
-    const int start = std::max(first, 0);
-    const double limit = std::min(first + (parallel ? View.Width : View.Height) / View.Magnify,
-                                  double(parallel ? ImgWidth : ImgHeight));
-    if (!(start < limit)) continue;
-    TPolyline curve;
-    curve.reserve(size_t(std::max(0.0, limit - start)) + 2);
-    int t = start;
-    for (;;) {
-      const double v = RoundToInt(ClampPixel(c * double(t) * t + b * t + a));
-      curve.push_back(parallel ? ToControl(View, t, v) : ToControl(View, v, t));
-      if (!(t < limit)) break;
-      ++t;
-    }
-    curves.push_back(std::move(curve));
+    TPolyline curve = CalibLineCurve(Cal.CalLines[i], View, ImgWidth, ImgHeight);
+    if (!curve.empty()) curves.push_back(std::move(curve));
   }
   return curves;
 }
@@ -248,11 +243,8 @@ void TMapRenderer::DrawCalibration(TCanvas& C, const TGraticuleStyle& S) const {
     for (int i = 1; i <= n; ++i) {
       const TCalibLine& L = D.CalLines[i];
       if (lines) {
-        TCalibData one;
-        one.NumCalLines = 1;
-        one.CalLines[1] = L;
         C.Pen().SetColor(S.LineColor);
-        for (const TPolyline& curve : CalibLineCurves(one, FView, FImgWidth, FImgHeight)) DrawPolyline(C, curve);
+        DrawPolyline(C, CalibLineCurve(L, FView, FImgWidth, FImgHeight));
       }
       if (points) {
         const int np = std::clamp(L.NumPoints, 0, MaxCalLinePoints);

@@ -33,8 +33,10 @@ constexpr int MaxGridLines = 5000;
 std::vector<double> GridLineValues(double Lo, double Hi, double Spacing);
 
 // The calibration lines of the parabolic model as fitted parabolas across the visible
-// columns (parallels) or rows (meridians) of the image. Lines with fewer than three points
-// are left out.
+// columns (parallels) or rows (meridians) of the image: one line (empty when it has fewer
+// than three points or nothing of it is in view), or all lines.
+TPolyline CalibLineCurve(const TCalibLine& Line, const TMapViewport& View, int32_t ImgWidth,
+                         int32_t ImgHeight);
 std::vector<TPolyline> CalibLineCurves(const TCalibData& Cal, const TMapViewport& View,
                                        int32_t ImgWidth, int32_t ImgHeight);
 
