@@ -395,6 +395,12 @@ void TGeoAtlas::FGeoMapDataRendered(TObject*, TCanvas* Canvas) {
     P = FGeoMap->MapImageToControl(TPoint{X, Y});
     return true;
   };
+  // Outlines end with the map image; the background beside a small map stays plain.
+  const TPoint TopLeft = FGeoMap->MapImageToControl(TPoint{0, 0});
+  const TPoint BottomRight =
+      FGeoMap->MapImageToControl(TPoint{FGeoMap->MapImgWidth(), FGeoMap->MapImgHeight()});
+  Canvas->SetClipRect(QRectF(TopLeft.X, TopLeft.Y, BottomRight.X - TopLeft.X + 1,
+                             BottomRight.Y - TopLeft.Y + 1));
   for (int i = 1; i <= FNumRegMaps; ++i) {
     if (i == Selected) continue;
     const TCornerArray& K = FRegMaps[i].Corners;
@@ -403,6 +409,7 @@ void TGeoAtlas::FGeoMapDataRendered(TObject*, TCanvas* Canvas) {
     for (TCorners C : {gcoTopLeft, gcoBottomLeft, gcoBottomRight, gcoTopRight})
       if (Place(K[C], P)) Canvas->LineTo(P.X, P.Y);
   }
+  Canvas->ClearClipRect();
 }
 
 void TGeoAtlas::FGeoMapImgRequest(TObject*, std::string& FileName) {
