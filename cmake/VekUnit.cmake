@@ -1,9 +1,11 @@
-# vek_add_unit(<short name> [QT] [FOLDERS <dirs...>] DEPS <targets...>)
+# vek_add_unit(<short name> [QT] [FOLDERS <dirs...>] PUBLIC_HEADERS <files...> DEPS <targets...>)
 # Builds every .cpp of the current folder (or of the FOLDERS named, relative to it) into the
-# static library vek_<name>, aliased vek::<name>, exported as VekGeo::<name>, with its headers
-# installed under include/vekgeo.
+# static library vek_<name>, aliased vek::<name>, exported as VekGeo::<name>. Only the
+# PUBLIC_HEADERS are installed, under include/vekgeo, so that applications write
+# #include <vekgeo/Vek_geomap.h>; in the build tree the same spelling works through links in
+# <build>/include/vekgeo. The rest are the unit's own.
 function(vek_add_unit name)
-  cmake_parse_arguments(U "QT" "" "DEPS;FOLDERS" ${ARGN})
+  cmake_parse_arguments(U "QT" "" "DEPS;FOLDERS;PUBLIC_HEADERS" ${ARGN})
   if(NOT U_FOLDERS)
     set(U_FOLDERS .)
   endif()
@@ -31,15 +33,48 @@ function(vek_add_unit name)
   if(U_QT AND sources)
     set_target_properties(vek_${name} PROPERTIES AUTOMOC ON AUTORCC ON)
   endif()
+  set(public)
+  foreach(header ${U_PUBLIC_HEADERS})
+    cmake_path(ABSOLUTE_PATH header BASE_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR} NORMALIZE
+               OUTPUT_VARIABLE path)
+    if(NOT EXISTS ${path})
+      message(FATAL_ERROR "vek_add_unit(${name}): public header ${header} does not exist")
+    endif()
+    cmake_path(GET path FILENAME file_name)
+    file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/include/vekgeo)
+    file(CREATE_LINK ${path} ${PROJECT_BINARY_DIR}/include/vekgeo/${file_name} SYMBOLIC)
+    list(APPEND public ${path})
+  endforeach()
+  set_property(GLOBAL APPEND PROPERTY VEK_PUBLIC_HEADERS ${public})
   target_include_directories(vek_${name} ${scope} ${dirs}
-    $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/vekgeo>)
+    $<BUILD_INTERFACE:${PROJECT_BINARY_DIR}/include>
+    $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
   if(U_DEPS)
     target_link_libraries(vek_${name} ${scope} ${U_DEPS})
   endif()
   install(TARGETS vek_${name} EXPORT VekGeoTargets
     ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
-  install(FILES ${headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vekgeo)
+  install(FILES ${public} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vekgeo)
+endfunction()
+
+# A public header may include only public headers: an application gets nothing else.
+function(vek_check_public_headers)
+  get_property(public GLOBAL PROPERTY VEK_PUBLIC_HEADERS)
+  set(names)
+  foreach(path ${public})
+    cmake_path(GET path FILENAME file_name)
+    list(APPEND names ${file_name})
+  endforeach()
+  foreach(path ${public})
+    file(STRINGS ${path} lines REGEX "^#include \"")
+    foreach(line ${lines})
+      string(REGEX REPLACE "^#include \"([^\"]+)\".*" "\\1" included "${line}")
+      if(NOT included IN_LIST names)
+        message(FATAL_ERROR "public header ${path} includes the unit-internal \"${included}\"")
+      endif()
+    endforeach()
+  endforeach()
 endfunction()
 
 # vek_add_test_suite(<unit>): tests/<unit>/*.cpp -> test_<unit>, discovered by CTest.

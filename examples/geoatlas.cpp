@@ -1,6 +1,6 @@
 // An atlas of generated maps: three sheets of one region at three scales, registered in a
 // TGeoAtlas and switched by zooming in at a position.
-#include <Vek_geoatlas.h>
+#include <vekgeo/Vek_geoatlas.h>
 
 #include <QApplication>
 #include <QTemporaryDir>

@@ -1,5 +1,5 @@
 // A geographic database: create it, add towns, look them up.
-#include <Vek_geodb.h>
+#include <vekgeo/Vek_geodb.h>
 
 #include <cstdio>
 #include <filesystem>

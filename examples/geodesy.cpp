@@ -1,5 +1,5 @@
 // Geodesy: UTM, UPS, geocentric coordinates and a datum shift.
-#include <Vek_geobasics.h>
+#include <vekgeo/Vek_geobasics.h>
 
 #include <cstdio>
 

@@ -1,5 +1,5 @@
 // A calibrated map: fit a calibration without a widget, then show it in a TGeoMap.
-#include <Vek_geomap.h>
+#include <vekgeo/Vek_geomap.h>
 
 #include <QApplication>
 #include <cstdio>

@@ -13,6 +13,7 @@
 #endif
 
 #include "DegreeText.h"
+#include "DialectBlock.h"
 #include "TagReader.h"
 #include "XmlText.h"
 

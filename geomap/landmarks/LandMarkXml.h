@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "DialectBlock.h"
 #include "GeoMapRecords.h"
 #include "LandMarkStore.h"
 #include "Streams.h"

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "DegreeText.h"
+#include "DialectBlock.h"
 #include "LandMarkXml.h"
 #include "TagReader.h"
 #include "XmlText.h"

@@ -1,5 +1,5 @@
 // An application that uses the installed library the way its README says.
-#include <Vek_geobasics.h>
+#include <vekgeo/Vek_geobasics.h>
 #include <cmath>
 #include <cstdio>
 
