@@ -138,13 +138,22 @@ std::string IsoDate(TDateTime D) {
       .toStdString();
 }
 
-}  // namespace
+// Geometry, name, identifier, date and altitude of one item into an insert statement.
+void BindFeature(sqlite3_stmt* s, const GeometryBlob& geom, const TgdbData& d) {
+  const std::string name = d.Name.str();
+  const std::string date = IsoDate(d.Date);
+  sqlite3_bind_blob(s, 1, geom.Bytes().data(), int(geom.Bytes().size()), SQLITE_TRANSIENT);
+  sqlite3_bind_text(s, 2, name.c_str(), int(name.size()), SQLITE_TRANSIENT);
+  sqlite3_bind_int(s, 3, d.ItemId);
+  if (date.empty())
+    sqlite3_bind_null(s, 4);
+  else
+    sqlite3_bind_text(s, 4, date.c_str(), int(date.size()), SQLITE_TRANSIENT);
+  sqlite3_bind_double(s, 5, d.Altitude);
+}
 
-TGeoPackageCounts ExportGeoPackage(TGeoDB& DB, const std::string& FileName) {
-  if (DB.DBName().empty()) throw EVEKGeoDBError(ComponentMessage(DB, "no database is open"));
-  std::error_code ec;
-  std::filesystem::remove(FileName, ec);
-  Writer w(FileName);
+// The GeoPackage's own tables and one empty feature table per item kind, in WGS 84.
+void CreateSchema(Writer& w) {
   w.Exec("PRAGMA application_id = 1196444487; PRAGMA user_version = 10200; BEGIN;");
   w.Exec(
       "CREATE TABLE gpkg_spatial_ref_sys (srs_name TEXT NOT NULL, srs_id INTEGER PRIMARY KEY, "
@@ -171,6 +180,16 @@ TGeoPackageCounts ExportGeoPackage(TGeoDB& DB, const std::string& FileName) {
            "INSERT INTO gpkg_geometry_columns VALUES ('" + n + "', 'geom', '" + t.GeometryType +
            "', 4326, 0, 0);");
   }
+}
+
+}  // namespace
+
+TGeoPackageCounts ExportGeoPackage(TGeoDB& DB, const std::string& FileName) {
+  if (DB.DBName().empty()) throw EVEKGeoDBError(ComponentMessage(DB, "no database is open"));
+  std::error_code ec;
+  std::filesystem::remove(FileName, ec);
+  Writer w(FileName);
+  CreateSchema(w);
 
   std::array<std::unique_ptr<sqlite3_stmt, Closer>, 7> insert;
   std::array<std::array<double, 4>, 7> extent;  // min x, min y, max x, max y
@@ -206,16 +225,7 @@ TGeoPackageCounts ExportGeoPackage(TGeoDB& DB, const std::string& FileName) {
       x[3] = std::max(x[3], double(c.Latit));
     }
     sqlite3_stmt* s = insert[d.ItemKind].get();
-    const std::string name = d.Name.str();
-    const std::string date = IsoDate(d.Date);
-    sqlite3_bind_blob(s, 1, geom.Bytes().data(), int(geom.Bytes().size()), SQLITE_TRANSIENT);
-    sqlite3_bind_text(s, 2, name.c_str(), int(name.size()), SQLITE_TRANSIENT);
-    sqlite3_bind_int(s, 3, d.ItemId);
-    if (date.empty())
-      sqlite3_bind_null(s, 4);
-    else
-      sqlite3_bind_text(s, 4, date.c_str(), int(date.size()), SQLITE_TRANSIENT);
-    sqlite3_bind_double(s, 5, d.Altitude);
+    BindFeature(s, geom, d);
     w.Step(s);
     ++counts.Features;
   }

@@ -235,6 +235,8 @@ class TGeoDB : public TComponent {
   void ResetSystemData();
   void LoadIndexFile(int ix, int64_t& Count, std::vector<uint8_t>& Bytes);
   // Drops the last item record when a crash interrupted the deletion that moved it.
+  void LoadItemFile(const std::string& gds);
+  void LoadSystemRecord(const std::string& gdd);
   bool DropInterruptedMove(TGdbFile& F);
   void SaveAllIndexes();
   void WriteSystemRecord(const char* Who);

@@ -118,6 +118,59 @@ void TGeoDB::CloseDatabase(bool ResetLazyWrite) {
   FIndexes->Clear();
 }
 
+// The item records into memory; a missing item file is created with a fresh system record.
+void TGeoDB::LoadItemFile(const std::string& gds) {
+  TGdbFile f;
+  if (!f.TryOpen(gds)) {
+    if (FileExists(gds)) f.Open(gds);  // raises with the reason
+    f.Create(gds);
+    ResetSystemData();
+  }
+  int64_t n = f.Size() / kItemRecSize;
+  if (n > std::numeric_limits<int32_t>::max())
+    Raise("the item file \"" + gds + "\" holds more records than a database can have.");
+  // The records, their copies in memory and five index records each.
+  if (n * (kItemRecSize + static_cast<int64_t>(sizeof(TgdbData)) + 5 * 32) > MemoryLimit())
+    Raise("the item file \"" + gds + "\" holds " + std::to_string(n) +
+          " records, more than fit into memory.");
+  // Decoded in slices: the file's bytes never need memory all at once.
+  FSumData.resize(static_cast<size_t>(n));
+  const int64_t slice = 8192;
+  std::vector<uint8_t> bytes(static_cast<size_t>(std::min(n, slice)) * kItemRecSize);
+  for (int64_t from = 0; from < n; from += slice) {
+    const int64_t count = std::min(slice, n - from);
+    f.ReadAt(from * kItemRecSize, bytes.data(), count * kItemRecSize);
+    for (int64_t k = 0; k < count; ++k)
+      FSumData[static_cast<size_t>(from + k)] = DecodeGdbData(&bytes[static_cast<size_t>(k) * kItemRecSize]);
+  }
+  if (DropInterruptedMove(f)) {
+    FSumData.pop_back();
+    --n;
+  }
+  FNumSumItems = static_cast<int32_t>(n);
+}
+
+// The data file with the system record at its start; created when missing.
+void TGeoDB::LoadSystemRecord(const std::string& gdd) {
+  TGdbFile f;
+  if (!f.TryOpen(gdd)) {
+    if (FileExists(gdd)) f.Open(gdd);
+    f.Create(gdd);
+  }
+  const int64_t size = f.Size();
+  uint8_t rec[kSystemRecSize];
+  if (size == 0) {
+    // New, or left empty by an interrupted creation.
+    EncodeSystemData(FSystemData, rec);
+    f.WriteAt(0, rec, kSystemRecSize);
+  } else if (size < kSystemRecSize) {
+    Raise("the data file \"" + gdd + "\" is damaged: it is shorter than its 260-byte header.");
+  } else {
+    f.ReadAt(0, rec, kSystemRecSize);
+    FSystemData = DecodeSystemData(rec);
+  }
+}
+
 void TGeoDB::OpenDatabase(const std::string& Name) {
   const std::string base = StripExtension(Name);
 
@@ -130,61 +183,12 @@ void TGeoDB::OpenDatabase(const std::string& Name) {
     LoadIndexFile(i, ixCount[static_cast<size_t>(i)], ixBytes[static_cast<size_t>(i)]);
   }
 
-  // Item file.
   const std::string gds = base + ".vekgds";
-  {
-    TGdbFile f;
-    if (!f.TryOpen(gds)) {
-      if (FileExists(gds)) f.Open(gds);  // raises with the reason
-      f.Create(gds);
-      ResetSystemData();
-    }
-    int64_t n = f.Size() / kItemRecSize;
-    if (n > std::numeric_limits<int32_t>::max())
-      Raise("the item file \"" + gds + "\" holds more records than a database can have.");
-    // The records, their copies in memory and five index records each.
-    if (n * (kItemRecSize + static_cast<int64_t>(sizeof(TgdbData)) + 5 * 32) > MemoryLimit())
-      Raise("the item file \"" + gds + "\" holds " + std::to_string(n) +
-            " records, more than fit into memory.");
-    // Decoded in slices: the file's bytes never need memory all at once.
-    FSumData.resize(static_cast<size_t>(n));
-    const int64_t slice = 8192;
-    std::vector<uint8_t> bytes(static_cast<size_t>(std::min(n, slice)) * kItemRecSize);
-    for (int64_t from = 0; from < n; from += slice) {
-      const int64_t count = std::min(slice, n - from);
-      f.ReadAt(from * kItemRecSize, bytes.data(), count * kItemRecSize);
-      for (int64_t k = 0; k < count; ++k)
-        FSumData[static_cast<size_t>(from + k)] = DecodeGdbData(&bytes[static_cast<size_t>(k) * kItemRecSize]);
-    }
-    if (DropInterruptedMove(f)) {
-      FSumData.pop_back();
-      --n;
-    }
-    FNumSumItems = static_cast<int32_t>(n);
-  }
+  LoadItemFile(gds);
   FNameGDS = gds;
 
-  // Data file with the system record at its start.
   const std::string gdd = base + ".vekgdd";
-  {
-    TGdbFile f;
-    if (!f.TryOpen(gdd)) {
-      if (FileExists(gdd)) f.Open(gdd);
-      f.Create(gdd);
-    }
-    const int64_t size = f.Size();
-    uint8_t rec[kSystemRecSize];
-    if (size == 0) {
-      // New, or left empty by an interrupted creation.
-      EncodeSystemData(FSystemData, rec);
-      f.WriteAt(0, rec, kSystemRecSize);
-    } else if (size < kSystemRecSize) {
-      Raise("the data file \"" + gdd + "\" is damaged: it is shorter than its 260-byte header.");
-    } else {
-      f.ReadAt(0, rec, kSystemRecSize);
-      FSystemData = DecodeSystemData(rec);
-    }
-  }
+  LoadSystemRecord(gdd);
   FNameGDD = gdd;
 
   // Identifiers must never be issued twice, even if the system record is older than the

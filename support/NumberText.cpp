@@ -220,53 +220,61 @@ int32_t ReadIntegerAtView(std::string_view S, int& Pos) {
 
 int32_t ReadIntegerAt(const std::string& S, int& Pos) { return ReadIntegerAtView(S, Pos); }
 
-double ReadNumberAtView(std::string_view S, bool ExpAllowed, int Separators, int& Pos) {
-  enum State { stStart, stSign, stInt, stSep, stFrac, stExp, stExpSign, stExpDigits };
-  const int N = static_cast<int>(S.size());
-  if (Pos < 1) Pos = 1;
-  auto Ch = [&](int P) { return P <= N ? UpperAscii(S[static_cast<size_t>(P) - 1]) : 'Z'; };
-  auto IsSep = [&](char C) {
-    switch (Separators) {
+namespace {
+
+// Separators of the number readers.
+struct TSeparators {
+  int Kind;
+  bool operator()(char C) const {
+    switch (Kind) {
       case nsComma: return C == ',';
       case nsPointOrComma: return C == '.' || C == ',';
       default: return C == '.';
     }
-  };
-
-  // Most numbers are a few digits with one separator and no exponent: read those directly.
-  // The value is that of the text the machine below would collect, and it is exact (see
-  // ExactFromSmall); anything else is left to the machine.
-  {
-    size_t I = static_cast<size_t>(Pos) - 1;
-    const size_t L = S.size();
-    while (I < L && S[I] == ' ') ++I;
-    const bool Neg = I < L && S[I] == '-';
-    if (I < L && (S[I] == '-' || S[I] == '+')) ++I;
-    uint64_t M = 0;
-    int Digits = 0, Frac = 0;
-    auto TakeDigits = [&](bool InFraction) {
-      for (; I < L && IsDigit(S[I]) && Digits < 16; ++I, ++Digits) {
-        M = M * 10 + static_cast<uint64_t>(S[I] - '0');
-        if (InFraction) ++Frac;
-      }
-    };
-    TakeDigits(false);
-    if (I < L && IsSep(S[I])) {
-      ++I;
-      TakeDigits(true);
-    }
-    const char Next = I < L ? UpperAscii(S[I]) : 'Z';
-    if (Digits >= 1 && Digits <= 15 && !IsDigit(Next) && !(Next == 'E' && ExpAllowed) &&
-        !IsSep(Next) && FLT_EVAL_METHOD == 0) {
-      static constexpr double kPow10[16] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                            1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-      const double V = static_cast<double>(M) / kPow10[Frac];
-      Pos = static_cast<int>(I) + 1;
-      return Neg ? -V : V;
-    }
   }
+};
 
-  NumberChars Text;
+// Most numbers are a few digits with one separator and no exponent: read those directly.
+// The value is that of the text CollectNumber would collect, and it is exact (see
+// ExactFromSmall). False, Pos unchanged, for anything else.
+bool ReadPlainNumber(std::string_view S, bool ExpAllowed, TSeparators IsSep, int& Pos, double& Value) {
+  size_t I = static_cast<size_t>(Pos) - 1;
+  const size_t L = S.size();
+  while (I < L && S[I] == ' ') ++I;
+  const bool Neg = I < L && S[I] == '-';
+  if (I < L && (S[I] == '-' || S[I] == '+')) ++I;
+  uint64_t M = 0;
+  int Digits = 0, Frac = 0;
+  auto TakeDigits = [&](bool InFraction) {
+    for (; I < L && IsDigit(S[I]) && Digits < 16; ++I, ++Digits) {
+      M = M * 10 + static_cast<uint64_t>(S[I] - '0');
+      if (InFraction) ++Frac;
+    }
+  };
+  TakeDigits(false);
+  if (I < L && IsSep(S[I])) {
+    ++I;
+    TakeDigits(true);
+  }
+  const char Next = I < L ? UpperAscii(S[I]) : 'Z';
+  if (Digits >= 1 && Digits <= 15 && !IsDigit(Next) && !(Next == 'E' && ExpAllowed) &&
+      !IsSep(Next) && FLT_EVAL_METHOD == 0) {
+    static constexpr double kPow10[16] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                          1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const double V = static_cast<double>(M) / kPow10[Frac];
+    Pos = static_cast<int>(I) + 1;
+    Value = Neg ? -V : V;
+    return true;
+  }
+  return false;
+}
+
+// The number's text from Pos on: blanks, sign, digits, one separator, an exponent when
+// allowed. Pos ends on the character that ended the number; false for a malformed number.
+bool CollectNumber(std::string_view S, bool ExpAllowed, TSeparators IsSep, int& Pos, NumberChars& Text) {
+  enum State { stStart, stSign, stInt, stSep, stFrac, stExp, stExpSign, stExpDigits };
+  const int N = static_cast<int>(S.size());
+  auto Ch = [&](int P) { return P <= N ? UpperAscii(S[static_cast<size_t>(P) - 1]) : 'Z'; };
   int ExpValue = 0;
   State St = stStart;
   for (;; ++Pos) {
@@ -359,11 +367,24 @@ double ReadNumberAtView(std::string_view S, bool ExpAllowed, int Separators, int
         }
         break;
     }
-    if (Error) return 0.0;
+    if (Error) return false;
     if (End) break;
   }
   if (Text.EndsWith('.')) Text.Add('0');
-  double V = Text.ToDouble();
+  return true;
+}
+
+
+}  // namespace
+
+double ReadNumberAtView(std::string_view S, bool ExpAllowed, int Separators, int& Pos) {
+  if (Pos < 1) Pos = 1;
+  const TSeparators IsSep{Separators};
+  double V = 0;
+  if (ReadPlainNumber(S, ExpAllowed, IsSep, Pos, V)) return V;
+  NumberChars Text;
+  if (!CollectNumber(S, ExpAllowed, IsSep, Pos, Text)) return 0.0;
+  V = Text.ToDouble();
   if (std::isnan(V)) return 0.0;
   if (V > uc_MaxDouble) V = uc_MaxDouble;
   if (V < -uc_MaxDouble) V = -uc_MaxDouble;

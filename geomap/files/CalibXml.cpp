@@ -166,103 +166,102 @@ int NextTag(TextFile* F, TStream* S, std::string& Content, std::string& Attribut
            : ReadNextTagInStream(*S, XmlTags, XmlReaderTagHigh, Content, Attributes);
 }
 
+// A calline element: kind, value and the pixel points of one graticule line.
+void ReadCalLine(const std::string& Attr, const std::string& Content, TCalibData& D,
+                 const ReadMode& Mode) {
+  const std::string Type = FindAttributeValue(Attr, "type");
+  const std::string LowType = LowerCaseAscii(Type);
+  TGratLineKind Kind;
+  if (LowType == "parallel")
+    Kind = gtlParallel;
+  else if (LowType == "meridian")
+    Kind = gtlMeridian;
+  else
+    throw EVEKGeoMapError(Mode.Prefix + MsgInvalidGratLineType + (Mode.Parse ? Type : LowType) + "\"");
+  int Pos = 1;
+  const double Value = ReadNumberAt(FindAttributeValue(Attr, "value"), true, nsPointOrComma, Pos);
+  Pos = 1;
+  const int Declared = ReadIntegerAt(FindAttributeValue(Attr, "npoints"), Pos);
+  const std::vector<std::string> Items = BracketItems(Content);
+  // A table that is full takes no further line; the block is still checked.
+  const bool Store = D.NumCalLines >= 0 && D.NumCalLines < MaxCalLines;
+  if (Store) {
+    ++D.NumCalLines;
+    TCalibLine& L = D.CalLines[D.NumCalLines];
+    L.LineType = Kind;
+    L.LineValue = Value;
+    L.NumPoints = 0;
+    for (const std::string& It : Items) {
+      if (L.NumPoints >= MaxCalLinePoints) break;
+      int P = 1;
+      const int X = ReadIntegerAt(It, P);
+      const size_t Comma = It.find(',');
+      P = static_cast<int>(Comma) + 2;
+      const int Y = Comma == std::string::npos ? 0 : ReadIntegerAt(It, P);
+      L.CalPoints[++L.NumPoints] = TPoint{X, Y};
+    }
+  }
+  if (static_cast<int64_t>(Items.size()) != Declared)
+    throw EVEKGeoMapError(Mode.Prefix + MsgCalPointCountMismatch);
+  if (Store && !Mode.Parse && D.CalLines[D.NumCalLines].NumPoints < 3) --D.NumCalLines;
+}
+
+// The corners element: up to four latitude,longitude pairs.
+void ReadCorners(const std::string& Content, TCalibData& D) {
+  int n = 0;
+  for (const std::string& It : BracketItems(Content)) {
+    if (n >= 4) break;
+    const size_t Comma = It.find(',');
+    int P = 1;
+    const double Lat = ReadNumberAt(It.substr(0, Comma), true, nsPointOrComma, P);
+    double Long = 0;
+    if (Comma != std::string::npos) {
+      P = static_cast<int>(Comma) + 2;
+      Long = ReadNumberAt(It, true, nsPointOrComma, P);
+    }
+    D.Corners[CornerOrder[n++]] = TCoords{Lat, Long};
+  }
+}
+
+// The calquads element: the control points of the point models.
+void ReadCalQuads(const std::string& Attr, const std::string& Content, TCalibData& D,
+                  const ReadMode& Mode) {
+  int P = 1;
+  const int Declared = ReadIntegerAt(FindAttributeValue(Attr, "npoints"), P);
+  const std::vector<std::string> Items = BracketItems(Content);
+  int Stored = 0;
+  for (const std::string& It : Items) {
+    if (Stored >= MaxCalQuads) break;
+    TCalQuad Q;
+    P = 1;
+    Q.Latitude = ReadNumberAt(It, false, nsPoint, P);
+    ++P;
+    Q.Longitude = ReadNumberAt(It, false, nsPoint, P);
+    ++P;
+    Q.MapX = ReadIntegerAt(It, P);
+    ++P;
+    Q.MapY = ReadIntegerAt(It, P);
+    D.CalQuads[++Stored] = Q;
+  }
+  D.NumCalQuads = Stored;
+  if (static_cast<int64_t>(Items.size()) != Declared)
+    throw EVEKGeoMapError(Mode.Prefix + MsgCalPointCountMismatch);
+}
+
 // Reads the elements of a matched block into D, up to "</geomap>" or the end of the input.
 void ReadElements(TextFile* F, TStream* S, TCalibData& D, const ReadMode& Mode) {
   std::string Content, Attr;
   for (;;) {
     const int Ix = NextTag(F, S, Content, Attr);
     if (Ix == xtGeoMapEnd || Ix == xtInvalidTag || Ix < 0 || Ix > XmlReaderTagHigh) break;
+    int P = 1;
     switch (Ix) {
-      case xtCalLine: {
-        const std::string Type = FindAttributeValue(Attr, "type");
-        const std::string LowType = LowerCaseAscii(Type);
-        TGratLineKind Kind;
-        if (LowType == "parallel")
-          Kind = gtlParallel;
-        else if (LowType == "meridian")
-          Kind = gtlMeridian;
-        else
-          throw EVEKGeoMapError(Mode.Prefix + MsgInvalidGratLineType + (Mode.Parse ? Type : LowType) + "\"");
-        int Pos = 1;
-        const double Value = ReadNumberAt(FindAttributeValue(Attr, "value"), true, nsPointOrComma, Pos);
-        Pos = 1;
-        const int Declared = ReadIntegerAt(FindAttributeValue(Attr, "npoints"), Pos);
-        const std::vector<std::string> Items = BracketItems(Content);
-        // A table that is full takes no further line; the block is still checked.
-        const bool Store = D.NumCalLines >= 0 && D.NumCalLines < MaxCalLines;
-        if (Store) {
-          ++D.NumCalLines;
-          TCalibLine& L = D.CalLines[D.NumCalLines];
-          L.LineType = Kind;
-          L.LineValue = Value;
-          L.NumPoints = 0;
-          for (const std::string& It : Items) {
-            if (L.NumPoints >= MaxCalLinePoints) break;
-            int P = 1;
-            const int X = ReadIntegerAt(It, P);
-            const size_t Comma = It.find(',');
-            P = static_cast<int>(Comma) + 2;
-            const int Y = Comma == std::string::npos ? 0 : ReadIntegerAt(It, P);
-            L.CalPoints[++L.NumPoints] = TPoint{X, Y};
-          }
-        }
-        if (static_cast<int64_t>(Items.size()) != Declared)
-          throw EVEKGeoMapError(Mode.Prefix + MsgCalPointCountMismatch);
-        if (Store && !Mode.Parse && D.CalLines[D.NumCalLines].NumPoints < 3) --D.NumCalLines;
-        break;
-      }
-      case xtCorners: {
-        int n = 0;
-        for (const std::string& It : BracketItems(Content)) {
-          if (n >= 4) break;
-          const size_t Comma = It.find(',');
-          int P = 1;
-          const double Lat = ReadNumberAt(It.substr(0, Comma), true, nsPointOrComma, P);
-          double Long = 0;
-          if (Comma != std::string::npos) {
-            P = static_cast<int>(Comma) + 2;
-            Long = ReadNumberAt(It, true, nsPointOrComma, P);
-          }
-          D.Corners[CornerOrder[n++]] = TCoords{Lat, Long};
-        }
-        break;
-      }
-      case xtResolution: {
-        int P = 1;
-        D.Resolution = ReadNumberAt(Content, true, nsPointOrComma, P);
-        break;
-      }
-      case xtCalQuads: {
-        int P = 1;
-        const int Declared = ReadIntegerAt(FindAttributeValue(Attr, "npoints"), P);
-        const std::vector<std::string> Items = BracketItems(Content);
-        int Stored = 0;
-        for (const std::string& It : Items) {
-          if (Stored >= MaxCalQuads) break;
-          TCalQuad Q;
-          P = 1;
-          Q.Latitude = ReadNumberAt(It, false, nsPoint, P);
-          ++P;
-          Q.Longitude = ReadNumberAt(It, false, nsPoint, P);
-          ++P;
-          Q.MapX = ReadIntegerAt(It, P);
-          ++P;
-          Q.MapY = ReadIntegerAt(It, P);
-          D.CalQuads[++Stored] = Q;
-        }
-        D.NumCalQuads = Stored;
-        if (static_cast<int64_t>(Items.size()) != Declared)
-          throw EVEKGeoMapError(Mode.Prefix + MsgCalPointCountMismatch);
-        break;
-      }
-      case xtUTMZone: {
-        int P = 1;
-        D.UTMZone = ReadIntegerAt(Content, P);
-        break;
-      }
-      case xtUTMSouth:
-        D.UTMSouth = LowerCaseAscii(Content) == "true";
-        break;
+      case xtCalLine: ReadCalLine(Attr, Content, D, Mode); break;
+      case xtCorners: ReadCorners(Content, D); break;
+      case xtResolution: D.Resolution = ReadNumberAt(Content, true, nsPointOrComma, P); break;
+      case xtCalQuads: ReadCalQuads(Attr, Content, D, Mode); break;
+      case xtUTMZone: D.UTMZone = ReadIntegerAt(Content, P); break;
+      case xtUTMSouth: D.UTMSouth = LowerCaseAscii(Content) == "true"; break;
       case xtEllipsoid:
         // An unknown name keeps the ellipsoid there was.
         for (int e = 0; e < NumGeoEllipsoids; ++e) {
@@ -272,8 +271,7 @@ void ReadElements(TextFile* F, TStream* S, TCalibData& D, const ReadMode& Mode) 
           }
         }
         break;
-      default:
-        break;
+      default: break;
     }
   }
 }

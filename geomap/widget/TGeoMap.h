@@ -568,6 +568,7 @@ class TGeoMap : public TCustomControl {
   // ---- mouse (TGeoMapMouse.cpp) ----
   // XOR overlays on the control's canvas: drawn twice they erase; pen and brush are back
   // to solid copy afterwards.
+  void DragView(int X, int Y);
   void XorBox(int X1, int Y1, int X2, int Y2, bool Dotted);
   void XorLine(int X1, int Y1, int X2, int Y2);
   void DrawTraceSegment();

@@ -161,6 +161,38 @@ void TGeoMap::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
   TCustomControl::MouseDown(Button, Shift, X, Y);
 }
 
+// One step of a pan or drag-zoom drag, relative to where the drag started.
+void TGeoMap::DragView(int X, int Y) {
+  TMouseState& s = FMouse;
+  const int W = Width();
+  const int H = Height();
+  TMapViewport& v = View();
+  if (FMouseAction != maDragZoom) {
+    if (FMouseAction != maPanVert)
+      v.TopLeft.X = RoundToInt((s.MouseAnchorX - X) / v.Magnify) + s.TopLeftXAnchor;
+    if (FMouseAction != maPanHoriz)
+      v.TopLeft.Y = RoundToInt((s.MouseAnchorY - Y) / v.Magnify) + s.TopLeftYAnchor;
+    if (FConfinePan) PanMapToFillWindow();
+    Paint();
+    DoZoomPanEvent();
+  } else if (W > 0 && H > 0) {
+    // Zooms at every move while away from the anchor: up in, down out; sideways with
+    // a twentieth of the weight, right in, left out. The map point at the centre stays.
+    const double m = v.Magnify;
+    const int32_t centreX = RoundToInt(W / m / 2);
+    const int32_t centreY = RoundToInt(H / m / 2) + v.TopLeft.Y;
+    const double f =
+        1 - 0.05 * double(s.MouseAnchorX - X) / W + double(s.MouseAnchorY - Y) / H;
+    // Far enough below the anchor the factor reaches zero or less; the range holds it.
+    const double m2 = TMapViewport::ClampMagnification(m * f);
+    v.Magnify = m2;
+    v.TopLeft.X = centreX + v.TopLeft.X - RoundToInt(W / m2 / 2);
+    v.TopLeft.Y = centreY - RoundToInt(H / m2 / 2);
+    Paint();
+    DoZoomPanEvent();
+  }
+}
+
 void TGeoMap::MouseMove(TShiftState Shift, int X, int Y) {
   TMouseState& s = FMouse;
   const int W = Width();
@@ -194,31 +226,7 @@ void TGeoMap::MouseMove(TShiftState Shift, int X, int Y) {
       s.TopLeftXAnchor = FView.TopLeft.X;
       s.TopLeftYAnchor = FView.TopLeft.Y;
     } else if (inside) {
-      TMapViewport& v = View();
-      if (FMouseAction != maDragZoom) {
-        if (FMouseAction != maPanVert)
-          v.TopLeft.X = RoundToInt((s.MouseAnchorX - X) / v.Magnify) + s.TopLeftXAnchor;
-        if (FMouseAction != maPanHoriz)
-          v.TopLeft.Y = RoundToInt((s.MouseAnchorY - Y) / v.Magnify) + s.TopLeftYAnchor;
-        if (FConfinePan) PanMapToFillWindow();
-        Paint();
-        DoZoomPanEvent();
-      } else if (W > 0 && H > 0) {
-        // Zooms at every move while away from the anchor: up in, down out; sideways with
-        // a twentieth of the weight, right in, left out. The map point at the centre stays.
-        const double m = v.Magnify;
-        const int32_t centreX = RoundToInt(W / m / 2);
-        const int32_t centreY = RoundToInt(H / m / 2) + v.TopLeft.Y;
-        const double f =
-            1 - 0.05 * double(s.MouseAnchorX - X) / W + double(s.MouseAnchorY - Y) / H;
-        // Far enough below the anchor the factor reaches zero or less; the range holds it.
-        const double m2 = TMapViewport::ClampMagnification(m * f);
-        v.Magnify = m2;
-        v.TopLeft.X = centreX + v.TopLeft.X - RoundToInt(W / m2 / 2);
-        v.TopLeft.Y = centreY - RoundToInt(H / m2 / 2);
-        Paint();
-        DoZoomPanEvent();
-      }
+      DragView(X, Y);
     }
     if (left) s.LButtonWasDown = true;
   } else if (FMouseAction == maRubberBand) {
