@@ -232,11 +232,19 @@ inline constexpr double kSinCosLimit = 1e5;
   northing = n + static_cast<double>(n < 0.0) * UTMFalseNorthingSouth;
 }
 
-// UTM easting and northing in the given zone (degrees in).
+// A value the compiler must round as it stands: with contraction on, a product followed by
+// a subtraction would become one fused multiply-add.
+[[gnu::always_inline]] inline double Rounded(double v) {
+  asm("" : "+x"(v));
+  return v;
+}
+
+// UTM easting and northing in the given zone (degrees in). The longitude in radians is rounded
+// before the central meridian is taken off, as for LatLongToTM and in the batch forms.
 [[gnu::always_inline]] inline void ToUTM(const TMeridianSeries& s, double latitude, double longitude, int zone,
                   double& easting, double& northing) {
   double x, y;
-  Forward(s, latitude * DegToRad, longitude * DegToRad - CentralMeridian(zone), x, y);
+  Forward(s, latitude * DegToRad, Rounded(longitude * DegToRad) - CentralMeridian(zone), x, y);
   ScaleToUTM(x, y, easting, northing);
 }
 

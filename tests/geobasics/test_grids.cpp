@@ -275,8 +275,11 @@ TEST(UTM, BatchFormsGiveTheSingleFormsResults) {
         e1 = x * 0.9996 + 500000;
         n1 = y * 0.9996 < 0 ? y * 0.9996 + 10000000 : y * 0.9996;
       }
+      // Here the test scales x itself, where the library may fuse the scaling into one
+      // rounding: an ulp apart once the easting lies far beyond any zone.
+      const double eTol = forced == 0 ? 1e-9 : std::max(1e-9, 2 * std::fabs(e1) * 0x1p-52);
       ASSERT_EQ(zone[i], z) << la[i] << " " << lo[i];
-      ASSERT_NEAR(e[i], e1, 1e-9) << la[i] << " " << lo[i];
+      ASSERT_NEAR(e[i], e1, eTol) << la[i] << " " << lo[i];
       ASSERT_NEAR(no[i], n1, 1e-9) << la[i] << " " << lo[i];
     }
   }
