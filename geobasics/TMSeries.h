@@ -132,17 +132,17 @@ inline constexpr double kSinCosLimit = 1e5;
   const double L = cosPhi * l;  // the powers of cos φ travel with l
   const double L2 = L * L;
 
-  // Coefficients times reciprocal constants: the compiler must not turn the divisions into
-  // multiplications itself, and they dominate the cost of the series.
-  const double x3 = (1.0 - t2 + nu2) * (1.0 / 6.0);
-  const double x5 = (5.0 - 18.0 * t2 + t2 * t2 + 14.0 * nu2 - 58.0 * t2 * nu2) * (1.0 / 120.0);
-  const double x7 = (61.0 - 479.0 * t2 + 179.0 * t2 * t2 - t2 * t2 * t2) * (1.0 / 5040.0);
+  // Each coefficient nested in t² and ν², its divisor folded into the constants (5.0 / 120 is
+  // worked out by the compiler): fewer operations per point, and a point's operations fill
+  // the processor's window, so that fewer of them let the next point start sooner.
+  const double x3 = 1.0 / 6 + (nu2 - t2) * (1.0 / 6);
+  const double x5 = 5.0 / 120 + t2 * (t2 * (1.0 / 120) - 18.0 / 120) + nu2 * (14.0 / 120 - t2 * (58.0 / 120));
+  const double x7 = 61.0 / 5040 + t2 * (-479.0 / 5040 + t2 * (179.0 / 5040 - t2 * (1.0 / 5040)));
   x = N * L * (1.0 + L2 * (x3 + L2 * (x5 + L2 * x7)));
 
-  const double y4 = (5.0 - t2 + 9.0 * nu2 + 4.0 * nu2 * nu2) * (1.0 / 24.0);
-  const double y6 =
-      (61.0 - 58.0 * t2 + t2 * t2 + 270.0 * nu2 - 330.0 * t2 * nu2) * (1.0 / 720.0);
-  const double y8 = (1385.0 - 3111.0 * t2 + 543.0 * t2 * t2 - t2 * t2 * t2) * (1.0 / 40320.0);
+  const double y4 = 5.0 / 24 - t2 * (1.0 / 24) + nu2 * (9.0 / 24 + nu2 * (4.0 / 24));
+  const double y6 = 61.0 / 720 + t2 * (t2 * (1.0 / 720) - 58.0 / 720) + nu2 * (270.0 / 720 - t2 * (330.0 / 720));
+  const double y8 = 1385.0 / 40320 + t2 * (-3111.0 / 40320 + t2 * (543.0 / 40320 - t2 * (1.0 / 40320)));
   y = ArcLength(s, phi, sinPhi, cosPhi) + t * N * L2 * (0.5 + L2 * (y4 + L2 * (y6 + L2 * y8)));
 }
 
@@ -162,8 +162,8 @@ inline constexpr double kSinCosLimit = 1e5;
   // |d| < 0.003 rad, so sin d and cos d by their series are exact to rounding; that spares a
   // second pair of trigonometric calls for sin φf and cos φf.
   const double d2 = d * d;
-  const double sinD = d * (1.0 - d2 * (1.0 / 6.0) * (1.0 - d2 * (1.0 / 20.0)));
-  const double cosD = 1.0 - d2 * 0.5 * (1.0 - d2 * (1.0 / 12.0) * (1.0 - d2 * (1.0 / 30.0)));
+  const double sinD = d + d * d2 * (d2 * (1.0 / 120) - 1.0 / 6);
+  const double cosD = 1.0 + d2 * (d2 * (1.0 / 24 - d2 * (1.0 / 720)) - 0.5);
   const double sinF = sinY * cosD + cosY * sinD;
   const double cf = cosY * cosD - sinY * sinD;
   const double invCf = 1.0 / cf;
@@ -171,22 +171,20 @@ inline constexpr double kSinCosLimit = 1e5;
   const double u = x * std::sqrt(1.0 + nuf2) * s.invA2b;  // x / Nf
   const double tf = sinF * invCf;
   const double tf2 = tf * tf;
-  const double tf4 = tf2 * tf2;
   const double u2 = u * u;
 
-  const double p2 = (-1.0 - nuf2) * 0.5;
-  const double p4 = (5.0 + 3.0 * tf2 + 6.0 * nuf2 - 6.0 * tf2 * nuf2 - 3.0 * nuf2 * nuf2 -
-                     9.0 * tf2 * nuf2 * nuf2) * (1.0 / 24.0);
-  const double p6 =
-      (-61.0 - 90.0 * tf2 - 45.0 * tf4 - 107.0 * nuf2 + 162.0 * tf2 * nuf2) * (1.0 / 720.0);
-  const double p8 =
-      (1385.0 + 3633.0 * tf2 + 4095.0 * tf4 + 1575.0 * tf4 * tf2) * (1.0 / 40320.0);
+  // Nested and with the divisors folded in, as in ForwardSC.
+  const double p2 = -0.5 - nuf2 * 0.5;
+  const double p4 = 5.0 / 24 + tf2 * (3.0 / 24) +
+                    nuf2 * (6.0 / 24 - tf2 * (6.0 / 24) - nuf2 * (3.0 / 24 + tf2 * (9.0 / 24)));
+  const double p6 = -61.0 / 720 - tf2 * (90.0 / 720 + tf2 * (45.0 / 720)) +
+                    nuf2 * (tf2 * (162.0 / 720) - 107.0 / 720);
+  const double p8 = 1385.0 / 40320 + tf2 * (3633.0 / 40320 + tf2 * (4095.0 / 40320 + tf2 * (1575.0 / 40320)));
   phi = phiF + tf * u2 * (p2 + u2 * (p4 + u2 * (p6 + u2 * p8)));
 
-  const double l3 = (-1.0 - 2.0 * tf2 - nuf2) * (1.0 / 6.0);
-  const double l5 =
-      (5.0 + 28.0 * tf2 + 24.0 * tf4 + 6.0 * nuf2 + 8.0 * tf2 * nuf2) * (1.0 / 120.0);
-  const double l7 = (-61.0 - 662.0 * tf2 - 1320.0 * tf4 - 720.0 * tf4 * tf2) * (1.0 / 5040.0);
+  const double l3 = -1.0 / 6 - tf2 * (2.0 / 6) - nuf2 * (1.0 / 6);
+  const double l5 = 5.0 / 120 + tf2 * (28.0 / 120 + tf2 * (24.0 / 120)) + nuf2 * (6.0 / 120 + tf2 * (8.0 / 120));
+  const double l7 = -61.0 / 5040 - tf2 * (662.0 / 5040 + tf2 * (1320.0 / 5040 + tf2 * (720.0 / 5040)));
   l = u * invCf * (1.0 + u2 * (l3 + u2 * (l5 + u2 * l7)));
 }
 
