@@ -32,16 +32,15 @@ struct TMeridianSeries {
 // Derived once per ellipsoid; the conversions should not pay the divisions per point.
 const TMeridianSeries& SeriesOf(TGeoEllipsoid ellipsoid);
 
-// c1·sin 2u + c2·sin 4u + c3·sin 6u + c4·sin 8u from sin u and cos u, by the multiple-angle
-// identities instead of four further sine calls.
+// c1·sin 2u + c2·sin 4u + c3·sin 6u + c4·sin 8u from sin u and cos u, by Clenshaw's
+// recurrence in 2 cos 2u instead of four further sine calls: half the operations of the
+// multiple-angle identities.
 [[gnu::always_inline]] inline double SineSeries(double sinU, double cosU, double c1, double c2, double c3, double c4) {
-  const double s2 = 2.0 * sinU * cosU;
-  const double c2u = (cosU - sinU) * (cosU + sinU);
-  const double s4 = 2.0 * s2 * c2u;
-  const double c4u = (c2u - s2) * (c2u + s2);
-  const double s6 = s4 * c2u + c4u * s2;
-  const double s8 = 2.0 * s4 * c4u;
-  return c1 * s2 + c2 * s4 + c3 * s6 + c4 * s8;
+  const double x = 2.0 - 4.0 * (sinU * sinU);  // 2 cos 2u
+  const double b3 = c3 + x * c4;
+  const double b2 = c2 + x * b3 - c4;
+  const double b1 = c1 + x * b2 - b3;
+  return b1 * (2.0 * sinU * cosU);
 }
 
 [[gnu::always_inline]] inline double ArcLength(const TMeridianSeries& s, double phi, double sinPhi, double cosPhi) {
