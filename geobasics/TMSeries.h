@@ -100,18 +100,35 @@ inline constexpr double kSinCosLimit = 1e5;
   std::memcpy(&cosX, &cOut, sizeof cOut);
 }
 
-// SinCosKernel for |x| < 0.78, where k is 0 and the reduced argument is x itself.
+// SinCosKernel for |x| < 0.785, where k is 0 and the reduced argument is x itself.
 [[gnu::always_inline]] inline void SinCosKernel0(double x, double& sinX, double& cosX) {
   SinCosPoly(x, sinX, cosX);
 }
 
+// SinCosKernel for 0.7854 <= |x| < 2.35, where k is ±1: the reduction by π/2 on |x| and the
+// quadrant's swap and signs without the integer work. The same bits, as the kernels are odd
+// and even in r.
+[[gnu::always_inline]] inline void SinCosKernel1(double x, double& sinX, double& cosX) {
+  constexpr double PiO2_1 = 1.57079632673412561417e+00;
+  constexpr double PiO2_2 = 6.07710050630396597660e-11;
+  constexpr double PiO2_2t = 2.02226624879595063154e-21;
+  const double r = ((std::fabs(x) - PiO2_1) - PiO2_2) - PiO2_2t;
+  double sinR, cosR;
+  SinCosPoly(r, sinR, cosR);
+  sinX = std::copysign(cosR, x);
+  cosX = -sinR;
+}
+
 [[gnu::always_inline]] inline bool SinCosInRange(double x) { return std::fabs(x) < kSinCosLimit; }
 
+// For one point at a time: latitudes and footpoint arguments take one of the two short paths
+// (k = 0 or ±1) and skip the general reduction's latency.
 [[gnu::always_inline]] inline void SinCos(double x, double& sinX, double& cosX) {
-  if (std::fabs(x) < 0.78) {
-    // Within the first quadrant's half width the reduction leaves x as it is (k = 0): the
-    // same bits without its latency, for one point at a time.
+  const double ax = std::fabs(x);
+  if (ax < 0.785) {
     SinCosKernel0(x, sinX, cosX);
+  } else if (ax >= 0.7854 && ax < 2.35) {
+    SinCosKernel1(x, sinX, cosX);
   } else if (SinCosInRange(x)) {
     SinCosKernel(x, sinX, cosX);
   } else {  // far outside any latitude; also NaN and infinities
