@@ -29,8 +29,20 @@ struct TMeridianSeries {
   double ep2;                              // second eccentricity squared
 };
 
-// Derived once per ellipsoid; the conversions should not pay the divisions per point.
-const TMeridianSeries& SeriesOf(TGeoEllipsoid ellipsoid);
+// The series of every ellipsoid, then one of NaNs for an index outside the table; filled by
+// FillSeriesTable() on first use.
+extern TMeridianSeries SeriesTableData[NumGeoEllipsoids + 1];
+extern bool SeriesTableFilled;
+[[gnu::cold, gnu::noinline]] void FillSeriesTable();
+
+// Derived once per ellipsoid; the conversions should not pay the divisions per point. Inline
+// and without a call on the way: the single-point forms are short enough for a call and its
+// spilled arguments to show.
+[[gnu::always_inline]] inline const TMeridianSeries& SeriesOf(TGeoEllipsoid ellipsoid) {
+  if (!__atomic_load_n(&SeriesTableFilled, __ATOMIC_ACQUIRE)) [[unlikely]]
+    FillSeriesTable();
+  return SeriesTableData[ellipsoid < NumGeoEllipsoids ? ellipsoid : NumGeoEllipsoids];
+}
 
 // c1·sin 2u + c2·sin 4u + c3·sin 6u + c4·sin 8u from sin u and cos u, by Clenshaw's
 // recurrence in 2 cos 2u instead of four further sine calls: half the operations of the

@@ -1,5 +1,6 @@
 // Transverse Mercator series and the UTM grid.
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 #include "Grids.h"
@@ -42,14 +43,18 @@ TMeridianSeries MakeSeries(TGeoEllipsoid ellipsoid) {
 
 }  // namespace
 
-const TMeridianSeries& SeriesOf(TGeoEllipsoid ellipsoid) {
-  static const struct TTable {
-    TMeridianSeries s[NumGeoEllipsoids];
-    TTable() {
-      for (int i = 0; i < NumGeoEllipsoids; ++i) s[i] = MakeSeries(static_cast<TGeoEllipsoid>(i));
-    }
-  } table;
-  return table.s[ellipsoid];
+TMeridianSeries SeriesTableData[NumGeoEllipsoids + 1];
+bool SeriesTableFilled = false;
+
+void FillSeriesTable() {
+  static const bool filled = [] {
+    for (int i = 0; i < NumGeoEllipsoids; ++i) SeriesTableData[i] = MakeSeries(static_cast<TGeoEllipsoid>(i));
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    SeriesTableData[NumGeoEllipsoids] = {nan, nan, nan, nan, nan, nan, nan, nan, nan, nan, nan, nan, nan};
+    __atomic_store_n(&SeriesTableFilled, true, __ATOMIC_RELEASE);
+    return true;
+  }();
+  (void)filled;
 }
 
 }  // namespace tm
@@ -113,7 +118,7 @@ VEK_TM_VECTOR_CLONES
 void LatLongToUTM(const double* latitude, const double* longitude, size_t count,
                   TGeoEllipsoid ellipsoid, int* zone, double* easting, double* northing,
                   int forcedZone) {
-  const tm::TMeridianSeries& s = tm::SeriesOf(ellipsoid);
+  const tm::TMeridianSeries s = tm::SeriesOf(ellipsoid);  // a copy the stores cannot alias
   int band;
   // The longitudes in radians pass through the eastings, so that the vector loop cannot fuse
   // their rounding into the subtraction of the central meridian (see tm::ToUTM).
