@@ -50,8 +50,9 @@ extern bool SeriesTableFilled;
 [[gnu::always_inline]] inline double SineSeries(double sinU, double cosU, double c1, double c2, double c3, double c4) {
   const double x = 2.0 - 4.0 * (sinU * sinU);  // 2 cos 2u
   const double b3 = c3 + x * c4;
-  const double b2 = c2 + x * b3 - c4;
-  const double b1 = c1 + x * b2 - b3;
+  // The subtractions off the chain of multiply-adds.
+  const double b2 = (c2 - c4) + x * b3;
+  const double b1 = (c1 - b3) + x * b2;
   return b1 * (2.0 * sinU * cosU);
 }
 
