@@ -191,7 +191,7 @@ inline constexpr double kSinCosLimit = 1e5;
   // second pair of trigonometric calls for sin φf and cos φf.
   const double d2 = d * d;
   const double sinD = d + d * d2 * (d2 * (1.0 / 120) - 1.0 / 6);
-  const double cosD = 1.0 + d2 * (d2 * (1.0 / 24 - d2 * (1.0 / 720)) - 0.5);
+  const double cosD = 1.0 + d2 * (d2 * (1.0 / 24) - 0.5);  // d⁶/720 < 1e-18 is below rounding
   const double sinF = sinY * cosD + cosY * sinD;
   const double cf = cosY * cosD - sinY * sinD;
   const double invCf = 1.0 / cf;
