@@ -1,10 +1,24 @@
-# vek_add_unit(<short name> [QT] DEPS <targets...>)
-# Builds every .cpp of the current folder into the static library vek_<name>, aliased
-# vek::<name>, exported as VekGeo::<name>, with its headers installed under include/vekgeo.
+# vek_add_unit(<short name> [QT] [FOLDERS <dirs...>] DEPS <targets...>)
+# Builds every .cpp of the current folder (or of the FOLDERS named, relative to it) into the
+# static library vek_<name>, aliased vek::<name>, exported as VekGeo::<name>, with its headers
+# installed under include/vekgeo.
 function(vek_add_unit name)
-  cmake_parse_arguments(U "QT" "" "DEPS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-  file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  cmake_parse_arguments(U "QT" "" "DEPS;FOLDERS" ${ARGN})
+  if(NOT U_FOLDERS)
+    set(U_FOLDERS .)
+  endif()
+  set(sources)
+  set(headers)
+  set(dirs)
+  foreach(folder ${U_FOLDERS})
+    cmake_path(ABSOLUTE_PATH folder BASE_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR} NORMALIZE
+               OUTPUT_VARIABLE dir)
+    file(GLOB folder_sources CONFIGURE_DEPENDS ${dir}/*.cpp)
+    file(GLOB folder_headers CONFIGURE_DEPENDS ${dir}/*.h)
+    list(APPEND sources ${folder_sources})
+    list(APPEND headers ${folder_headers})
+    list(APPEND dirs $<BUILD_INTERFACE:${dir}>)
+  endforeach()
   if(sources)
     add_library(vek_${name} STATIC ${sources} ${headers})
     set(scope PUBLIC)
@@ -17,8 +31,7 @@ function(vek_add_unit name)
   if(U_QT AND sources)
     set_target_properties(vek_${name} PROPERTIES AUTOMOC ON AUTORCC ON)
   endif()
-  target_include_directories(vek_${name} ${scope}
-    $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}>
+  target_include_directories(vek_${name} ${scope} ${dirs}
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/vekgeo>)
   if(U_DEPS)
     target_link_libraries(vek_${name} ${scope} ${U_DEPS})

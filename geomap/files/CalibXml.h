@@ -37,13 +37,31 @@ bool ParseCalibData(const std::string& FileName, const std::string& DataID, TCal
 bool ParseCalibData(TStream& InStream, const std::string& DataID, TCalibData& CalData,
                     TCalibModel& Model);
 
-// The map's reader. Reads from F (when not null) or Stream, from the current position.
-// Every root line with the signature sets the model (cmUndefined unless its name is known),
-// map name (lower case) and caption of Cal. On a match Cal is cleared, the elements are read
-// (lines with fewer than three points are discarded) and the graticule matrix is refitted;
-// GratMatOK receives that result. MapNameAsWritten receives the map attribute in its
-// original letter case. The model fit is left to the caller, which may first load the map
-// image. Returns whether a block matched. Raises EVEKGeoMapError with the bare message text.
+// What the map's reader found. Every root line with the signature on the way sets model
+// (cmUndefined unless its name is known), map name (lower case and as written) and caption,
+// matching or not; a map shows the last of them even when no block matched. On a match Data
+// holds the block's elements on a cleared calibration (lines with fewer than three points
+// discarded), with MapFName and Caption of the matching root line.
+struct TCalibBlockRecord {
+  bool RootSeen = false;
+  bool Matched = false;
+  TCalibModel Model = cmUndefined;
+  std::string MapLower, MapAsWritten, Caption;
+  TCalibData Data;
+};
+
+// The map's reader: reads from F (when not null) or Stream, from the current position, into R
+// and returns R.Matched. Fits nothing; the caller fits once, after it has loaded the map image.
+// Raises EVEKGeoMapError with the bare message text; R then holds what was read so far, which
+// a map keeps.
+bool ReadCalibRecord(TextFile* F, TStream* Stream, const std::string& DataID, TCalibBlockRecord& R);
+
+// Puts a record into a calibration as a map takes it: model, map name and caption when a root
+// line was seen, the whole data on a match. No fit.
+void ApplyCalibRecord(const TCalibBlockRecord& R, TMapCalibration& Cal);
+
+// ReadCalibRecord, ApplyCalibRecord and the graticule matrix's fit, for callers without an
+// image to load first. GratMatOK receives the fit's result (false without a match).
 bool ReadCalibBlock(TextFile* F, TStream* Stream, const std::string& DataID, TMapCalibration& Cal,
                     bool& GratMatOK, std::string& MapNameAsWritten);
 

@@ -13,7 +13,7 @@ namespace {
 
 constexpr double Pi = 3.14159265358979323846;
 constexpr double SphereRadius = 6378000.0;  // metres, for the resolution
-constexpr double SphereCircumference = 40074155.889191404;
+constexpr double SphereCircumference = 2 * Pi * SphereRadius;
 
 // Least-squares fits of the first NQ quads: latitude and longitude from the pixel design
 // matrix A into PLSP, column and row from the geographic design matrix G into SPPL. A row

@@ -323,21 +323,52 @@ bool ParseCalibData(TStream& InStream, const std::string& DataID, TCalibData& Ca
   return ParseIntern(nullptr, &InStream, DataID, CalData, Model);
 }
 
-bool ReadCalibBlock(TextFile* F, TStream* Stream, const std::string& DataID, TMapCalibration& Cal,
-                    bool& GratMatOK, std::string& MapNameAsWritten) {
-  GratMatOK = false;
-  MapNameAsWritten.clear();
-  const bool Found = FindBlock(F, Stream, DataID, [&](const RootInfo& R) {
-    Cal.SetModel(ModelByName(R.ModelValue, cmUndefined));
+bool ReadCalibRecord(TextFile* F, TStream* Stream, const std::string& DataID, TCalibBlockRecord& R) {
+  R = TCalibBlockRecord{};
+  R.Matched = FindBlock(F, Stream, DataID, [&](const RootInfo& Root) {
+    R.RootSeen = true;
+    R.Model = ModelByName(Root.ModelValue, cmUndefined);
+    R.MapLower = Root.MapLower;
+    R.MapAsWritten = Root.MapAsWritten;
+    R.Caption = Root.Caption;
+  });
+  if (!R.Matched) return false;
+  // The elements land on a cleared calibration, as a map starting over would hold it.
+  TMapCalibration Cleared;
+  Cleared.Clear();
+  R.Data = Cleared.Data();
+  R.Data.MapFName = R.MapLower;
+  R.Data.Caption = R.Caption;
+  ReadElements(F, Stream, R.Data, ReadMode{false, ""});
+  return true;
+}
+
+void ApplyCalibRecord(const TCalibBlockRecord& R, TMapCalibration& Cal) {
+  if (!R.RootSeen) return;
+  Cal.SetModel(R.Model);
+  if (R.Matched) {
+    Cal.Clear();
+    Cal.SetData(R.Data);
+  } else {
     Cal.Data().MapFName = R.MapLower;
     Cal.Data().Caption = R.Caption;
-    MapNameAsWritten = R.MapAsWritten;
-  });
-  if (!Found) return false;
-  Cal.Clear();
-  ReadElements(F, Stream, Cal.Data(), ReadMode{false, ""});
-  GratMatOK = Cal.RecalcGratMat();
-  return true;
+  }
+}
+
+bool ReadCalibBlock(TextFile* F, TStream* Stream, const std::string& DataID, TMapCalibration& Cal,
+                    bool& GratMatOK, std::string& MapNameAsWritten) {
+  TCalibBlockRecord R;
+  GratMatOK = false;
+  try {
+    ReadCalibRecord(F, Stream, DataID, R);
+  } catch (...) {
+    ApplyCalibRecord(R, Cal);
+    throw;
+  }
+  ApplyCalibRecord(R, Cal);
+  MapNameAsWritten = R.MapAsWritten;
+  GratMatOK = R.Matched && Cal.RecalcGratMat();
+  return R.Matched;
 }
 
 }  // namespace vek

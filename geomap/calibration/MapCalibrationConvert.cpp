@@ -11,7 +11,8 @@ namespace vek {
 namespace {
 
 constexpr double Pi = 3.14159265358979323846;
-constexpr double MillerLatFactor = 143.2394487827058;  // 450 / pi: radians of 0.4*lat to degrees
+// Radians of 0.4 * latitude back to degrees of latitude.
+constexpr double MillerLatFactor = 450 / Pi;
 constexpr double FarAway = 1e20;  // start distance of the nearest-line searches
 
 // Nearest and second nearest of a set of candidates by distance; ties keep the earlier one.

@@ -175,19 +175,23 @@ bool TGeoMap::LoadCalDataFromXML(TStream& InStream, const std::string& DataID) {
 
 bool TGeoMap::ReadCalDataIntern(bool FromFile, TextFile* F, TStream* Stream, const std::string& DataID) {
   if (FromFile ? F == nullptr : Stream == nullptr) return false;
-  bool GratMatOK = false;
-  std::string MapAsWritten;
-  const bool Found = WithComponentMessage<EVEKGeoMapError>(*this, [&] {
-    return ReadCalibBlock(FromFile ? F : nullptr, FromFile ? nullptr : Stream, DataID, FCal,
-                          GratMatOK, MapAsWritten);
-  });
-  if (!Found) return false;
-  std::string MapName = FCal.Data().MapFName;
+  TCalibBlockRecord R;
+  try {
+    WithComponentMessage<EVEKGeoMapError>(*this, [&] {
+      return ReadCalibRecord(FromFile ? F : nullptr, FromFile ? nullptr : Stream, DataID, R);
+    });
+  } catch (...) {
+    ApplyCalibRecord(R, FCal);  // what was read before the fault stays
+    throw;
+  }
+  ApplyCalibRecord(R, FCal);
+  if (!R.Matched) return false;
+  std::string MapName = R.MapLower;
   if (!MapName.empty()) {
     // The block keeps map names in lower case; on a case-sensitive file system the name as
     // written is the one that exists.
-    if (MapAsWritten != MapName && !FileExists(MapName) && FileExists(MapAsWritten))
-      MapName = MapAsWritten;
+    if (R.MapAsWritten != MapName && !FileExists(MapName) && FileExists(R.MapAsWritten))
+      MapName = R.MapAsWritten;
     // The picture is composed once, after the fit: graticule and landmarks must show the
     // calibration just read, not the one before.
     const bool suppressed = FSuppressPaint;
@@ -201,6 +205,7 @@ bool TGeoMap::ReadCalDataIntern(bool FromFile, TextFile* F, TStream* Stream, con
     FSuppressPaint = suppressed;
   }
   SyncCalibImageSize();
+  const bool GratMatOK = FCal.RecalcGratMat();
   FCal.FitModel();
   Paint();
   return GratMatOK;
