@@ -3,6 +3,7 @@
 // batch loops see the whole computation.
 #pragma once
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -29,19 +30,31 @@ struct TMeridianSeries {
   double ep2;                              // second eccentricity squared
 };
 
-// Derived once per ellipsoid; the conversions should not pay the divisions per point.
-const TMeridianSeries& SeriesOf(TGeoEllipsoid ellipsoid);
+// The series of every ellipsoid, then one of NaNs for an index outside the table; filled by
+// FillSeriesTable() on first use.
+extern TMeridianSeries SeriesTableData[NumGeoEllipsoids + 1];
+extern bool SeriesTableFilled;
+[[gnu::cold, gnu::noinline]] void FillSeriesTable();
 
-// c1·sin 2u + c2·sin 4u + c3·sin 6u + c4·sin 8u from sin u and cos u, by the multiple-angle
-// identities instead of four further sine calls.
+// Derived once per ellipsoid; the conversions should not pay the divisions per point. Inline
+// and without a call on the way: the single-point forms are short enough for a call and its
+// spilled arguments to show.
+[[gnu::always_inline]] inline const TMeridianSeries& SeriesOf(TGeoEllipsoid ellipsoid) {
+  if (!__atomic_load_n(&SeriesTableFilled, __ATOMIC_ACQUIRE)) [[unlikely]]
+    FillSeriesTable();
+  return SeriesTableData[ellipsoid < NumGeoEllipsoids ? ellipsoid : NumGeoEllipsoids];
+}
+
+// c1·sin 2u + c2·sin 4u + c3·sin 6u + c4·sin 8u from sin u and cos u, by Clenshaw's
+// recurrence in 2 cos 2u instead of four further sine calls: half the operations of the
+// multiple-angle identities.
 [[gnu::always_inline]] inline double SineSeries(double sinU, double cosU, double c1, double c2, double c3, double c4) {
-  const double s2 = 2.0 * sinU * cosU;
-  const double c2u = (cosU - sinU) * (cosU + sinU);
-  const double s4 = 2.0 * s2 * c2u;
-  const double c4u = (c2u - s2) * (c2u + s2);
-  const double s6 = s4 * c2u + c4u * s2;
-  const double s8 = 2.0 * s4 * c4u;
-  return c1 * s2 + c2 * s4 + c3 * s6 + c4 * s8;
+  const double x = 2.0 - 4.0 * (sinU * sinU);  // 2 cos 2u
+  const double b3 = c3 + x * c4;
+  // The subtractions off the chain of multiply-adds.
+  const double b2 = (c2 - c4) + x * b3;
+  const double b1 = (c1 - b3) + x * b2;
+  return b1 * (2.0 * sinU * cosU);
 }
 
 [[gnu::always_inline]] inline double ArcLength(const TMeridianSeries& s, double phi, double sinPhi, double cosPhi) {
@@ -51,7 +64,7 @@ const TMeridianSeries& SeriesOf(TGeoEllipsoid ellipsoid);
 // sin and cos of x from plain arithmetic, without a library call, so that loops over many
 // points vectorise and give the same bits as one point at a time. Reduction by the nearest
 // multiple of π/2 with π/2 in three parts (Cody and Waite), then the fdlibm kernels on
-// [-π/4, π/4]; within an ulp for |x| < kSinCosLimit, where the reduction is exact.
+// [-π/4, π/4]; within 1.5 ulp for |x| < kSinCosLimit, where the reduction is exact.
 inline constexpr double kSinCosLimit = 1e5;
 
 // The fdlibm kernels: sin r and cos r for |r| <= π/4.
@@ -62,15 +75,14 @@ inline constexpr double kSinCosLimit = 1e5;
                          z * (2.75573137070700676789e-06 +
                               z * (-2.50507602534068634195e-08 + z * 1.58969099521155010221e-10)));
   sinR = r + r * z * (-1.66666666666666324348e-01 + z * sr);
-  const double cr =
-      z * (4.16666666666666019037e-02 +
-           z * (-1.38888888888741095749e-03 +
-                z * (2.48015872894767294178e-05 +
-                     z * (-2.75573143513906633035e-07 +
-                          z * (2.08757232129817482790e-09 + z * -1.13596475577881948265e-11)))));
-  const double hz = 0.5 * z;
-  const double w = 1.0 - hz;
-  cosR = w + (((1.0 - w) - hz) + z * cr);
+  // Plain nesting down to 1 - z/2: fdlibm's compensated sum with 1 - z/2 gains a fraction of
+  // an ulp for five more operations.
+  cosR = 1.0 + z * (-0.5 +
+                    z * (4.16666666666666019037e-02 +
+                         z * (-1.38888888888741095749e-03 +
+                              z * (2.48015872894767294178e-05 +
+                                   z * (-2.75573143513906633035e-07 +
+                                        z * (2.08757232129817482790e-09 + z * -1.13596475577881948265e-11))))));
 }
 
 [[gnu::always_inline]] inline void SinCosKernel(double x, double& sinX, double& cosX) {
@@ -101,18 +113,35 @@ inline constexpr double kSinCosLimit = 1e5;
   std::memcpy(&cosX, &cOut, sizeof cOut);
 }
 
-// SinCosKernel for |x| < 0.78, where k is 0 and the reduced argument is x itself.
+// SinCosKernel for |x| < 0.785, where k is 0 and the reduced argument is x itself.
 [[gnu::always_inline]] inline void SinCosKernel0(double x, double& sinX, double& cosX) {
   SinCosPoly(x, sinX, cosX);
 }
 
+// SinCosKernel for 0.7854 <= |x| < 2.35, where k is ±1: the reduction by π/2 on |x| and the
+// quadrant's swap and signs without the integer work. The same bits, as the kernels are odd
+// and even in r.
+[[gnu::always_inline]] inline void SinCosKernel1(double x, double& sinX, double& cosX) {
+  constexpr double PiO2_1 = 1.57079632673412561417e+00;
+  constexpr double PiO2_2 = 6.07710050630396597660e-11;
+  constexpr double PiO2_2t = 2.02226624879595063154e-21;
+  const double r = ((std::fabs(x) - PiO2_1) - PiO2_2) - PiO2_2t;
+  double sinR, cosR;
+  SinCosPoly(r, sinR, cosR);
+  sinX = std::copysign(cosR, x);
+  cosX = -sinR;
+}
+
 [[gnu::always_inline]] inline bool SinCosInRange(double x) { return std::fabs(x) < kSinCosLimit; }
 
+// For one point at a time: latitudes and footpoint arguments take one of the two short paths
+// (k = 0 or ±1) and skip the general reduction's latency.
 [[gnu::always_inline]] inline void SinCos(double x, double& sinX, double& cosX) {
-  if (std::fabs(x) < 0.78) {
-    // Within the first quadrant's half width the reduction leaves x as it is (k = 0): the
-    // same bits without its latency, for one point at a time.
+  const double ax = std::fabs(x);
+  if (ax < 0.785) {
     SinCosKernel0(x, sinX, cosX);
+  } else if (ax >= 0.7854 && ax < 2.35) {
+    SinCosKernel1(x, sinX, cosX);
   } else if (SinCosInRange(x)) {
     SinCosKernel(x, sinX, cosX);
   } else {  // far outside any latitude; also NaN and infinities
@@ -132,17 +161,17 @@ inline constexpr double kSinCosLimit = 1e5;
   const double L = cosPhi * l;  // the powers of cos φ travel with l
   const double L2 = L * L;
 
-  // Coefficients times reciprocal constants: the compiler must not turn the divisions into
-  // multiplications itself, and they dominate the cost of the series.
-  const double x3 = (1.0 - t2 + nu2) * (1.0 / 6.0);
-  const double x5 = (5.0 - 18.0 * t2 + t2 * t2 + 14.0 * nu2 - 58.0 * t2 * nu2) * (1.0 / 120.0);
-  const double x7 = (61.0 - 479.0 * t2 + 179.0 * t2 * t2 - t2 * t2 * t2) * (1.0 / 5040.0);
+  // Each coefficient nested in t² and ν², its divisor folded into the constants (5.0 / 120 is
+  // worked out by the compiler): fewer operations per point, and a point's operations fill
+  // the processor's window, so that fewer of them let the next point start sooner.
+  const double x3 = 1.0 / 6 + (nu2 - t2) * (1.0 / 6);
+  const double x5 = 5.0 / 120 + t2 * (t2 * (1.0 / 120) - 18.0 / 120) + nu2 * (14.0 / 120 - t2 * (58.0 / 120));
+  const double x7 = 61.0 / 5040 + t2 * (-479.0 / 5040 + t2 * (179.0 / 5040 - t2 * (1.0 / 5040)));
   x = N * L * (1.0 + L2 * (x3 + L2 * (x5 + L2 * x7)));
 
-  const double y4 = (5.0 - t2 + 9.0 * nu2 + 4.0 * nu2 * nu2) * (1.0 / 24.0);
-  const double y6 =
-      (61.0 - 58.0 * t2 + t2 * t2 + 270.0 * nu2 - 330.0 * t2 * nu2) * (1.0 / 720.0);
-  const double y8 = (1385.0 - 3111.0 * t2 + 543.0 * t2 * t2 - t2 * t2 * t2) * (1.0 / 40320.0);
+  const double y4 = 5.0 / 24 - t2 * (1.0 / 24) + nu2 * (9.0 / 24 + nu2 * (4.0 / 24));
+  const double y6 = 61.0 / 720 + t2 * (t2 * (1.0 / 720) - 58.0 / 720) + nu2 * (270.0 / 720 - t2 * (330.0 / 720));
+  const double y8 = 1385.0 / 40320 + t2 * (-3111.0 / 40320 + t2 * (543.0 / 40320 - t2 * (1.0 / 40320)));
   y = ArcLength(s, phi, sinPhi, cosPhi) + t * N * L2 * (0.5 + L2 * (y4 + L2 * (y6 + L2 * y8)));
 }
 
@@ -162,8 +191,8 @@ inline constexpr double kSinCosLimit = 1e5;
   // |d| < 0.003 rad, so sin d and cos d by their series are exact to rounding; that spares a
   // second pair of trigonometric calls for sin φf and cos φf.
   const double d2 = d * d;
-  const double sinD = d * (1.0 - d2 * (1.0 / 6.0) * (1.0 - d2 * (1.0 / 20.0)));
-  const double cosD = 1.0 - d2 * 0.5 * (1.0 - d2 * (1.0 / 12.0) * (1.0 - d2 * (1.0 / 30.0)));
+  const double sinD = d + d * d2 * (d2 * (1.0 / 120) - 1.0 / 6);
+  const double cosD = 1.0 + d2 * (d2 * (1.0 / 24) - 0.5);  // d⁶/720 < 1e-18 is below rounding
   const double sinF = sinY * cosD + cosY * sinD;
   const double cf = cosY * cosD - sinY * sinD;
   const double invCf = 1.0 / cf;
@@ -171,22 +200,20 @@ inline constexpr double kSinCosLimit = 1e5;
   const double u = x * std::sqrt(1.0 + nuf2) * s.invA2b;  // x / Nf
   const double tf = sinF * invCf;
   const double tf2 = tf * tf;
-  const double tf4 = tf2 * tf2;
   const double u2 = u * u;
 
-  const double p2 = (-1.0 - nuf2) * 0.5;
-  const double p4 = (5.0 + 3.0 * tf2 + 6.0 * nuf2 - 6.0 * tf2 * nuf2 - 3.0 * nuf2 * nuf2 -
-                     9.0 * tf2 * nuf2 * nuf2) * (1.0 / 24.0);
-  const double p6 =
-      (-61.0 - 90.0 * tf2 - 45.0 * tf4 - 107.0 * nuf2 + 162.0 * tf2 * nuf2) * (1.0 / 720.0);
-  const double p8 =
-      (1385.0 + 3633.0 * tf2 + 4095.0 * tf4 + 1575.0 * tf4 * tf2) * (1.0 / 40320.0);
+  // Nested and with the divisors folded in, as in ForwardSC.
+  const double p2 = -0.5 - nuf2 * 0.5;
+  const double p4 = 5.0 / 24 + tf2 * (3.0 / 24) +
+                    nuf2 * (6.0 / 24 - tf2 * (6.0 / 24) - nuf2 * (3.0 / 24 + tf2 * (9.0 / 24)));
+  const double p6 = -61.0 / 720 - tf2 * (90.0 / 720 + tf2 * (45.0 / 720)) +
+                    nuf2 * (tf2 * (162.0 / 720) - 107.0 / 720);
+  const double p8 = 1385.0 / 40320 + tf2 * (3633.0 / 40320 + tf2 * (4095.0 / 40320 + tf2 * (1575.0 / 40320)));
   phi = phiF + tf * u2 * (p2 + u2 * (p4 + u2 * (p6 + u2 * p8)));
 
-  const double l3 = (-1.0 - 2.0 * tf2 - nuf2) * (1.0 / 6.0);
-  const double l5 =
-      (5.0 + 28.0 * tf2 + 24.0 * tf4 + 6.0 * nuf2 + 8.0 * tf2 * nuf2) * (1.0 / 120.0);
-  const double l7 = (-61.0 - 662.0 * tf2 - 1320.0 * tf4 - 720.0 * tf4 * tf2) * (1.0 / 5040.0);
+  const double l3 = -1.0 / 6 - tf2 * (2.0 / 6) - nuf2 * (1.0 / 6);
+  const double l5 = 5.0 / 120 + tf2 * (28.0 / 120 + tf2 * (24.0 / 120)) + nuf2 * (6.0 / 120 + tf2 * (8.0 / 120));
+  const double l7 = -61.0 / 5040 - tf2 * (662.0 / 5040 + tf2 * (1320.0 / 5040 + tf2 * (720.0 / 5040)));
   l = u * invCf * (1.0 + u2 * (l3 + u2 * (l5 + u2 * l7)));
 }
 
@@ -203,6 +230,18 @@ inline constexpr double kSinCosLimit = 1e5;
   // Arithmetic instead of a selection, so that batch loops vectorise.
   const double valid = static_cast<double>((zone >= 1) & (zone <= 60));
   return (6.0 * zone - 183.0) * DegToRad * valid;
+}
+
+// CentralMeridian of zone numbers 0..60 as a table for the single-point forward form: a load
+// instead of two conversions and three products, the same bits. (The inverse keeps the
+// arithmetic: there the product may fuse with the addition of l, as in the batch form.)
+inline constexpr auto CentralMeridians = [] {
+  std::array<double, 61> t{};
+  for (int zone = 1; zone <= 60; ++zone) t[zone] = (6.0 * zone - 183.0) * DegToRad;
+  return t;
+}();
+[[gnu::always_inline]] inline double CentralMeridianOf(int zone) {
+  return CentralMeridians[static_cast<unsigned>(zone) <= 60u ? zone : 0];
 }
 
 // UTM zone with the Norway and Svalbard exceptions, and the band index (0 = 'C' .. 19 = 'X'
@@ -232,11 +271,19 @@ inline constexpr double kSinCosLimit = 1e5;
   northing = n + static_cast<double>(n < 0.0) * UTMFalseNorthingSouth;
 }
 
-// UTM easting and northing in the given zone (degrees in).
+// A value the compiler must round as it stands: with contraction on, a product followed by
+// a subtraction would become one fused multiply-add.
+[[gnu::always_inline]] inline double Rounded(double v) {
+  asm("" : "+x"(v));
+  return v;
+}
+
+// UTM easting and northing in the given zone (degrees in). The longitude in radians is rounded
+// before the central meridian is taken off, as for LatLongToTM and in the batch forms.
 [[gnu::always_inline]] inline void ToUTM(const TMeridianSeries& s, double latitude, double longitude, int zone,
                   double& easting, double& northing) {
   double x, y;
-  Forward(s, latitude * DegToRad, longitude * DegToRad - CentralMeridian(zone), x, y);
+  Forward(s, latitude * DegToRad, Rounded(longitude * DegToRad) - CentralMeridianOf(zone), x, y);
   ScaleToUTM(x, y, easting, northing);
 }
 

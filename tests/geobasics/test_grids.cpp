@@ -157,6 +157,21 @@ TEST(UTM, OutsideTheAreaUsesGreenwich) {
   EXPECT_NEAR(lon, 3.0, 1e-12);
 }
 
+// An ellipsoid number outside the table gives NaN instead of reading past it.
+TEST(UTM, UnknownEllipsoidGivesNaN) {
+  const auto bad = static_cast<TGeoEllipsoid>(200);
+  int zone;
+  double e, n, lat, lon, x, y;
+  LatLongToUTM(48.2, 16.37, bad, zone, e, n);
+  EXPECT_EQ(zone, 33);
+  EXPECT_TRUE(std::isnan(e) && std::isnan(n));
+  UTMToLatLong(601799.15, 5339437.15, 33, false, bad, lat, lon);
+  EXPECT_TRUE(std::isnan(lat) && std::isnan(lon));
+  LatLongToTM(0.8, 0.3, 0.26, bad, x, y);
+  EXPECT_TRUE(std::isnan(x) && std::isnan(y));
+  EXPECT_TRUE(std::isnan(ArcLengthOfMeridian(0.8, bad)));
+}
+
 // Random positions over the whole UTM area in the zone GeoToUTMZone picks (Norway and
 // Svalbard included, up to 6° from the central meridian), against GeographicLib's exact
 // Krüger series.
@@ -275,8 +290,11 @@ TEST(UTM, BatchFormsGiveTheSingleFormsResults) {
         e1 = x * 0.9996 + 500000;
         n1 = y * 0.9996 < 0 ? y * 0.9996 + 10000000 : y * 0.9996;
       }
+      // Here the test scales x itself, where the library may fuse the scaling into one
+      // rounding: an ulp apart once the easting lies far beyond any zone.
+      const double eTol = forced == 0 ? 1e-9 : std::max(1e-9, 2 * std::fabs(e1) * 0x1p-52);
       ASSERT_EQ(zone[i], z) << la[i] << " " << lo[i];
-      ASSERT_NEAR(e[i], e1, 1e-9) << la[i] << " " << lo[i];
+      ASSERT_NEAR(e[i], e1, eTol) << la[i] << " " << lo[i];
       ASSERT_NEAR(no[i], n1, 1e-9) << la[i] << " " << lo[i];
     }
   }
