@@ -185,7 +185,9 @@ TEST(UTM, MatchesGeographicLibEverywhere) {
     double e, n;
     LatLongToUTM(la, lo, gelWGS84, zone, e, n);
     ASSERT_GE(zone, 1);
-    if (la < 84) ASSERT_EQ(zone, GeographicLib::UTMUPS::StandardZone(la, lo)) << la << " " << lo;
+    if (la < 84) {
+      ASSERT_EQ(zone, GeographicLib::UTMUPS::StandardZone(la, lo)) << la << " " << lo;
+    }
     int gz;
     bool north;
     double x, y;
