@@ -269,111 +269,57 @@ bool ReadPlainNumber(std::string_view S, bool ExpAllowed, TSeparators IsSep, int
   return false;
 }
 
+// The exponent after its 'E', from Pos on: a sign and digits. Pos ends on the character that
+// ended it; false when there is no digit.
+bool CollectExponent(std::string_view S, int& Pos, NumberChars& Text) {
+  const int N = static_cast<int>(S.size());
+  auto Ch = [&](int P) { return P <= N ? S[static_cast<size_t>(P) - 1] : 'Z'; };
+  if (Ch(Pos) == '+' || Ch(Pos) == '-') Text.Add(Ch(Pos++));
+  if (!IsDigit(Ch(Pos))) return false;
+  int ExpValue = 0;
+  for (; IsDigit(Ch(Pos)); ++Pos) {
+    // Further digits could not change the (already infinite or zero) result.
+    if (ExpValue > 4200) continue;
+    Text.Add(Ch(Pos));
+    ExpValue = ExpValue * 10 + (Ch(Pos) - '0');
+  }
+  return true;
+}
+
 // The number's text from Pos on: blanks, sign, digits, one separator, an exponent when
 // allowed. Pos ends on the character that ended the number; false for a malformed number.
 bool CollectNumber(std::string_view S, bool ExpAllowed, TSeparators IsSep, int& Pos, NumberChars& Text) {
-  enum State { stStart, stSign, stInt, stSep, stFrac, stExp, stExpSign, stExpDigits };
+  enum State { stStart, stSign, stInt, stFrac };
   const int N = static_cast<int>(S.size());
   auto Ch = [&](int P) { return P <= N ? UpperAscii(S[static_cast<size_t>(P) - 1]) : 'Z'; };
-  int ExpValue = 0;
   State St = stStart;
   for (;; ++Pos) {
     const char C = Ch(Pos);
-    bool End = false, Error = false;
-    switch (St) {
-      case stStart:
-        if (C == ' ') {
-        } else if (C == '+' || C == '-') {
-          if (C == '-') Text.Add('-');
-          St = stSign;
-        } else if (IsDigit(C)) {
-          Text.Add(C);
-          St = stInt;
-        } else if (IsSep(C)) {
-          Text.Add('.');
-          St = stSep;
-        } else {
-          Error = true;
-        }
-        break;
-      case stSign:
-        if (IsDigit(C)) {
-          Text.Add(C);
-          St = stInt;
-        } else if (IsSep(C)) {
-          Text.Add('.');
-          St = stSep;
-        } else {
-          Error = true;
-        }
-        break;
-      case stInt:
-        if (IsDigit(C)) {
-          Text.Add(C);
-        } else if (IsSep(C)) {
-          Text.Add('.');
-          St = stSep;
-        } else if (C == 'E' && ExpAllowed) {
-          Text.Add('E');
-          St = stExp;
-        } else {
-          End = true;
-        }
-        break;
-      case stSep:
-      case stFrac:
-        if (IsDigit(C)) {
-          Text.Add(C);
-          St = stFrac;
-        } else if (C == 'E' && ExpAllowed) {
-          Text.Add('E');
-          St = stExp;
-        } else if (IsSep(C)) {
-          Error = true;
-        } else {
-          End = true;
-        }
-        break;
-      case stExp:
-        if (C == '+' || C == '-') {
-          Text.Add(C);
-          St = stExpSign;
-        } else if (IsDigit(C)) {
-          Text.Add(C);
-          ExpValue = C - '0';
-          St = stExpDigits;
-        } else {
-          Error = true;
-        }
-        break;
-      case stExpSign:
-        if (IsDigit(C)) {
-          Text.Add(C);
-          ExpValue = C - '0';
-          St = stExpDigits;
-        } else {
-          Error = true;
-        }
-        break;
-      case stExpDigits:
-        if (IsDigit(C)) {
-          // Further digits could not change the (already infinite or zero) result.
-          if (ExpValue <= 4200) {
-            Text.Add(C);
-            ExpValue = ExpValue * 10 + (C - '0');
-          }
-        } else {
-          End = true;
-        }
-        break;
+    if (St == stStart && C == ' ') continue;
+    if (St == stStart && (C == '+' || C == '-')) {
+      if (C == '-') Text.Add('-');
+      St = stSign;
+    } else if (IsDigit(C)) {
+      Text.Add(C);
+      if (St != stFrac) St = stInt;
+    } else if (IsSep(C)) {
+      if (St == stFrac) return false;  // a second separator
+      Text.Add('.');
+      St = stFrac;
+    } else if (St == stStart || St == stSign) {
+      return false;  // no digit and no separator yet
+    } else if (C == 'E' && ExpAllowed) {
+      Text.Add('E');
+      ++Pos;
+      if (!CollectExponent(S, Pos, Text)) return false;
+      break;
+    } else {
+      break;
     }
-    if (Error) return false;
-    if (End) break;
   }
   if (Text.EndsWith('.')) Text.Add('0');
   return true;
 }
-
 
 }  // namespace
 

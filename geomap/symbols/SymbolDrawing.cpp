@@ -45,6 +45,31 @@ TPoint Polar(int x, int y, double r, double a) {
   return {Rnd(x + r * std::sin(a)), Rnd(y - r * std::cos(a))};
 }
 
+// A filled square with a frame: the frame in the background colour first, so that a
+// symbol shows on any map.
+void OpaqueSquare(TCanvas& C, int x, int y, int c, TColor FG, TColor BG) {
+  const TPoint square[5] = {{x - c, y - c}, {x - c, y + c}, {x + c, y + c}, {x + c, y - c}, {x - c, y - c}};
+  C.Pen().SetColor(BG);
+  C.Polyline(square, 5);
+  C.Pen().SetColor(FG);
+  Fill(C, BG);
+  C.Rectangle(x - c + 1, y - c + 1, x + c, y + c);
+}
+
+// A shaft from Tail to Tip and a head at Tip between Side1 and Side2, in the pen's colour.
+void Arrow(TCanvas& C, TPoint Tail, TPoint Tip, TPoint Side1, TPoint Side2, TColor BG,
+           bool Transparent) {
+  if (Transparent) {
+    DrawLine(C, Tail, Tip);
+    DrawLine(C, Tip, Side1);
+    DrawLine(C, Tip, Side2);
+  } else {
+    Fill(C, BG);
+    DrawLine(C, Tail, Tip);
+    C.Polygon({Tip, Side1, Side2});
+  }
+}
+
 }  // namespace
 
 void DrawLandMarkSymbolOnCanvas(TCanvas& C, int x, int y, TLandMarkElement Kind, TColor FG,
@@ -64,17 +89,13 @@ void DrawLandMarkSymbolOnCanvas(TCanvas& C, int x, int y, TLandMarkElement Kind,
       break;
     }
     case lmSquare: {
-      const TPoint square[5] = {{x - c, y - c}, {x - c, y + c}, {x + c, y + c}, {x + c, y - c}, {x - c, y - c}};
       if (Transparent) {
+        const TPoint square[5] = {{x - c, y - c}, {x - c, y + c}, {x + c, y + c}, {x + c, y - c}, {x - c, y - c}};
         C.Pen().SetColor(FG);
         C.Polyline(square, 5);
         break;
       }
-      C.Pen().SetColor(BG);
-      C.Polyline(square, 5);
-      C.Pen().SetColor(FG);
-      Fill(C, BG);
-      C.Rectangle(x - c + 1, y - c + 1, x + c, y + c);
+      OpaqueSquare(C, x, y, c, FG, BG);
       break;
     }
     case lmTriangle: {
@@ -101,15 +122,7 @@ void DrawLandMarkSymbolOnCanvas(TCanvas& C, int x, int y, TLandMarkElement Kind,
       const TPoint a1{t.X - Rnd(c * std::sin(theta + DegToRad(20))), t.Y + Rnd(c * std::cos(theta + DegToRad(20)))};
       const TPoint a2{t.X - Rnd(c * std::sin(theta - DegToRad(20))), t.Y + Rnd(c * std::cos(theta - DegToRad(20)))};
       C.Pen().SetColor(FG);
-      if (Transparent) {
-        DrawLine(C, {x, y}, t);
-        DrawLine(C, t, a1);
-        DrawLine(C, t, a2);
-      } else {
-        Fill(C, BG);
-        DrawLine(C, {x, y}, t);
-        C.Polygon({t, a1, a2});
-      }
+      Arrow(C, {x, y}, t, a1, a2, BG, Transparent);
       break;
     }
     case lmArrowTo: {
@@ -118,15 +131,7 @@ void DrawLandMarkSymbolOnCanvas(TCanvas& C, int x, int y, TLandMarkElement Kind,
       const TPoint b1{x + Rnd(c * std::sin(theta + DegToRad(20))), y - Rnd(c * std::cos(theta + DegToRad(20)))};
       const TPoint b2{x + Rnd(c * std::sin(theta - DegToRad(20))), y - Rnd(c * std::cos(theta - DegToRad(20)))};
       C.Pen().SetColor(FG);
-      if (Transparent) {
-        DrawLine(C, t, {x, y});
-        DrawLine(C, {x, y}, b1);
-        DrawLine(C, {x, y}, b2);
-      } else {
-        Fill(C, BG);
-        DrawLine(C, t, {x, y});
-        C.Polygon({{x, y}, b1, b2});
-      }
+      Arrow(C, t, {x, y}, b1, b2, BG, Transparent);
       break;
     }
     case lmCrossBox: {
@@ -138,12 +143,7 @@ void DrawLandMarkSymbolOnCanvas(TCanvas& C, int x, int y, TLandMarkElement Kind,
         DrawLine(C, {x - c, y + c}, {x + c, y - c});
         break;
       }
-      const TPoint square[5] = {{x - c, y - c}, {x - c, y + c}, {x + c, y + c}, {x + c, y - c}, {x - c, y - c}};
-      C.Pen().SetColor(BG);
-      C.Polyline(square, 5);
-      C.Pen().SetColor(FG);
-      Fill(C, BG);
-      C.Rectangle(x - c + 1, y - c + 1, x + c, y + c);
+      OpaqueSquare(C, x, y, c, FG, BG);
       DrawLine(C, {x - c + 1, y + c - 1}, {x + c, y - c});
       DrawLine(C, {x + c - 1, y + c - 1}, {x - c, y - c});
       break;
