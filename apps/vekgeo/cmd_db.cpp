@@ -13,6 +13,7 @@
 
 #include "Command.h"
 #include "StrUtils.h"
+#include "MathUtils.h"
 #include "Vek_geodb.h"
 
 namespace {
@@ -242,11 +243,7 @@ int Find(const std::vector<std::string>& a) {
 }
 
 double DistanceKm(double lat1, double lon1, double lat2, double lon2) {
-  const double r = M_PI / 180;
-  const double dlat = (lat2 - lat1) * r, dlon = (lon2 - lon1) * r;
-  const double h = std::sin(dlat / 2) * std::sin(dlat / 2) +
-                   std::cos(lat1 * r) * std::cos(lat2 * r) * std::sin(dlon / 2) * std::sin(dlon / 2);
-  return 2 * 6371.0 * std::asin(std::min(1.0, std::sqrt(h)));
+  return vek::SphereGreatCircleDist(6371.0, lat1, lon1, lat2, lon2);
 }
 
 // Distance to the nearest point of an item's bounding box.
@@ -277,7 +274,7 @@ int Nearest(const std::vector<std::string>& a) {
     best(db.FindItemsInArea(lat - d, lat + d, lon - d, lon + d), e, km);
   if (e == 0) throw std::runtime_error("the database holds no item with a position");
   const double dLat = km / 111.0 + 1e-6;
-  const double cosLat = std::cos(std::min(89.9, std::fabs(lat) + dLat) * M_PI / 180);
+  const double cosLat = std::cos(vek::DegToRad(std::min(89.9, std::fabs(lat) + dLat)));
   const double dLon = std::min(180.0, dLat / std::max(cosLat, 1e-6));
   best(db.FindItemsInArea(lat - dLat, lat + dLat, lon - dLon, lon + dLon), e, km);
   if (lon - dLon < -180 || lon + dLon > 180) {  // across the date line

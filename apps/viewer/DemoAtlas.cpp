@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "Bitmap.h"
+#include "MathUtils.h"
 #include "TGeoMap.h"
 #include "VekError.h"
 
@@ -20,7 +21,7 @@ constexpr double kMaxPixels = 3'000'000;
 // times as wide as a degree of latitude.
 TDemoMap Sized(std::string Name, double LatLow, double LongLow, double LatHigh, double LongHigh,
                double Step, double Pixels) {
-  double mid = (LatLow + LatHigh) / 2 * M_PI / 180;
+  double mid = DegToRad((LatLow + LatHigh) / 2);
   double w = (LongHigh - LongLow) * std::max(0.2, std::cos(mid)), h = LatHigh - LatLow;
   double s = std::sqrt(std::min(Pixels, kMaxPixels * 0.95) / (w * h));
   int wid = int(w * s) + 2 * kMargin, hgt = int(h * s) + 2 * kMargin;

@@ -11,7 +11,6 @@ namespace vek::viewer {
 namespace {
 
 constexpr double kScale = 0.9996, kFalseEasting = 500000, kFalseNorthingSouth = 10000000;
-constexpr double kDegToRad = M_PI / 180;
 constexpr int kSteps = 48;  // points per grid line
 
 struct TUTM {
@@ -19,7 +18,7 @@ struct TUTM {
   bool South;
   void Forward(double Lat, double Long, double& E, double& N) const {
     double x, y;
-    LatLongToTM(Lat * kDegToRad, Long * kDegToRad, UTMCentralMeridian(Zone), gelWGS84, x, y);
+    LatLongToTM(DegToRad(Lat), DegToRad(Long), UTMCentralMeridian(Zone), gelWGS84, x, y);
     E = x * kScale + kFalseEasting;
     N = y * kScale + (South ? kFalseNorthingSouth : 0);
   }
