@@ -42,7 +42,7 @@ std::string MapImageFile() {
     std::mt19937 rng(3);
     for (int y = 0; y < kImgH; ++y)
       for (int x = 0; x < kImgW; ++x)
-        img.setPixel(x, y, qRgb((x * 7 + y) & 255, (y * 3) & 255, (x ^ y) & 255 ^ (rng() & 15)));
+        img.setPixel(x, y, qRgb((x * 7 + y) & 255, (y * 3) & 255, ((x ^ y) & 255) ^ (rng() & 15)));
     const QString p = QDir::temp().filePath("vekgeo_bench_paint.jpg");
     img.save(p, "JPEG", 90);
     return p.toStdString();

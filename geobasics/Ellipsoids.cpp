@@ -2,6 +2,7 @@
 #include "Ellipsoids.h"
 
 #include <cmath>
+#include <limits>
 
 namespace vek {
 
@@ -152,8 +153,14 @@ const TGeoEllipsoidAxes GeoEllipsoidData[NumGeoEllipsoids] = {
     {6378300.782, 6356566.42744},    // gelNahrwan29
 };
 
+const TGeoEllipsoidAxes& EllipsoidAxes(TGeoEllipsoid ellipsoid) {
+  static const TGeoEllipsoidAxes None{std::numeric_limits<double>::quiet_NaN(),
+                                      std::numeric_limits<double>::quiet_NaN()};
+  return static_cast<unsigned>(ellipsoid) < static_cast<unsigned>(NumGeoEllipsoids) ? GeoEllipsoidData[ellipsoid] : None;
+}
+
 double GeoEllEccSquared(TGeoEllipsoid ellipsoid) {
-  const TGeoEllipsoidAxes& e = GeoEllipsoidData[ellipsoid];
+  const TGeoEllipsoidAxes& e = EllipsoidAxes(ellipsoid);
   const double q = e.b / e.a;
   return 1.0 - q * q;
 }
@@ -170,7 +177,7 @@ double GeoEllEccSquared(double recipFlattening) {
 }
 
 double RecipFlattening(TGeoEllipsoid ellipsoid) {
-  const TGeoEllipsoidAxes& e = GeoEllipsoidData[ellipsoid];
+  const TGeoEllipsoidAxes& e = EllipsoidAxes(ellipsoid);
   return RecipFlattening(e.a, e.b);
 }
 

@@ -43,6 +43,10 @@ extern const char* const GeoEllipsoidId[NumGeoEllipsoids];
 extern const char* const GeoEllipsoidName[NumGeoEllipsoids];
 extern const TGeoEllipsoidAxes GeoEllipsoidData[NumGeoEllipsoids];
 
+// The axes of an ellipsoid; NaN for both when the value lies outside the enumeration, so that
+// every conversion on it gives NaN instead of reading past the table.
+const TGeoEllipsoidAxes& EllipsoidAxes(TGeoEllipsoid ellipsoid);
+
 // Squared first eccentricity e² = 1 − b²/a².
 double GeoEllEccSquared(TGeoEllipsoid ellipsoid);
 // Either order of the axes; the larger one is taken as the major axis.

@@ -18,7 +18,7 @@ constexpr double RadToDeg = 180.0 / std::numbers::pi;
 
 void GeoToCartesian(double latitude, double longitude, double height, TGeoEllipsoid ellipsoid,
                     double& X, double& Y, double& Z) {
-  const double a = GeoEllipsoidData[ellipsoid].a;
+  const double a = EllipsoidAxes(ellipsoid).a;
   const double e2 = GeoEllEccSquared(ellipsoid);
   const double phi = latitude * DegToRad;
   const double lambda = longitude * DegToRad;
@@ -32,8 +32,8 @@ void GeoToCartesian(double latitude, double longitude, double height, TGeoEllips
 
 void CartesianToGeo(double X, double Y, double Z, TGeoEllipsoid ellipsoid, double& latitude,
                     double& longitude, double& height) {
-  const double a = GeoEllipsoidData[ellipsoid].a;
-  const double b = GeoEllipsoidData[ellipsoid].b;
+  const double a = EllipsoidAxes(ellipsoid).a;
+  const double b = EllipsoidAxes(ellipsoid).b;
   const double e2 = GeoEllEccSquared(ellipsoid);
   const double f = 1.0 - b / a;  // 0 for the spheres
   const double p = std::sqrt(X * X + Y * Y);

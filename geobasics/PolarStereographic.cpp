@@ -23,8 +23,8 @@ struct TUPSConstants {
 };
 
 TUPSConstants ConstantsOf(TGeoEllipsoid ellipsoid) {
-  const double a = GeoEllipsoidData[ellipsoid].a;
-  const double q = GeoEllipsoidData[ellipsoid].b / a;
+  const double a = EllipsoidAxes(ellipsoid).a;
+  const double q = EllipsoidAxes(ellipsoid).b / a;
   const double e2 = 1.0 - q * q;
   const double e = std::sqrt(std::fabs(e2));
   return {a, e, e2, std::sqrt(1.0 - e2) * std::exp(e * std::atanh(e))};

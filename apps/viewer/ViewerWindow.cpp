@@ -103,6 +103,7 @@ bool ViewerWindow::Start(const std::string& CacheDir) {
   TGeoMap generator;  // draws the maps that are missing, off screen
   const std::vector<std::string> files =
       EnsureDemoAtlas(DemoAtlasDir(CacheDir), *FDrawer, MapControlGenerator(generator), built);
+  FAtlasDir = DemoAtlasDir(CacheDir);
   int world = 0;
   double coarsest = 0;
   for (const std::string& f : files) {
@@ -164,9 +165,14 @@ void ViewerWindow::WireMap() {
     if (C && Map()->CalibModel() != cmUTM && (g == sgUTMGrid || g == sgPointsAndUTMGrid))
       DrawUTMGridOverlay(*Map(), *C, Map()->ColorGraticule());
   };
-  // Landmarks beyond the map's edges would be drawn where the calibration extrapolates.
+  // Landmarks beyond the map's edges would be drawn where the calibration extrapolates; on a
+  // generated map also those in the margin around its frame, where the image has no dot.
   m->OnDrawLandmark = [this](TObject*, bool& Handled, TCanvas*, TPoint&, const TLandMark& L) {
-    if (!Map()->IsPositionWithinMap(L.Latitude, L.Longitude)) Handled = true;
+    const TDemoMap* frame = GeneratedFrame();
+    if (!Map()->IsPositionWithinMap(L.Latitude, L.Longitude) ||
+        (frame && !(L.Latitude >= frame->LatLow && L.Latitude <= frame->LatHigh &&
+                    L.Longitude >= frame->LongLow && L.Longitude <= frame->LongHigh)))
+      Handled = true;
   };
   m->OnZoomPan = [this](TObject*) {
     FHistPos = 0;
@@ -179,6 +185,20 @@ void ViewerWindow::WireMap() {
     if (Kind == 1 && Map()->MouseAction() == maSelectRect)
       ListItemsInArea(std::min(V2, V4), std::max(V2, V4), std::min(V1, V3), std::max(V1, V3));
   };
+}
+
+const TDemoMap* ViewerWindow::GeneratedFrame() {
+  const std::string& image = Map()->MapImgFile();
+  if (image != FFrameImage) {
+    FFrameImage = image;
+    FFrame = nullptr;
+    const QFileInfo info(QString::fromStdString(image));
+    // Only the generated maps themselves: a map of the user's may share a name.
+    if (!FAtlasDir.empty() && info.absolutePath() == QFileInfo(QString::fromStdString(FAtlasDir)).absoluteFilePath())
+      for (const TDemoMap& d : DemoMaps())
+        if (d.Name == info.completeBaseName().toStdString()) FFrame = &d;
+  }
+  return FFrame;
 }
 
 void ViewerWindow::ShowPosition(int X, int Y) {

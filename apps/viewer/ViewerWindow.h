@@ -19,6 +19,8 @@ class QActionGroup;
 
 namespace vek::viewer {
 
+struct TDemoMap;
+
 class TWorldMapDrawer;
 class CalibrationPanel;
 
@@ -92,6 +94,10 @@ class ViewerWindow : public QMainWindow {
   // Where Back and Forward stand in the zoom history: 0 the newest view, down to -15.
   int FHistPos = 0;
   std::string FShownImage;
+  // The generated map on show, when it is one (its frame bounds the landmarks drawn).
+  const TDemoMap* GeneratedFrame();
+  std::string FAtlasDir, FFrameImage;
+  const TDemoMap* FFrame = nullptr;
   bool FShownOnce = false;
 };
 

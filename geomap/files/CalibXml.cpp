@@ -34,9 +34,11 @@ std::vector<std::string> BlockLines(bool Stream, bool WriteHeader, const std::st
   if (WriteHeader || Stream) L.push_back("<?xml version=\"1.0\"?>");
   L.push_back("");
   L.push_back("<!-- TGeoMap Calibration / Quillwort -->");
-  L.push_back(DialectRootLine("geomap", DataID, riAsGiven,
+  // Identifier and caption as every root line of the dialect carries them; a map name is a
+  // file name and stays as it is.
+  L.push_back(DialectRootLine("geomap", DataID, riEscaped,
                               " model=\"" + ModelName(Model) + "\" map=\"" + D.MapFName +
-                                  "\" caption=\"" + D.Caption + "\""));
+                                  "\" caption=\"" + DialectAttributeText(D.Caption) + "\""));
   L.push_back("<corners>");
   std::string Corners;
   for (TCorners C : CornerOrder) Corners += CoordItem(D.Corners[C].Latit, D.Corners[C].Longit);

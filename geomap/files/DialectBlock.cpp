@@ -37,7 +37,10 @@ bool TDialectLines::Next(std::string& Line, bool& Last) {
 bool FindDialectBlock(TDialectLines Lines, const std::string& Root, const std::string& DataID,
                       const std::function<std::string(const std::string& Line,
                                                       const std::string& LowerLine)>& IdOf) {
-  const std::string Wanted = LowerCaseAscii(DataID), Opening = "<" + Root;
+  // The identifier as the writers put it into a root line and the readers take it out, so
+  // that a block is found by the identifier it was saved under.
+  const std::string Wanted = LowerCaseAscii(TrimSpaces(DialectAttributeText(DataID)));
+  const std::string Opening = "<" + Root;
   std::string Line;
   bool Last = false;
   while (Lines.Next(Line, Last)) {

@@ -15,9 +15,8 @@ namespace vek {
 // quote becomes a single quote, line breaks become blanks.
 std::string DialectAttributeText(const std::string& Value);
 
-// How a root line carries its identifier. Calibration files have always written it as given,
-// landmark and symbol files through DialectAttributeText; both stay so that files keep their
-// bytes.
+// How a root line carries its identifier: through DialectAttributeText, as every writer of
+// the library does, or as given.
 enum TRootIdText : uint8_t { riAsGiven, riEscaped };
 
 // <Root sig="Quillwort" vers="1.0" id="DataID"MoreAttributes>; MoreAttributes, when given,
@@ -45,8 +44,8 @@ class TDialectLines {
   TStream* FStream = nullptr;
 };
 
-// Reads lines up to the root line of block DataID (compared in lower case; empty: the first
-// block): a line holding "<Root" and the dialect's signature. IdOf gives the lower-case
+// Reads lines up to the root line of block DataID (compared in lower case, trimmed and with
+// the substitutions of DialectAttributeText; empty: the first block): a line holding "<Root" and the dialect's signature. IdOf gives the lower-case
 // identifier of a root line from the line as read and in lower case; it sees every root line
 // passed on the way. True when found, the source then stands after that line.
 bool FindDialectBlock(TDialectLines Lines, const std::string& Root, const std::string& DataID,

@@ -157,8 +157,9 @@ TEST(UTM, OutsideTheAreaUsesGreenwich) {
   EXPECT_NEAR(lon, 3.0, 1e-12);
 }
 
-// An ellipsoid number outside the table gives NaN instead of reading past it.
-TEST(UTM, UnknownEllipsoidGivesNaN) {
+// An ellipsoid number outside the table gives NaN in every conversion instead of reading
+// past a table.
+TEST(Ellipsoids, AnUnknownEllipsoidGivesNaN) {
   const auto bad = static_cast<TGeoEllipsoid>(200);
   int zone;
   double e, n, lat, lon, x, y;
@@ -170,6 +171,15 @@ TEST(UTM, UnknownEllipsoidGivesNaN) {
   LatLongToTM(0.8, 0.3, 0.26, bad, x, y);
   EXPECT_TRUE(std::isnan(x) && std::isnan(y));
   EXPECT_TRUE(std::isnan(ArcLengthOfMeridian(0.8, bad)));
+  // The same for the other conversions that take an ellipsoid.
+  LatLongToUPS(85, 30, bad, x, y);
+  EXPECT_TRUE(std::isnan(x) && std::isnan(y));
+  double X, Y, Z, h;
+  GeoToCartesian(48.2, 16.37, 200, bad, X, Y, Z);
+  EXPECT_TRUE(std::isnan(X) && std::isnan(Y) && std::isnan(Z));
+  CartesianToGeo(4e6, 1e6, 4.7e6, bad, lat, lon, h);
+  EXPECT_TRUE(std::isnan(lat) || std::isnan(h));
+  EXPECT_TRUE(std::isnan(GeoEllEccSquared(bad)));
 }
 
 // Random positions over the whole UTM area in the zone GeoToUTMZone picks (Norway and

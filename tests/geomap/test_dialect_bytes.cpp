@@ -22,13 +22,14 @@ std::string ReadAll(const fs::path& p) {
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-// What the writers produced for the content below before their root lines were shared.
+// What the writers produce for the content below: identifiers and captions with a double
+// quote in them carry a single one, as in every root line of the dialect.
 const char kCalibBytes[] =
     "<?xml version=\"1.0\"?>\r\n"
     "\r\n"
     "<!-- TGeoMap Calibration / Quillwort -->\r\n"
-    "<geomap sig=\"Quillwort\" vers=\"1.0\" id=\"Ca\"f\xC3\xA9 & <Lo>'s \xC3\x9F\" "
-    "model=\"biquadraticpn\" map=\"m\"aps/Z\xC3\xBC&rich.png\" caption=\"Ca\"f\xC3\xA9 & "
+    "<geomap sig=\"Quillwort\" vers=\"1.0\" id=\"Ca'f\xC3\xA9 & <Lo>'s \xC3\x9F\" "
+    "model=\"biquadraticpn\" map=\"m\"aps/Z\xC3\xBC&rich.png\" caption=\"Ca'f\xC3\xA9 & "
     "<Lo>'s \xC3\x9F\">\r\n"
     "<corners>\r\n"
     "[47.50000,8.25000] [47.25000,8.25000] [47.25000,8.75000] [47.50000,8.75000] \r\n"
@@ -138,4 +139,38 @@ TEST(DialectFiles, WrittenBytesStayTheSame) {
   EXPECT_EQ(Calib, kCalibBytes);
   EXPECT_EQ(Land, kLandMarkBytes);
   EXPECT_EQ(Sym, kSymbolBytes);
+}
+
+// A block saved under an identifier with a quote, surrounding blanks or a line break is found
+// again by that identifier, in each of the three files.
+TEST(DialectFiles, BlocksAreFoundByTheIdentifierTheyWereSavedUnder) {
+  const fs::path dir = fs::temp_directory_path() / ("vek_dialect_ids_" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  for (const std::string& Id : {kOddName, std::string(" pad\"ded "), std::string("two\nlines")}) {
+    const std::string calib = (dir / "calib.xml").string(), marks = (dir / "marks.xml").string(),
+                      symbols = (dir / "symbols.xml").string();
+    TextFile F;
+    AssignFile(F, calib);
+    Rewrite(F);
+    WriteRawCalDataToOpenXMLFile(F, true, "other", Calibration(), cmEquiRect);
+    WriteRawCalDataToOpenXMLFile(F, false, Id, Calibration(), cmBiquadraticPn);
+    CloseFile(F);
+    TCalibData D;
+    TCalibModel M = cmUndefined;
+    EXPECT_TRUE(ParseCalibData(calib, Id, D, M)) << Id;
+    EXPECT_EQ(M, cmBiquadraticPn) << Id;
+    EXPECT_EQ(D.Caption, "Ca'fé & <Lo>'s \xC3\x9F");
+
+    TLandMarkStore Marks, Back;
+    Marks.AppendLandMark(Marks.MakeLandMark(47.376, 8.541, 408));
+    SaveLandMarks(marks, Id, Marks);
+    EXPECT_TRUE(LoadLandMarks(marks, Id, Back)) << Id;
+    EXPECT_EQ(Back.NumLandMarks(), 1);
+
+    TSymbolRepository Symbols, SymbolsBack;
+    Symbols.SetNumEntries(1);
+    Symbols.StoreOnFile(symbols, Id);
+    EXPECT_TRUE(SymbolsBack.LoadFromFile(symbols, Id)) << Id;
+  }
+  fs::remove_all(dir);
 }

@@ -107,7 +107,9 @@ TEST_F(SymbolTest, ArrowFromHasItsHeadAtTheTip) {
   Draw(20, 50, lmArrowFrom, 8, true, 90, 40, clBlack, clRed);
   // Open head: the sides leave out their far ends, so column 52 stays empty.
   for (int y = 40; y < 60; ++y)
-    if (y != 50) EXPECT_EQ(At(52, y), kBack) << y;  // 50: the shaft
+    if (y != 50) {  // 50: the shaft
+      EXPECT_EQ(At(52, y), kBack) << y;
+    }
   EXPECT_TRUE(At(53, 52) == clBlack || At(53, 53) == clBlack);
   EXPECT_TRUE(At(53, 47) == clBlack || At(53, 48) == clBlack);
   EXPECT_EQ(Count(clRed), 0);
