@@ -33,6 +33,9 @@ struct TCalibParams {
   PArray<PArray<double, 1, 6>, 1, 2> CalParsSPPL{};
   PArray<PArray<double, 1, 2>, 1, 2> MillercylPar{};
   PArray<double, 1, 6> ConicPars{};
+  // The side of the conic pole on which the control points lie: +1 below it (pixel rows
+  // greater than C[2]), -1 above it, 0 before a fit, when the sign of the latitude decides.
+  double ConicPoleSide = 0;
   friend bool operator==(const TCalibParams&, const TCalibParams&) = default;
 };
 

@@ -177,7 +177,8 @@ bool TMapCalibration::GeoToPixel(double Lat, double Long, double& X, double& Y) 
       const double T = std::tan((Long - C[6]) / C[5]);
       const double S = std::sqrt(T * T + 1);
       const double Rho = (Lat - C[4]) / C[3];
-      Y = Lat >= 0 ? C[2] + Rho / S : C[2] - Rho / S;
+      const double Side = P.ConicPoleSide != 0 ? P.ConicPoleSide : (Lat >= 0 ? 1 : -1);
+      Y = C[2] + Side * Rho / S;
       X = T * (Y - C[2]) + C[1];
       break;
     }

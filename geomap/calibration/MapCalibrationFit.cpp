@@ -214,7 +214,15 @@ void TMapCalibration::CalcConicCalibration() {
       Cy = static_cast<int64_t>(std::nearbyint(Remembered[2]));
     }
   }
-  if (Found) FParams.ConicPars = Remembered;
+  if (!Found) return;
+  FParams.ConicPars = Remembered;
+  // The fit cannot tell the two sides of the pole apart (the arctangent folds them); the
+  // control points can. A map whose pole lies on the other side than its latitude's sign
+  // suggests (south of the equator under a northern pole, or across the equator) would
+  // otherwise convert positions to the mirror image about the pole.
+  double Side = 0;
+  for (int k = 1; k <= N; ++k) Side += FCalibData.CalQuads[k].MapY - Remembered[2];
+  FParams.ConicPoleSide = Side > 0 ? 1 : (Side < 0 ? -1 : 0);
 }
 
 void TMapCalibration::FitModel() {

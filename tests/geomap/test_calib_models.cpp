@@ -301,6 +301,16 @@ TEST(CalibModels, ConicConformalLambert) {
   EXPECT_LT(C.ResidualRMS(), 3.0);
 }
 
+// South of the equator under the northern pole of the projection, and across the equator:
+// positions convert on the side of the pole where the control points lie.
+TEST(CalibModels, ConicMapsOnEitherSideOfTheEquator) {
+  for (const auto& [Lat0, Lat1] : {std::pair{-9.0, -3.0}, std::pair{-3.0, 3.0}}) {
+    TMapCalibration C = PointMap(cmConicConformal, Lambert, Lat0, Lat1, 5, 15, 5);
+    // Far from the standard parallels latitude is not quite linear in the distance: 4 km.
+    CheckAgainstProjection(C, Lambert, Lat0 + 0.5, Lat1 - 0.5, 6, 14, 0.05, 5);
+  }
+}
+
 TEST(CalibModels, ConicKeepsParametersWithFewQuadsAndGuardsThePoleRow) {
   TMapCalibration C = PointMap(cmConicConformal, Lambert, 43, 49, 5, 15, 2);
   const TCalibParams Fitted = C.Params();
