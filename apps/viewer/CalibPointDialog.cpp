@@ -1,6 +1,7 @@
 #include "CalibPointDialog.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
@@ -21,11 +22,23 @@ QDoubleSpinBox* Spin(QWidget* Parent, const char* Name, double Min, double Max, 
 
 }  // namespace
 
-CalibPointDialog::CalibPointDialog(bool UTM, int Zone, QWidget* Parent) : QDialog(Parent) {
+CalibPointDialog::CalibPointDialog(TPointInput Input, int Zone, QWidget* Parent, TGratLineKind Kind,
+                                   double Value)
+    : QDialog(Parent) {
   setObjectName("CalibPointDialog");
   setWindowTitle(tr("Calibration point"));
   auto* form = new QFormLayout(this);
-  if (UTM) {
+  if (Input == piGratLine) {
+    FKind = new QComboBox(this);
+    FKind->setObjectName("lineKind");
+    FKind->addItem(tr("Parallel (latitude)"), int(gtlParallel));
+    FKind->addItem(tr("Meridian (longitude)"), int(gtlMeridian));
+    FKind->setCurrentIndex(Kind == gtlMeridian ? 1 : 0);
+    FValue = Spin(this, "lineValue", -180, 180, 6);
+    FValue->setValue(Value);
+    form->addRow(tr("Line"), FKind);
+    form->addRow(tr("Value (°, north/east +)"), FValue);
+  } else if (Input == piUTM) {
     FZone = new QSpinBox(this);
     FZone->setObjectName("zone");
     FZone->setRange(1, 60);
@@ -56,5 +69,9 @@ int CalibPointDialog::Zone() const { return FZone ? FZone->value() : 0; }
 bool CalibPointDialog::South() const { return FSouth && FSouth->isChecked(); }
 double CalibPointDialog::Easting() const { return FEast ? FEast->value() : 0; }
 double CalibPointDialog::Northing() const { return FNorth ? FNorth->value() : 0; }
+TGratLineKind CalibPointDialog::LineKind() const {
+  return FKind && FKind->currentData().toInt() == int(gtlMeridian) ? gtlMeridian : gtlParallel;
+}
+double CalibPointDialog::LineValue() const { return FValue ? FValue->value() : 0; }
 
 }  // namespace vek::viewer

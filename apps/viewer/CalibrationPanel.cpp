@@ -11,7 +11,9 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "CalibPointDialog.h"
 
@@ -19,14 +21,24 @@ namespace vek::viewer {
 
 namespace {
 
-// The models that take calibration points with a position; the parabolic model of the
-// graticule lines is left to calibration files.
+// The models: five take points with a position, the parabolic one points on graticule lines
+// (a map whose graticule is drawn but whose projection is unknown).
 const std::pair<const char*, TCalibModel> kModels[] = {
     {"Equirectangular (3+ points)", cmEquiRect},
     {"UTM (3+ points, UTM positions)", cmUTM},
     {"Biquadratic polynomial (9+ points)", cmBiquadraticPn},
     {"Conic conformal", cmConicConformal},
-    {"Miller cylindrical", cmMillerCylindrical}};
+    {"Miller cylindrical", cmMillerCylindrical},
+    {"Parabolic, graticule lines (3+ points on 2+ parallels and 2+ meridians)", cmParabolicIp}};
+
+// The points of the graticule lines in table order: (line, point on it).
+std::vector<std::pair<int, int>> LinePoints(const TCalibData& Cal) {
+  std::vector<std::pair<int, int>> rows;
+  for (int i = 1; i <= std::min<int>(Cal.NumCalLines, MaxCalLines); ++i)
+    for (int k = 1; k <= std::min<int>(Cal.CalLines[i].NumPoints, MaxCalLinePoints); ++k)
+      rows.emplace_back(i, k);
+  return rows;
+}
 
 QTableWidgetItem* Cell(const QString& Text) {
   auto* c = new QTableWidgetItem(Text);
@@ -111,13 +123,14 @@ void CalibrationPanel::MapClicked(const TPoint& Pixel) {
 }
 
 void CalibrationPanel::AskAndAdd(const TPoint& Pixel) {
-  const bool utm = Model() == cmUTM;
+  const TCalibModel model = Model();
   const TCalibData& cal = Map()->CalibData();
-  CalibPointDialog d(utm, cal.UTMZone, this);
+  const TPointInput input = model == cmUTM ? piUTM : (model == cmParabolicIp ? piGratLine : piLatLong);
+  CalibPointDialog d(input, cal.UTMZone, this, FLastKind, FLastValue);
   if (d.exec() != QDialog::Accepted) return;
   try {
     bool added;
-    if (utm) {
+    if (input == piUTM) {
       // The first point sets the map's zone; later ones must lie in it.
       if (cal.NumCalQuads == 0) {
         Map()->SetUTMZone(d.Zone());
@@ -125,6 +138,10 @@ void CalibrationPanel::AskAndAdd(const TPoint& Pixel) {
       }
       added = Map()->AddCalibPoint(d.Northing(), d.Easting(), d.Zone(),
                                    d.South() ? hemiSouth : hemiNorth, Pixel.X, Pixel.Y);
+    } else if (input == piGratLine) {
+      FLastKind = d.LineKind();
+      FLastValue = d.LineValue();
+      added = Map()->AddCalibPoint(FLastKind, FLastValue, Pixel.X, Pixel.Y);
     } else {
       added = Map()->AddCalibPoint(d.Latitude(), d.Longitude(), Pixel.X, Pixel.Y);
     }
@@ -138,32 +155,64 @@ void CalibrationPanel::AskAndAdd(const TPoint& Pixel) {
 void CalibrationPanel::RemoveSelected() {
   const int row = FTable->currentRow();
   const TCalibData& cal = Map()->CalibData();
-  if (row < 0 || row >= cal.NumCalQuads) return;
-  const TCalQuad q = cal.CalQuads[row + 1];
-  Map()->RemoveCalibPoint(q.MapX, q.MapY);
+  if (Model() == cmParabolicIp) {
+    const auto rows = LinePoints(cal);
+    if (row < 0 || row >= int(rows.size())) return;
+    const TCalibLine& line = cal.CalLines[rows[row].first];
+    const TPoint p = line.CalPoints[rows[row].second];
+    Map()->RemoveCalibPoint(line.LineType, line.LineValue, p.X, p.Y);
+  } else {
+    if (row < 0 || row >= cal.NumCalQuads) return;
+    const TCalQuad q = cal.CalQuads[row + 1];
+    Map()->RemoveCalibPoint(q.MapX, q.MapY);
+  }
   Refresh();
 }
 
 void CalibrationPanel::Refresh() {
   const TCalibData& cal = Map()->CalibData();
-  FTable->setRowCount(cal.NumCalQuads);
-  for (int i = 1; i <= cal.NumCalQuads; ++i) {
-    const TCalQuad& q = cal.CalQuads[i];
-    FTable->setItem(i - 1, 0, Cell(QString::number(q.MapX)));
-    FTable->setItem(i - 1, 1, Cell(QString::number(q.MapY)));
-    FTable->setItem(i - 1, 2, Cell(QString("%1, %2").arg(q.Latitude, 0, 'f', 5).arg(q.Longitude, 0, 'f', 5)));
-    for (int c = 3; c < 6; ++c) FTable->setItem(i - 1, c, Cell(QStringLiteral("–")));
+  const bool lines = Model() == cmParabolicIp;
+  const auto linePoints = LinePoints(cal);
+  const int n = lines ? int(linePoints.size()) : cal.NumCalQuads;
+  FTable->setRowCount(n);
+  for (int r = 0; r < n; ++r) {
+    QString x, y, position;
+    if (lines) {
+      const TCalibLine& line = cal.CalLines[linePoints[r].first];
+      const TPoint p = line.CalPoints[linePoints[r].second];
+      x = QString::number(p.X);
+      y = QString::number(p.Y);
+      position = (line.LineType == gtlParallel ? tr("parallel %1") : tr("meridian %1")).arg(line.LineValue, 0, 'f', 5);
+    } else {
+      const TCalQuad& q = cal.CalQuads[r + 1];
+      x = QString::number(q.MapX);
+      y = QString::number(q.MapY);
+      position = QString("%1, %2").arg(q.Latitude, 0, 'f', 5).arg(q.Longitude, 0, 'f', 5);
+    }
+    FTable->setItem(r, 0, Cell(x));
+    FTable->setItem(r, 1, Cell(y));
+    FTable->setItem(r, 2, Cell(position));
+    for (int c = 3; c < 6; ++c) FTable->setItem(r, c, Cell(QStringLiteral("–")));
   }
-  for (const TCalResidual& r : Map()->CalibResiduals()) {
-    if (r.Index < 1 || r.Index > cal.NumCalQuads || r.Point != 0 || !r.Valid) continue;
+  for (const TCalResidual& res : Map()->CalibResiduals()) {
+    if (!res.Valid) continue;
+    int row = -1;
+    if (lines) {
+      const auto at = std::find(linePoints.begin(), linePoints.end(), std::pair{res.Index, res.Point});
+      if (at != linePoints.end()) row = int(at - linePoints.begin());
+    } else if (res.Index >= 1 && res.Index <= cal.NumCalQuads && res.Point == 0) {
+      row = res.Index - 1;
+    }
+    if (row < 0) continue;
     const auto px = [](double V) { return QString::number(std::fabs(V) < 0.005 ? 0.0 : V, 'f', 2); };
-    FTable->item(r.Index - 1, 3)->setText(px(r.DX));
-    FTable->item(r.Index - 1, 4)->setText(px(r.DY));
-    FTable->item(r.Index - 1, 5)->setText(px(r.Dist));
+    FTable->item(row, 3)->setText(px(res.DX));
+    FTable->item(row, 4)->setText(px(res.DY));
+    FTable->item(row, 5)->setText(px(res.Dist));
   }
-  const double rms = cal.NumCalQuads ? Map()->CalibResidualRMS() : 0;
-  FRMS->setText(cal.NumCalQuads ? tr("%1 points, RMS %2 pixels").arg(cal.NumCalQuads).arg(rms, 0, 'f', 2)
-                                : tr("No calibration points yet: click on the map."));
+  const double rms = n ? Map()->CalibResidualRMS() : 0;
+  FRMS->setText(n ? tr("%1 points, RMS %2 pixels").arg(n).arg(rms, 0, 'f', 2)
+                  : tr("No calibration points yet: click on the map."));
+  emit Changed();
 }
 
 QString CalibrationPanel::Save(const QString& FileName) {

@@ -32,6 +32,10 @@ class CalibrationPanel : public QWidget {
   // Refills the table of points and residuals.
   void Refresh();
 
+ signals:
+  // The calibration changed (a point added, removed or restored, another model).
+  void Changed();
+
  private:
   TGeoMap* Map() const { return FAtlas->CurrentMap(); }
   TCalibModel Model() const;
@@ -44,6 +48,9 @@ class CalibrationPanel : public QWidget {
   QTableWidget* FTable = nullptr;
   QLabel* FRMS = nullptr;
   TMouseActMode FSavedMode = maPan;
+  // The graticule line of the last point, offered for the next one.
+  TGratLineKind FLastKind = gtlParallel;
+  double FLastValue = 0;
 };
 
 }  // namespace vek::viewer

@@ -58,6 +58,7 @@ ViewerWindow::ViewerWindow(QWidget* Parent)
   FPosLabel = new QLabel(this);
   FUTMLabel = new QLabel(this);
   FResLabel = new QLabel(this);
+  FResLabel->setObjectName("resolution");
   FLenLabel = new QLabel(this);
   for (QLabel* l : {FPosLabel, FUTMLabel, FLenLabel}) {
     l->setMinimumWidth(180);
@@ -73,6 +74,7 @@ ViewerWindow::ViewerWindow(QWidget* Parent)
   FSelDock->hide();
 
   FCalib = new CalibrationPanel(FAtlas, this);
+  connect(FCalib, &CalibrationPanel::Changed, this, [this] { UpdateResolution(); });
   FCalibDock = new QDockWidget(tr("Calibration"), this);
   FCalibDock->setObjectName("CalibrationDock");
   FCalibDock->setWidget(FCalib);

@@ -12,6 +12,7 @@
 #include <QToolBar>
 #include <QPushButton>
 #include <QDoubleSpinBox>
+#include <vector>
 #include <QRegularExpression>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -197,7 +198,8 @@ TEST(ViewerApp, UtmCalibrationAsksForZoneEastingAndNorthing) {
     });
     timer->start(10);
     QTest::mouseClick(w.Map(), Qt::LeftButton, {}, ControlPoint(*w.Map(), p.x(), p.y()));
-    QTRY_COMPARE(w.Map()->CalibData().NumCalQuads, ++n);
+    ++n;  // not inside the macro, which evaluates its arguments again and again
+    QTRY_COMPARE(w.Map()->CalibData().NumCalQuads, n);
   }
   EXPECT_EQ(w.Map()->UTMZone(), 33);
   double lat = 0, lon = 0;
@@ -205,4 +207,59 @@ TEST(ViewerApp, UtmCalibrationAsksForZoneEastingAndNorthing) {
   bool okLat = false, okLong = false;
   EXPECT_NEAR(w.Map()->CalcLatitude(200, 150, okLat), lat, 1e-4);
   EXPECT_NEAR(w.Map()->CalcLongitude(200, 150, okLong), lon, 1e-4);
+}
+
+// A map whose graticule is drawn but whose projection is unknown: points clicked on two
+// parallels and two meridians, the line typed once per line, calibrate it by the parabolic model.
+TEST(ViewerApp, GraticuleLinePointsCalibrateByTheParabolicModel) {
+  QTemporaryDir tmp;
+  QImage scan(400, 300, QImage::Format_RGB32);
+  scan.fill(Qt::white);
+  const QString image = tmp.filePath("lines.bmp");
+  ASSERT_TRUE(scan.save(image));
+  ViewerWindow w;
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  w.OpenFile(image);
+  auto* model = w.Calibration()->findChild<QComboBox*>("calibModel");
+  model->setCurrentIndex(model->findData(int(cmParabolicIp)));
+  ASSERT_EQ(w.Map()->CalibModel(), cmParabolicIp);
+
+  // 1/100 degree per pixel: parallel 49.5 at row 50, 47.5 at row 250; meridian 10.5 at
+  // column 50, 13.5 at column 350.
+  struct Click { TGratLineKind Kind; double Value; QPoint Pixel; };
+  std::vector<Click> clicks;
+  for (int x : {50, 200, 350}) clicks.push_back({gtlParallel, 49.5, {x, 50}});
+  for (int x : {50, 200, 350}) clicks.push_back({gtlParallel, 47.5, {x, 250}});
+  for (int y : {60, 150, 240}) clicks.push_back({gtlMeridian, 10.5, {50, y}});
+  for (int y : {60, 150, 240}) clicks.push_back({gtlMeridian, 13.5, {350, y}});
+  int n = 0;
+  for (const Click& c : clicks) {
+    auto* timer = new QTimer(&w);
+    QObject::connect(timer, &QTimer::timeout, [timer, c] {
+      auto* d = qobject_cast<CalibPointDialog*>(QApplication::activeModalWidget());
+      if (!d) return;
+      auto* kind = d->findChild<QComboBox*>("lineKind");
+      kind->setCurrentIndex(kind->findData(int(c.Kind)));
+      d->findChild<QDoubleSpinBox*>("lineValue")->setValue(c.Value);
+      d->accept();
+      timer->stop();
+    });
+    timer->start(10);
+    QTest::mouseClick(w.Map(), Qt::LeftButton, {}, ControlPoint(*w.Map(), c.Pixel.x(), c.Pixel.y()));
+    ++n;
+    QTRY_COMPARE(w.Calibration()->findChild<QTableWidget*>("calibTable")->rowCount(), n);
+  }
+  EXPECT_EQ(w.Map()->CalibData().NumCalLines, 4);
+  EXPECT_TRUE(w.Calibration()->findChild<QLabel*>("calibRMS")->text().contains("12 points, RMS 0.00"))
+      << w.Calibration()->findChild<QLabel*>("calibRMS")->text().toStdString();
+  bool okLat = false, okLong = false;
+  EXPECT_NEAR(w.Map()->CalcLatitude(200, 150, okLat), 48.5, 0.01);
+  EXPECT_NEAR(w.Map()->CalcLongitude(200, 150, okLong), 12.0, 0.01);
+  EXPECT_TRUE(okLat && okLong);
+  // The status bar follows: 4 degrees of longitude across 400 pixels at 48.5 N, about 740 m.
+  const QString res = w.findChild<QLabel*>("resolution")->text();
+  EXPECT_TRUE(res.startsWith("73") && res.contains("m/pixel")) << res.toStdString();
+  QApplication::processEvents();
+  w.grab().save(QDir::current().filePath("viewer_parabolic.png"));
 }
