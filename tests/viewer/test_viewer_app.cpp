@@ -50,6 +50,20 @@ void AnswerNextDialog(double Lat, double Long) {
   timer->start(10);
 }
 
+// Shows the window with a blank 400 x 300 image standing for a scan, ready to calibrate by Model.
+void OpenBlankScan(ViewerWindow& w, const QTemporaryDir& tmp, const QString& Name, TCalibModel Model) {
+  QImage scan(400, 300, QImage::Format_RGB32);
+  scan.fill(Qt::white);
+  const QString image = tmp.filePath(Name);
+  ASSERT_TRUE(scan.save(image));
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  w.OpenFile(image);
+  auto* model = w.Calibration()->findChild<QComboBox*>("calibModel");
+  model->setCurrentIndex(model->findData(int(Model)));
+  ASSERT_EQ(w.Map()->CalibModel(), Model);
+}
+
 }  // namespace
 
 TEST(ViewerApp, DemoAtlasZoomsByClickShowsThePositionMeasuresAndSelects) {
@@ -170,17 +184,8 @@ TEST(ViewerApp, GpxImportCountsItsLandmarks) {
 
 TEST(ViewerApp, UtmCalibrationAsksForZoneEastingAndNorthing) {
   QTemporaryDir tmp;
-  QImage scan(400, 300, QImage::Format_RGB32);
-  scan.fill(Qt::white);
-  const QString image = tmp.filePath("utm.bmp");
-  ASSERT_TRUE(scan.save(image));
   ViewerWindow w;
-  w.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-  w.OpenFile(image);
-  auto* model = w.Calibration()->findChild<QComboBox*>("calibModel");
-  model->setCurrentIndex(model->findData(int(cmUTM)));
-  ASSERT_EQ(w.Map()->CalibModel(), cmUTM);
+  OpenBlankScan(w, tmp, "utm.bmp", cmUTM);
 
   // 10 m per pixel from 600000 E 5300000 N in zone 33 north.
   const QPoint pixels[] = {{0, 0}, {400, 0}, {0, 300}};
@@ -213,17 +218,8 @@ TEST(ViewerApp, UtmCalibrationAsksForZoneEastingAndNorthing) {
 // parallels and two meridians, the line typed once per line, calibrate it by the parabolic model.
 TEST(ViewerApp, GraticuleLinePointsCalibrateByTheParabolicModel) {
   QTemporaryDir tmp;
-  QImage scan(400, 300, QImage::Format_RGB32);
-  scan.fill(Qt::white);
-  const QString image = tmp.filePath("lines.bmp");
-  ASSERT_TRUE(scan.save(image));
   ViewerWindow w;
-  w.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-  w.OpenFile(image);
-  auto* model = w.Calibration()->findChild<QComboBox*>("calibModel");
-  model->setCurrentIndex(model->findData(int(cmParabolicIp)));
-  ASSERT_EQ(w.Map()->CalibModel(), cmParabolicIp);
+  OpenBlankScan(w, tmp, "lines.bmp", cmParabolicIp);
 
   // 1/100 degree per pixel: parallel 49.5 at row 50, 47.5 at row 250; meridian 10.5 at
   // column 50, 13.5 at column 350.
