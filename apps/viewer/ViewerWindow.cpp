@@ -256,14 +256,17 @@ void ViewerWindow::ListItemsInArea(double LatLow, double LatHigh, double LongLow
   FSelList->clear();
   for (const TWorldHit& h : FindWorldItemsInArea(*FDB, LatLow, LatHigh, LongLow, LongHigh)) {
     const TgdbData d = FDB->Data(h.Entry);
-    QString kind = d.ItemKind == gitCity     ? tr("capital")
-                   : IsLandClass(d.ClassFlag) ? tr("coast")
-                   : IsLakeClass(d.ClassFlag) ? tr("lake")
-                   : IsBorderClass(d.ClassFlag) ? tr("border")
-                   : IsRiverClass(d.ClassFlag)  ? tr("river")
-                                                : tr("item");
-    QString name = QString::fromStdString(std::string(d.Name.str()));
-    FSelList->addItem(QString("%1 #%2 %3").arg(kind).arg(h.Entry).arg(name).trimmed());
+    const QString name = QString::fromStdString(std::string(d.Name.str()));
+    if (d.ItemKind == gitCity) {
+      FSelList->addItem(tr("capital #%1 %2").arg(h.Entry).arg(name));
+      continue;
+    }
+    // The data set names no coast, lake, border or river: the kind in detail and where the item
+    // lies say what it is; the stored name keeps the data set's own number.
+    FSelList->addItem(tr("%1 #%2, %3…%4 N %5…%6 E (%7)")
+                          .arg(WorldClassName(d.ClassFlag)).arg(h.Entry)
+                          .arg(d.LatLow, 0, 'f', 1).arg(d.LatHigh, 0, 'f', 1)
+                          .arg(d.LongLow, 0, 'f', 1).arg(d.LongHigh, 0, 'f', 1).arg(name));
   }
   FSelDock->setWindowTitle(tr("%1 items in %2…%3 N, %4…%5 E")
                                .arg(FSelList->count())

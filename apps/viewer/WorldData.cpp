@@ -72,6 +72,27 @@ std::string DefaultCacheDir() {
   return std::string(home && *home ? home : "/tmp") + "/.cache/vekgeo";
 }
 
+const char* WorldClassName(uint8_t c) {
+  switch (c) {
+    case wcLand: return "land";
+    case wcLake: return "lake";
+    case wcIslandInLake: return "island in a lake";
+    case wcPond: return "pond";
+    case wcRiverLake: return "river lake";
+    case wcBorder + 1: return "national border";
+    case wcBorder + 2: return "internal border";
+    case wcBorder + 3: return "maritime border";
+    case wcCapital: return "capital";
+    default: break;
+  }
+  if (c == wcRiver) return "double-lined river";
+  if (c > wcRiver && c <= wcRiver + 4) return "river";
+  if (c > wcRiver + 4 && c <= wcRiver + 7) return "intermittent river";
+  if (c > wcRiver + 7 && c < wcCapital) return "canal";
+  if (IsBorderClass(c)) return "border";
+  return "item";
+}
+
 std::string WorldDBName(const std::string& CacheDir) { return CacheDir + "/world"; }
 
 TWorldCounts CountWorldItems(const TGeoDB& DB) {

@@ -30,6 +30,9 @@ inline bool IsLakeClass(uint8_t c) { return c == wcLake || c == wcPond || c == w
 inline bool IsBorderClass(uint8_t c) { return c > wcBorder && c < wcRiver; }
 inline bool IsRiverClass(uint8_t c) { return c >= wcRiver && c < wcCapital; }
 
+// What an item of a class is, in words: "lake", "national border", "intermittent river", ...
+const char* WorldClassName(uint8_t c);
+
 struct TWorldDataOptions {
   std::string SourceDir = "/usr/share/gmt-gshhg";
   // GSHHG resolution letter: c(rude), l(ow), i(ntermediate). Intermediate keeps the regional
