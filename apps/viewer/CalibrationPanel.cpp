@@ -172,7 +172,7 @@ void CalibrationPanel::RemoveSelected() {
 void CalibrationPanel::Refresh() {
   const TCalibData& cal = Map()->CalibData();
   const bool lines = Model() == cmParabolicIp;
-  const auto linePoints = LinePoints(cal);
+  const auto linePoints = lines ? LinePoints(cal) : std::vector<std::pair<int, int>>{};
   const int n = lines ? int(linePoints.size()) : cal.NumCalQuads;
   FTable->setRowCount(n);
   for (int r = 0; r < n; ++r) {

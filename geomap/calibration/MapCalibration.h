@@ -56,6 +56,10 @@ struct TCalResidual {
 // C*column^2 for a parallel, column = A + B*row + C*row^2 for a meridian.
 void FitCalibLine(const TCalibLine& Line, int NumPoints, double& A, double& B, double& C);
 
+// The data of a calibration starting over: no lines or control points, corners and resolution
+// 0, no UTM zone, WGS 84. Map name and caption stay.
+void ClearCalibData(TCalibData& D);
+
 class TMapCalibration {
  public:
   TMapCalibration();

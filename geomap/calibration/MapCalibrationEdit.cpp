@@ -180,18 +180,22 @@ void TMapCalibration::RestoreLastDeletedCalPoint() {
   }
 }
 
+void ClearCalibData(TCalibData& D) {
+  D.NumCalLines = 0;
+  for (TCalibLine& L : D.CalLines) L.NumPoints = 0;
+  for (TCoords& C : D.Corners) C = TCoords{0, 0};
+  D.Resolution = 0;
+  D.UTMZone = -1;
+  D.UTMSouth = false;
+  D.Ellipsoid = gelWGS84;
+  for (TCalQuad& Q : D.CalQuads) Q = TCalQuad{};
+  D.NumCalQuads = 0;
+}
+
 void TMapCalibration::Clear() {
-  FCalibData.NumCalLines = 0;
-  for (TCalibLine& L : FCalibData.CalLines) L.NumPoints = 0;
-  for (TCoords& C : FCalibData.Corners) C = TCoords{0, 0};
-  FCalibData.Resolution = 0;
-  FCalibData.UTMZone = -1;
-  FCalibData.UTMSouth = false;
-  FCalibData.Ellipsoid = gelWGS84;
+  ClearCalibData(FCalibData);
   FGratMat.Resize(5, 1);
   FGratMat.Fill(0.0);
-  for (TCalQuad& Q : FCalibData.CalQuads) Q = TCalQuad{};
-  FCalibData.NumCalQuads = 0;
   FParams.EquRectSPPL = {};
   FParams.EquRectPLSP = {};
   FParams.CalParsPLSP = {};

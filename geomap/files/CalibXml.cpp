@@ -334,15 +334,17 @@ bool ReadCalibRecord(TextFile* F, TStream* Stream, const std::string& DataID, TC
   });
   if (!R.Matched) return false;
   // The elements land on a cleared calibration, as a map starting over would hold it.
-  TMapCalibration Cleared;
-  Cleared.Clear();
-  R.Data = Cleared.Data();
+  ClearCalibData(R.Data);
   R.Data.MapFName = R.MapLower;
   R.Data.Caption = R.Caption;
   ReadElements(F, Stream, R.Data, ReadMode{false, ""});
   return true;
 }
 
+namespace {
+
+// Puts a record into a calibration as a map takes it: model, map name and caption when a root
+// line was seen, the whole data on a match. No fit.
 void ApplyCalibRecord(const TCalibBlockRecord& R, TMapCalibration& Cal) {
   if (!R.RootSeen) return;
   Cal.SetModel(R.Model);
@@ -355,17 +357,25 @@ void ApplyCalibRecord(const TCalibBlockRecord& R, TMapCalibration& Cal) {
   }
 }
 
-bool ReadCalibBlock(TextFile* F, TStream* Stream, const std::string& DataID, TMapCalibration& Cal,
-                    bool& GratMatOK, std::string& MapNameAsWritten) {
+}  // namespace
+
+TCalibBlockRecord LoadCalibRecord(TextFile* F, TStream* Stream, const std::string& DataID,
+                                  TMapCalibration& Cal) {
   TCalibBlockRecord R;
-  GratMatOK = false;
   try {
     ReadCalibRecord(F, Stream, DataID, R);
   } catch (...) {
-    ApplyCalibRecord(R, Cal);
+    ApplyCalibRecord(R, Cal);  // what was read before the fault stays
     throw;
   }
   ApplyCalibRecord(R, Cal);
+  return R;
+}
+
+bool ReadCalibBlock(TextFile* F, TStream* Stream, const std::string& DataID, TMapCalibration& Cal,
+                    bool& GratMatOK, std::string& MapNameAsWritten) {
+  GratMatOK = false;
+  const TCalibBlockRecord R = LoadCalibRecord(F, Stream, DataID, Cal);
   MapNameAsWritten = R.MapAsWritten;
   GratMatOK = R.Matched && Cal.RecalcGratMat();
   return R.Matched;

@@ -56,12 +56,14 @@ struct TCalibBlockRecord {
 // a map keeps.
 bool ReadCalibRecord(TextFile* F, TStream* Stream, const std::string& DataID, TCalibBlockRecord& R);
 
-// Puts a record into a calibration as a map takes it: model, map name and caption when a root
-// line was seen, the whole data on a match. No fit.
-void ApplyCalibRecord(const TCalibBlockRecord& R, TMapCalibration& Cal);
+// ReadCalibRecord, then the record put into Cal as a map takes it: model, map name and caption
+// when a root line was seen, the whole data on a match; on a fault what was read so far, and
+// the fault raised. No fit: the caller fits once, after it has loaded the map image.
+TCalibBlockRecord LoadCalibRecord(TextFile* F, TStream* Stream, const std::string& DataID,
+                                  TMapCalibration& Cal);
 
-// ReadCalibRecord, ApplyCalibRecord and the graticule matrix's fit, for callers without an
-// image to load first. GratMatOK receives the fit's result (false without a match).
+// LoadCalibRecord and the graticule matrix's fit, for callers without an image to load first.
+// GratMatOK receives the fit's result (false without a match).
 bool ReadCalibBlock(TextFile* F, TStream* Stream, const std::string& DataID, TMapCalibration& Cal,
                     bool& GratMatOK, std::string& MapNameAsWritten);
 

@@ -175,16 +175,9 @@ bool TGeoMap::LoadCalDataFromXML(TStream& InStream, const std::string& DataID) {
 
 bool TGeoMap::ReadCalDataIntern(bool FromFile, TextFile* F, TStream* Stream, const std::string& DataID) {
   if (FromFile ? F == nullptr : Stream == nullptr) return false;
-  TCalibBlockRecord R;
-  try {
-    WithComponentMessage<EVEKGeoMapError>(*this, [&] {
-      return ReadCalibRecord(FromFile ? F : nullptr, FromFile ? nullptr : Stream, DataID, R);
-    });
-  } catch (...) {
-    ApplyCalibRecord(R, FCal);  // what was read before the fault stays
-    throw;
-  }
-  ApplyCalibRecord(R, FCal);
+  const TCalibBlockRecord R = WithComponentMessage<EVEKGeoMapError>(*this, [&] {
+    return LoadCalibRecord(FromFile ? F : nullptr, FromFile ? nullptr : Stream, DataID, FCal);
+  });
   if (!R.Matched) return false;
   std::string MapName = R.MapLower;
   if (!MapName.empty()) {
