@@ -13,7 +13,8 @@ PACKAGES=(g++ cmake ninja-build pkg-config
   qt6-base-dev libgl-dev fonts-dejavu-core xvfb xauth
   libgtest-dev libgmock-dev libbenchmark-dev
   libgeographiclib-dev libproj-dev proj-data libsqlite3-dev gdal-bin
-  qt6-tools-dev gmt-gshhg-low libnetcdf-dev)
+  qt6-tools-dev gmt-gshhg-low libnetcdf-dev
+  libgdal-dev libjpeg62-turbo-dev qt6-image-formats-plugins)
 
 install_missing() {
   local missing=()
