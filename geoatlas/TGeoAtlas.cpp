@@ -399,8 +399,9 @@ void TGeoAtlas::FGeoMapDataRendered(TObject*, TCanvas* Canvas) {
   const TPoint TopLeft = FGeoMap->MapImageToControl(TPoint{0, 0});
   const TPoint BottomRight =
       FGeoMap->MapImageToControl(TPoint{FGeoMap->MapImgWidth(), FGeoMap->MapImgHeight()});
-  Canvas->SetClipRect(QRectF(TopLeft.X, TopLeft.Y, BottomRight.X - TopLeft.X + 1,
-                             BottomRight.Y - TopLeft.Y + 1));
+  // In floating point: a huge map far off the view puts its corners near the ends of int.
+  Canvas->SetClipRect(QRectF(TopLeft.X, TopLeft.Y, double(BottomRight.X) - TopLeft.X + 1,
+                             double(BottomRight.Y) - TopLeft.Y + 1));
   for (int i = 1; i <= FNumRegMaps; ++i) {
     if (i == Selected) continue;
     const TCornerArray& K = FRegMaps[i].Corners;

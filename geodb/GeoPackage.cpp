@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QTimeZone>
 #include <algorithm>
@@ -140,7 +141,8 @@ std::string IsoDate(TDateTime D) {
 
 // Geometry, name, identifier, date and altitude of one item into an insert statement.
 void BindFeature(sqlite3_stmt* s, const GeometryBlob& geom, const TgdbData& d) {
-  const std::string name = d.Name.str();
+  std::string name = d.Name.str();
+  name.erase(std::remove(name.begin(), name.end(), '\0'), name.end());
   const std::string date = IsoDate(d.Date);
   sqlite3_bind_blob(s, 1, geom.Bytes().data(), int(geom.Bytes().size()), SQLITE_TRANSIENT);
   sqlite3_bind_text(s, 2, name.c_str(), int(name.size()), SQLITE_TRANSIENT);
@@ -182,13 +184,59 @@ void CreateSchema(Writer& w) {
   }
 }
 
+const char* KindName(uint8_t Kind) {
+  static const char* const names[] = {"border", "town", "city", "lake", "river", "road", "route"};
+  return Kind < 7 ? names[Kind] : "item";
+}
+
+bool Writable(const TSCoords& C) {
+  return std::isfinite(C.Latit) && std::isfinite(C.Longit) && std::fabs(C.Latit) <= 90 &&
+         std::fabs(C.Longit) <= 360;
+}
+
+void NoteInvalid(TGeoPackageCounts& Counts, const TgdbData& D, int32_t Entry, const char* Why) {
+  ++Counts.Skipped;
+  ++Counts.Invalid;
+  if (int(Counts.InvalidItems.size()) >= TGeoPackageCounts::MaxInvalidNamed) return;
+  std::string name = D.Name.str();
+  name.erase(std::remove(name.begin(), name.end(), '\0'), name.end());
+  Counts.InvalidItems.push_back(std::string(KindName(D.ItemKind)) + " \"" + name + "\" (entry " +
+                                std::to_string(Entry) + "): " + Why);
+}
+
+// Writes a package to a temporary file beside the target; Commit puts it in the target's
+// place. Destroyed without Commit, it removes the temporary file.
+class TempTarget {
+ public:
+  explicit TempTarget(const std::string& Target) : FTarget(Target) {
+    FTemp = Target + ".part" + std::to_string(QCoreApplication::applicationPid());
+    std::error_code ec;
+    std::filesystem::remove(FTemp, ec);  // left by an export that was killed
+  }
+  ~TempTarget() {
+    if (!FTemp.empty()) {
+      std::error_code ec;
+      std::filesystem::remove(FTemp, ec);
+    }
+  }
+  const std::string& Path() const { return FTemp; }
+  void Commit() {
+    std::error_code ec;
+    std::filesystem::rename(FTemp, FTarget, ec);
+    if (ec) throw EVEKGeoDBError("GeoPackage: cannot replace " + FTarget + ": " + ec.message());
+    FTemp.clear();
+  }
+
+ private:
+  std::string FTarget, FTemp;
+};
+
 }  // namespace
 
-TGeoPackageCounts ExportGeoPackage(TGeoDB& DB, const std::string& FileName) {
-  if (DB.DBName().empty()) throw EVEKGeoDBError(ComponentMessage(DB, "no database is open"));
-  std::error_code ec;
-  std::filesystem::remove(FileName, ec);
-  Writer w(FileName);
+namespace {
+
+TGeoPackageCounts WritePackage(TGeoDB& DB, const std::string& Path) {
+  Writer w(Path);
   CreateSchema(w);
 
   std::array<std::unique_ptr<sqlite3_stmt, Closer>, 7> insert;
@@ -213,7 +261,11 @@ TGeoPackageCounts ExportGeoPackage(TGeoDB& DB, const std::string& FileName) {
       points.push_back(TSCoords{d.LatLow, d.LongLow});
     } else if (!DB.RetrievePolygon(e, points) || points.empty() ||
                (t.WkbType == 2 && points.size() < 2) || (t.WkbType == 3 && points.size() < 3)) {
-      ++counts.Skipped;
+      NoteInvalid(counts, d, e, "its geometry cannot be read");
+      continue;
+    }
+    if (!std::all_of(points.begin(), points.end(), Writable)) {
+      NoteInvalid(counts, d, e, "coordinates not finite or not on the earth");
       continue;
     }
     const GeometryBlob geom(t.WkbType, t.WkbType == 1 ? TgdbPolygon{points.front()} : points);
@@ -241,6 +293,16 @@ TGeoPackageCounts ExportGeoPackage(TGeoDB& DB, const std::string& FileName) {
   }
   for (auto& s : insert) s.reset();
   w.Exec("COMMIT;");
+  return counts;
+}
+
+}  // namespace
+
+TGeoPackageCounts ExportGeoPackage(TGeoDB& DB, const std::string& FileName) {
+  if (DB.DBName().empty()) throw EVEKGeoDBError(ComponentMessage(DB, "no database is open"));
+  TempTarget target(FileName);
+  const TGeoPackageCounts counts = WritePackage(DB, target.Path());  // closed when it returns
+  target.Commit();
   return counts;
 }
 

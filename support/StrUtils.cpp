@@ -1,5 +1,7 @@
 #include "StrUtils.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstring>
 
 namespace vek {
@@ -50,6 +52,30 @@ std::string ReduceStringToFN83CompliantChars(const std::string& S) {
     if (alnum || (b != 0 && std::strchr(kAllowed, ch) != nullptr)) out += ch;
   }
   return out;
+}
+
+std::vector<std::string> SplitTextLines(const std::string& Text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t i = 0; i < Text.size(); ++i) {
+    if (Text[i] != '\r' && Text[i] != '\n') continue;
+    lines.push_back(Text.substr(start, i - start));
+    if (Text[i] == '\r' && i + 1 < Text.size() && Text[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  if (start < Text.size()) lines.push_back(Text.substr(start));
+  return lines;
+}
+
+bool ParseExactNumber(const std::string& S, double& Value) {
+  const char* b = S.data();
+  const char* e = b + S.size();
+  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; };
+  while (b < e && blank(*b)) ++b;
+  while (e > b && blank(e[-1])) --e;
+  if (b < e && *b == '+') ++b;
+  const auto r = std::from_chars(b, e, Value);
+  return r.ec == std::errc() && r.ptr == e && std::isfinite(Value);
 }
 
 }  // namespace vek

@@ -19,4 +19,11 @@ std::string StripExtension(const std::string& Name);  // "C:\maps\world.db" -> "
 // whole). Blanks, path separators, ':' and control characters go.
 std::string ReduceStringToFN83CompliantChars(const std::string& S);
 
+// The lines of a text, split at CR LF, LF or a lone CR (old Mac files), without their ends.
+std::vector<std::string> SplitTextLines(const std::string& Text);
+
+// True when S, blanks around it aside, is exactly one finite number ("+1.5", "-2e3"); "0.5abc",
+// "10.25.5" and "50,75" are not.
+bool ParseExactNumber(const std::string& S, double& Value);
+
 }  // namespace vek

@@ -155,7 +155,7 @@ int FromWorldFile(const std::string& Image, const std::string& Out, const std::s
   const QSize Size = QImageReader(QString::fromStdString(Image)).size();
   if (!Size.isValid()) throw std::runtime_error("cannot read the size of \"" + Image + "\"");
   vek::TMapCalibration Cal;
-  vek::CalibrateFromWorldFile(Cal, vek::ReadWorldFile(World), Size.width(), Size.height());
+  vek::CalibrateFromWorldFile(Cal, vek::ReadWorldFile(World), Size.width(), Size.height(), World);
   Cal.Data().MapFName = std::filesystem::path(Image).filename().string();
   vek::TextFile F;
   vek::AssignFile(F, Out);

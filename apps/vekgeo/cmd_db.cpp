@@ -369,6 +369,9 @@ int ExportGpkg(const std::vector<std::string>& a) {
   std::cout << "wrote " << c.Features << " features to " << a[1];
   if (c.Skipped > 0) std::cout << " (" << c.Skipped << " items left out)";
   std::cout << "\n";
+  for (const std::string& why : c.InvalidItems) std::cerr << "left out: " << why << "\n";
+  if (c.Invalid > int(c.InvalidItems.size()))
+    std::cerr << "left out: " << c.Invalid - int(c.InvalidItems.size()) << " more\n";
   return 0;
 }
 

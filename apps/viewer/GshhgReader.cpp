@@ -262,6 +262,25 @@ void AssemblePieces(const TGrid& g, const std::vector<TPiece>& Pieces, bool Gree
   }
 }
 
+// Two closed chains (first point repeated at the end) that pass through one point become one
+// ring into A: A up to the point, then B once round from it. False when they share no point.
+bool MergeRingsAtSharedPoint(const TGrid& g, std::vector<TGPoint>& A, const std::vector<TGPoint>& B) {
+  if (A.size() < 2 || B.size() < 2) return false;
+  std::unordered_map<int64_t, size_t> inB;
+  for (size_t j = 0; j + 1 < B.size(); ++j) inB.emplace(g.Key(B[j]), j);
+  for (size_t i = 0; i < A.size(); ++i) {
+    const auto at = inB.find(g.Key(A[i]));
+    if (at == inB.end()) continue;
+    std::vector<TGPoint> merged(A.begin(), A.begin() + std::ptrdiff_t(i) + 1);
+    const size_t n = B.size() - 1, j = at->second;
+    for (size_t k = 1; k <= n; ++k) merged.push_back(B[(j + k) % n]);
+    merged.insert(merged.end(), A.begin() + std::ptrdiff_t(i) + 1, A.end());
+    A = std::move(merged);
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::vector<TGshhgFeature> ReadGshhgShore(const std::string& FileName) {
@@ -305,15 +324,29 @@ std::vector<TGshhgFeature> ReadGshhgShore(const std::string& FileName) {
       pieces.push_back({id, ReadPiecePoints(F, corner, segStart[s], npts, dx, dy)});
     }
   }
-  std::vector<TGshhgFeature> out;
+  // A polygon that meets a bin edge in a single point comes as two rings through that point;
+  // they are one polygon and become one ring.
+  struct TChain {
+    int Id;
+    std::vector<TGPoint> P;
+    bool Closed;
+  };
+  std::vector<TChain> chains;
   AssemblePieces(g, pieces, true, [&](int id, std::vector<TGPoint> chain, bool closed) {
-    if (chain.size() < 3) return;
-    TGshhgFeature f = ToFeature(g, std::move(chain), closed);
-    f.Id = id;
-    f.Level = polygonLevel[id].first;
-    f.RiverLake = polygonLevel[id].second;
-    out.push_back(std::move(f));
+    if (closed && !chains.empty() && chains.back().Id == id && chains.back().Closed &&
+        MergeRingsAtSharedPoint(g, chains.back().P, chain))
+      return;
+    chains.push_back({id, std::move(chain), closed});
   });
+  std::vector<TGshhgFeature> out;
+  for (TChain& c : chains) {
+    TGshhgFeature f = ToFeature(g, std::move(c.P), c.Closed);
+    if (f.Points.size() < 3) continue;  // a spike with no area, or a stray pair of points
+    f.Id = c.Id;
+    f.Level = polygonLevel[c.Id].first;
+    f.RiverLake = polygonLevel[c.Id].second;
+    out.push_back(std::move(f));
+  }
   return out;
 }
 

@@ -88,7 +88,7 @@ ViewerWindow::ViewerWindow(QWidget* Parent)
 
 ViewerWindow::~ViewerWindow() = default;
 
-bool ViewerWindow::Start(const std::string& CacheDir) {
+bool ViewerWindow::Start(const std::string& CacheDir, const std::string& GshhgDir) {
   QProgressDialog progress(tr("Building the world database from GSHHG…"), QString(), 0, 100, this);
   progress.setWindowModality(Qt::WindowModal);
   progress.setMinimumDuration(0);
@@ -98,7 +98,22 @@ bool ViewerWindow::Start(const std::string& CacheDir) {
     progress.setValue(Percent);
     QCoreApplication::processEvents();
   };
-  const bool built = OpenWorldDB(*FDB, WorldDBName(CacheDir));
+  // The GSHHG files are read by a child process where the builder is installed beside the
+  // viewer: a damaged file then cannot take the viewer down.
+  TWorldDataOptions options;
+  if (!GshhgDir.empty()) options.SourceDir = GshhgDir;
+  const QString builder = QCoreApplication::applicationDirPath() + "/vekgeo-worldmaps";
+  if (QFileInfo(builder).isExecutable()) options.Builder = builder.toStdString();
+  bool built = false;
+  try {
+    built = OpenWorldDB(*FDB, WorldDBName(CacheDir), options);
+  } catch (const EVEKError& e) {
+    FDB->OnPercentDone = nullptr;
+    progress.reset();
+    FWorldError = QString::fromStdString(e.what());
+    statusBar()->showMessage(tr("No world database: %1").arg(FWorldError));
+    return false;
+  }
   FDB->OnPercentDone = nullptr;
   progress.reset();
 

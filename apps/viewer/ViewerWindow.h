@@ -33,8 +33,11 @@ class ViewerWindow : public QMainWindow {
 
   // Opens (or builds, with a progress dialog) the world database in CacheDir, makes the
   // demo atlas where missing, registers its maps and shows the world. Returns whether the
-  // database had to be built. Errors of the data layer propagate.
-  bool Start(const std::string& CacheDir);
+  // database had to be built. When the world database cannot be had (a damaged GSHHG file),
+  // the viewer goes on without it and WorldError() says why; other errors propagate.
+  // GshhgDir: where the GSHHG files are (default: Debian's gmt-gshhg folder).
+  bool Start(const std::string& CacheDir, const std::string& GshhgDir = {});
+  QString WorldError() const { return FWorldError; }
 
   TGeoAtlas* Atlas() const { return FAtlas; }
   TGeoMap* Map() const { return FAtlas->CurrentMap(); }
@@ -99,6 +102,7 @@ class ViewerWindow : public QMainWindow {
   std::string FAtlasDir, FFrameImage;
   const TDemoMap* FFrame = nullptr;
   bool FShownOnce = false;
+  QString FWorldError;
 };
 
 }  // namespace vek::viewer

@@ -1,5 +1,8 @@
 #include "WorldData.h"
 
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QStringList>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
@@ -17,7 +20,7 @@ namespace {
 // kind, so that lost or overwritten item records show. Raise the number when the content
 // changes.
 std::string Stamp(const TWorldDataOptions& O, const TWorldCounts& C) {
-  return "VekGeo world 2 " + std::string(1, O.Resolution) + ": c" + std::to_string(C.Coasts) +
+  return "VekGeo world 3 " + std::string(1, O.Resolution) + ": c" + std::to_string(C.Coasts) +
          " l" + std::to_string(C.Lakes) + " b" + std::to_string(C.Borders) + " r" +
          std::to_string(C.Rivers) + " t" + std::to_string(C.Cities);
 }
@@ -60,6 +63,64 @@ void AddPolygonItem(TGeoDB& DB, TgdbItem Kind, const std::string& Name,
       break;
     default:
       DB.AddBorder(Name, Points, Closed, Now, 0, 0, 0, 0, 0, 0, Class, Tag);
+  }
+}
+
+// Runs the builder program on DBName and follows its "source FILE" and "progress N" lines.
+void BuildInChild(TGeoDB& DB, const std::string& DBName, const TWorldDataOptions& O) {
+  constexpr int TimeLimitMs = 10 * 60 * 1000;
+  TOnPercentDoneEvent report = DB.OnPercentDone;
+  const bool reports = DB.OnPercDoneEnabled();
+  DB.SetDBName("");
+  QProcess child;
+  child.setProcessChannelMode(QProcess::SeparateChannels);
+  child.start(QString::fromStdString(O.Builder),
+              {"--build-db", QString::fromStdString(DBName), "--source",
+               QString::fromStdString(O.SourceDir), "--resolution", QString(QChar(O.Resolution))});
+  if (!child.waitForStarted())
+    throw EVEKError("cannot start " + O.Builder + " to build the world database");
+  std::string source, lastError;
+  auto readLines = [&] {
+    while (child.canReadLine()) {
+      const std::string line = child.readLine().trimmed().toStdString();
+      if (line.rfind("source ", 0) == 0) {
+        source = line.substr(7);
+        if (O.OnSourceFile) O.OnSourceFile(source);
+      } else if (line.rfind("progress ", 0) == 0 && report && reports) {
+        report(&DB, std::atoi(line.c_str() + 9));
+      }
+    }
+  };
+  QElapsedTimer clock;
+  clock.start();
+  while (child.state() != QProcess::NotRunning) {
+    if (clock.elapsed() > TimeLimitMs) {
+      child.kill();
+      child.waitForFinished();
+      RemoveDBFiles(DBName);
+      throw EVEKError("the world database was not built within 10 minutes");
+    }
+    child.waitForReadyRead(100);
+    readLines();
+  }
+  readLines();
+  lastError = child.readAllStandardError().trimmed().toStdString();
+  if (child.exitStatus() == QProcess::CrashExit) {
+    RemoveDBFiles(DBName);
+    throw EVEKError("damaged data file " + (source.empty() ? O.SourceDir : source) +
+                    ": reading it stopped the builder; the world database is not available");
+  }
+  if (child.exitCode() != 0) {
+    RemoveDBFiles(DBName);
+    const size_t nl = lastError.rfind('\n');
+    throw EVEKError(lastError.empty() ? "the world database could not be built"
+                                      : lastError.substr(nl == std::string::npos ? 0 : nl + 1));
+  }
+  DB.SetDBName(DBName);
+  if (!LooksComplete(DB, O)) {
+    DB.SetDBName("");
+    RemoveDBFiles(DBName);
+    throw EVEKError("the world database built by " + O.Builder + " is not complete");
   }
 }
 
@@ -119,6 +180,7 @@ std::vector<TWorldHit> FindWorldItemsInArea(const TGeoDB& DB, double LatLow, dou
 }
 
 void BuildWorldDB(TGeoDB& DB, const std::string& DBName, const TWorldDataOptions& O) {
+  if (!O.Builder.empty()) return BuildInChild(DB, DBName, O);
   // The whole build reports through the handler the caller gave the database; the
   // database's own per-item reports are held back meanwhile.
   TOnPercentDoneEvent report = DB.OnPercentDone;
@@ -136,12 +198,17 @@ void BuildWorldDB(TGeoDB& DB, const std::string& DBName, const TWorldDataOptions
     }
   } restore{DB, reportsWere};
 
+  auto source = [&](const char* Kind) {
+    const std::string name = SourceFile(O, Kind);
+    if (O.OnSourceFile) O.OnSourceFile(name);
+    return name;
+  };
   progress(0);
-  std::vector<TGshhgFeature> shore = ReadGshhgShore(SourceFile(O, "GSHHS"));
+  std::vector<TGshhgFeature> shore = ReadGshhgShore(source("GSHHS"));
   progress(0.04);
-  std::vector<TGshhgFeature> borders = ReadGshhgLines(SourceFile(O, "border"));
+  std::vector<TGshhgFeature> borders = ReadGshhgLines(source("border"));
   progress(0.06);
-  std::vector<TGshhgFeature> rivers = ReadGshhgLines(SourceFile(O, "river"));
+  std::vector<TGshhgFeature> rivers = ReadGshhgLines(source("river"));
   progress(0.08);
 
   DB.SetDBName("");

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "TGeoDB.h"
@@ -38,6 +39,13 @@ struct TWorldDataOptions {
   // GSHHG resolution letter: c(rude), l(ow), i(ntermediate). Intermediate keeps the regional
   // maps' coasts, lakes and rivers recognisable at a cost of half a second on first start.
   char Resolution = 'i';
+  // The netCDF library can crash on a damaged data file, out of our reach. With a builder
+  // program (vekgeo-worldmaps) the files are read and the database built in a child process;
+  // a crash there is reported as a damaged data file and this process goes on. Empty: built in
+  // this process.
+  std::string Builder;
+  // Called with each source file before it is read (the builder reports them so).
+  std::function<void(const std::string&)> OnSourceFile;
 };
 
 struct TWorldCounts {
@@ -57,7 +65,8 @@ std::string WorldDBName(const std::string& CacheDir);
 bool OpenWorldDB(TGeoDB& DB, const std::string& DBName, const TWorldDataOptions& Options = {});
 
 // Builds the database at DBName from scratch (existing files are removed first) and leaves
-// it open in DB.
+// it open in DB. With Options.Builder the build runs in a child process; a crash there raises
+// EVEKError "damaged data file FILE ..." with no database files left behind.
 void BuildWorldDB(TGeoDB& DB, const std::string& DBName, const TWorldDataOptions& Options = {});
 
 TWorldCounts CountWorldItems(const TGeoDB& DB);

@@ -1,8 +1,9 @@
 // vekgeo-viewer: the map viewer.
-//   vekgeo-viewer [--cache DIR] [--tour DIR] [MAP-OR-CALIBRATION]
+//   vekgeo-viewer [--cache DIR] [--gshhg DIR] [--tour DIR] [MAP-OR-CALIBRATION]
 // Without a display (neither DISPLAY nor WAYLAND_DISPLAY) the viewer runs off screen through
 // its tour, writing pictures into --tour DIR (default ./vekgeo-tour).
 #include <QApplication>
+#include <QDir>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -17,15 +18,16 @@ int main(int argc, char** argv) {
   const bool headless = !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY");
   if (headless) setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
-  std::string cache = DefaultCacheDir();
+  std::string cache = DefaultCacheDir(), gshhg;
   QString tourDir, open;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--cache" && i + 1 < argc) cache = argv[++i];
     else if (a == "--tour" && i + 1 < argc) tourDir = argv[++i];
+    else if (a == "--gshhg" && i + 1 < argc) gshhg = argv[++i];
     else if (!a.empty() && a[0] != '-') open = QString::fromLocal8Bit(argv[i]);
     else {
-      std::fprintf(stderr, "usage: vekgeo-viewer [--cache DIR] [--tour DIR] [MAP-OR-CALIBRATION]\n");
+      std::fprintf(stderr, "usage: vekgeo-viewer [--cache DIR] [--gshhg DIR] [--tour DIR] [MAP-OR-CALIBRATION]\n");
       return 2;
     }
   }
@@ -33,11 +35,24 @@ int main(int argc, char** argv) {
   try {
     ViewerWindow w;
     const auto t0 = std::chrono::steady_clock::now();
-    const bool built = w.Start(cache);
+    const bool built = w.Start(cache, gshhg);
     const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    std::printf("world database %s and demo atlas ready in %.2f s (%s)\n", built ? "built" : "opened",
-                secs, WorldDBName(cache).c_str());
+    if (!w.WorldError().isEmpty())
+      std::fprintf(stderr, "vekgeo-viewer: going on without the world database: %s\n",
+                   qPrintable(w.WorldError()));
+    else
+      std::printf("world database %s and demo atlas ready in %.2f s (%s)\n",
+                  built ? "built" : "opened", secs, WorldDBName(cache).c_str());
     if (!open.isEmpty()) w.OpenFile(open);
+    if (!tourDir.isEmpty() && !w.WorldError().isEmpty()) {
+      // The tour walks the demo atlas, which needs the world database: one picture instead.
+      QDir().mkpath(tourDir);
+      const QString file = QDir(tourDir).filePath("01-without-world-database.png");
+      w.resize(1200, 800);
+      w.grab().save(file);
+      std::printf("no display and no world database: the window as it is in %s\n", qPrintable(file));
+      return 0;
+    }
     if (!tourDir.isEmpty()) {
       std::printf("no display: touring the viewer off screen, pictures in %s\n", qPrintable(tourDir));
       for (const QString& f : RunTour(w, tourDir)) std::printf("  %s\n", qPrintable(f));

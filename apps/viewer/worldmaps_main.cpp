@@ -1,5 +1,9 @@
 // vekgeo-worldmaps: builds or opens the world database and writes preview images of demo maps.
 //   vekgeo-worldmaps [--cache DIR] [--out DIR] [--rebuild] [--atlas] [MAP ...]
+//   vekgeo-worldmaps --build-db NAME [--source DIR] [--resolution c|l|i]
+// The second form is the viewer's child process: it only builds the database and reports
+// "source FILE" and "progress N" lines on stdout, so that a crash while reading a damaged data
+// file takes down this process alone.
 // Default maps: world alps. With --atlas the demo atlas is also made (where missing) in the
 // cache directory through a map control, and its list printed.
 #include <QApplication>
@@ -7,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <string>
 
 #include "DemoAtlas.h"
 #include "TGeoMap.h"
@@ -15,7 +20,41 @@
 using namespace vek;
 using namespace vek::viewer;
 
+namespace {
+
+int BuildDatabaseOnly(int argc, char** argv) {
+  std::string name;
+  TWorldDataOptions options;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string a = argv[i], v = argv[i + 1];
+    if (a == "--build-db") name = v;
+    else if (a == "--source") options.SourceDir = v;
+    else if (a == "--resolution" && v.size() == 1) options.Resolution = v[0];
+    else return std::fprintf(stderr, "vekgeo-worldmaps: unknown option %s\n", a.c_str()), 2;
+  }
+  options.OnSourceFile = [](const std::string& f) {
+    std::printf("source %s\n", f.c_str());
+    std::fflush(stdout);
+  };
+  try {
+    TGeoDB db;
+    db.setObjectName("World");
+    db.OnPercentDone = [](TObject*, int32_t p) {
+      std::printf("progress %d\n", int(p));
+      std::fflush(stdout);
+    };
+    BuildWorldDB(db, name, options);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  if (argc >= 3 && std::string(argv[1]) == "--build-db") return BuildDatabaseOnly(argc, argv);
   if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "GeoMapRecords.h"
+#include "StrUtils.h"
 
 namespace vek {
 
@@ -16,15 +17,7 @@ std::string Number(double V) {
   return std::string(buf, r.ptr);
 }
 
-bool ParseField(const std::string& S, double& V) {
-  const char* b = S.data();
-  const char* e = b + S.size();
-  while (b < e && std::isspace(static_cast<unsigned char>(*b))) ++b;
-  while (e > b && std::isspace(static_cast<unsigned char>(e[-1]))) --e;
-  if (b < e && *b == '+') ++b;
-  const auto r = std::from_chars(b, e, V);
-  return r.ec == std::errc() && r.ptr == e && std::isfinite(V);
-}
+bool ParseField(const std::string& S, double& V) { return ParseExactNumber(S, V); }
 
 }  // namespace
 
@@ -32,12 +25,17 @@ std::vector<TControlPoint> ReadControlPointFile(const std::string& FileName) {
   std::ifstream in(FileName, std::ios::binary);
   if (!in) throw EVEKGeoMapError("cannot open control point file " + FileName);
   std::vector<TControlPoint> points;
-  std::string line;
+  // 100,000 points of a few dozen characters each at most: anything far larger is no such file.
+  constexpr std::streamoff MaxSize = 64 << 20;
+  if (in.seekg(0, std::ios::end).tellg() > MaxSize)
+    throw EVEKGeoMapError(FileName + ": too large for a control point file");
+  in.seekg(0);
+  // Any line end: CR LF, LF, or the lone CR of old Mac tools.
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   int number = 0;
-  while (std::getline(in, line)) {
+  for (const std::string& line : SplitTextLines(text)) {
     ++number;
     if (line.size() > 4096) throw EVEKGeoMapError(FileName + ": line " + std::to_string(number) + " is too long");
-    if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty() || line[0] == '#' || line.rfind("mapX", 0) == 0) continue;
     std::vector<std::string> fields;
     size_t start = 0;

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "GeoMapRecords.h"
+#include "StrUtils.h"
 #include "Svd.h"
 
 namespace vek {
@@ -26,29 +26,37 @@ std::string Number(double V) {
   return std::string(buf, r.ptr);
 }
 
+// Latitudes within the poles; longitudes within one turn either way, so that maps across the
+// antimeridian (170 ... 190) or in 0 ... 360 keep working. A micro-degree of slack takes the
+// rounding of pixel sizes that end exactly at a pole.
+bool OnTheEarth(double Lat, double Lon) {
+  constexpr double slack = 1e-6;
+  return std::isfinite(Lat) && std::isfinite(Lon) && std::fabs(Lat) <= 90 + slack &&
+         std::fabs(Lon) <= 360 + slack;
+}
+
 }  // namespace
 
 TWorldFile ReadWorldFile(const std::string& FileName) {
   std::ifstream in(FileName, std::ios::binary);
   if (!in) throw EVEKGeoMapError("cannot open world file " + FileName);
-  // Six numbers, one per line; anything after them is ignored, as GIS tools do.
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (text.size() > 4096) text.resize(4096);
-  std::istringstream lines(text);
+  // Six lines of one number each; anything after them is ignored, as GIS tools do.
+  std::string text(4096, '\0');
+  in.read(text.data(), std::streamsize(text.size()));
+  text.resize(size_t(in.gcount()));
+  const std::vector<std::string> lines = SplitTextLines(text);
+  if (lines.size() < 6)
+    throw EVEKGeoMapError("world file " + FileName + " holds fewer than six lines");
   double v[6];
-  std::string line;
-  for (double& x : v) {
-    if (!std::getline(lines, line))
-      throw EVEKGeoMapError("world file " + FileName + " holds fewer than six numbers");
-    const char* b = line.data();
-    const char* e = b + line.size();
-    while (b < e && std::isspace(static_cast<unsigned char>(*b))) ++b;
-    if (b < e && *b == '+') ++b;
-    const auto r = std::from_chars(b, e, x);
-    if (r.ec != std::errc() || !std::isfinite(x))
-      throw EVEKGeoMapError("world file " + FileName + ": not a number: \"" + line + "\"");
-  }
-  return TWorldFile{v[0], v[1], v[2], v[3], v[4], v[5]};
+  for (int i = 0; i < 6; ++i)
+    if (!ParseExactNumber(lines[i], v[i]))
+      throw EVEKGeoMapError("world file " + FileName + ": line " + std::to_string(i + 1) +
+                            " is not a number: \"" + lines[i] + "\"");
+  const TWorldFile w{v[0], v[1], v[2], v[3], v[4], v[5]};
+  if (!OnTheEarth(w.F, w.C))
+    throw EVEKGeoMapError("world file " + FileName + ": the top-left pixel (" + Number(w.F) +
+                          ", " + Number(w.C) + ") is not a position on the earth");
+  return w;
 }
 
 void WriteWorldFile(const std::string& FileName, const TWorldFile& W) {
@@ -85,7 +93,8 @@ std::string FindWorldFile(const std::string& ImageFile) {
 }
 
 void CalibrateFromWorldFile(TMapCalibration& Cal, const TWorldFile& W, int ImgWidth,
-                            int ImgHeight) {
+                            int ImgHeight, const std::string& FileName) {
+  const std::string source = FileName.empty() ? "world file" : "world file " + FileName;
   // A rotation that moves no pixel by a millionth of its size over the image is noise.
   const bool rotated = std::fabs(W.B) * ImgHeight > 1e-6 * std::fabs(W.A) ||
                        std::fabs(W.D) * ImgWidth > 1e-6 * std::fabs(W.E);
@@ -93,15 +102,24 @@ void CalibrateFromWorldFile(TMapCalibration& Cal, const TWorldFile& W, int ImgWi
     throw EVEKGeoMapError("a rotated world file cannot be taken: the map's calibration models "
                           "keep north up");
   if (W.A == 0 || W.E == 0)
-    throw EVEKGeoMapError("world file with a pixel size of zero");
+    throw EVEKGeoMapError(source + " with a pixel size of zero");
   if (ImgWidth < 1 || ImgHeight < 1) throw EVEKGeoMapError("no map image to calibrate");
+  // The corners of the image: (0, 0) is half a pixel before the first pixel's centre.
+  double lat[2], lon[2];
+  for (int k = 0; k < 2; ++k) {
+    lat[k] = W.F + W.E * ((k ? ImgHeight : 0) - 0.5);
+    lon[k] = W.C + W.A * ((k ? ImgWidth : 0) - 0.5);
+  }
+  for (int j = 0; j < 2; ++j)
+    for (int i = 0; i < 2; ++i)
+      if (!OnTheEarth(lat[j], lon[i]))
+        throw EVEKGeoMapError(source + ": the image corner (" + Number(lat[j]) + ", " +
+                              Number(lon[i]) + ") is not a position on the earth");
   Cal.Clear();
   Cal.SetModel(cmEquiRect);
   Cal.SetImageSize(ImgWidth, ImgHeight);
-  // The corners of the image: (0, 0) is half a pixel before the first pixel's centre.
-  for (int y : {0, ImgHeight})
-    for (int x : {0, ImgWidth})
-      Cal.AddCalibPoint(W.F + W.E * (y - 0.5), W.C + W.A * (x - 0.5), x, y);
+  for (int j = 0; j < 2; ++j)
+    for (int i = 0; i < 2; ++i) Cal.AddCalibPoint(lat[j], lon[i], i ? ImgWidth : 0, j ? ImgHeight : 0);
   Cal.RecalcCalibration();
 }
 
@@ -154,6 +172,8 @@ TWorldFileFit WorldFileOf(const TMapCalibration& Cal, int ImgWidth, int ImgHeigh
     sum += px * px + py * py;
   }
   fit.RmsPixels = std::sqrt(sum / (N * N));
+  for (double v : {w.A, w.B, w.C, w.D, w.E, w.F})
+    if (!std::isfinite(v)) throw EVEKGeoMapError("the calibration has no finite affine fit");
   fit.Exact = Cal.Model() == cmEquiRect;
   return fit;
 }

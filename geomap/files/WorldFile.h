@@ -20,7 +20,8 @@ struct TWorldFile {
   double F = 0;  // latitude of the centre of the top-left pixel
 };
 
-// Raises EVEKGeoMapError for a file that cannot be read or does not hold six numbers.
+// Raises EVEKGeoMapError, naming the file, for a file that cannot be read, whose first six lines
+// are not one finite number each, or whose top-left pixel is not a position on the earth.
 TWorldFile ReadWorldFile(const std::string& FileName);
 void WriteWorldFile(const std::string& FileName, const TWorldFile& W);
 
@@ -31,9 +32,10 @@ std::vector<std::string> WorldFileCandidates(const std::string& ImageFile);
 std::string FindWorldFile(const std::string& ImageFile);
 
 // Replaces the calibration with an equirectangular one through the four image corners.
-// A rotated world file raises EVEKGeoMapError.
+// A rotated world file, or one whose image corners are not positions on the earth, raises
+// EVEKGeoMapError (naming FileName when given) and leaves the calibration as it was.
 void CalibrateFromWorldFile(TMapCalibration& Cal, const TWorldFile& W, int ImgWidth,
-                            int ImgHeight);
+                            int ImgHeight, const std::string& FileName = {});
 
 struct TWorldFileFit {
   TWorldFile File;

@@ -226,7 +226,7 @@ void TMapRenderer::DrawMarks(TCanvas& C, TColor Color) const {
   const int n = std::clamp(D.NumCalQuads, 0, MaxCalQuads);
   for (int i = 1; i <= n; ++i) {
     const TPoint p = FView.ImageToControl(TPoint{D.CalQuads[i].MapX, D.CalQuads[i].MapY});
-    DrawCalibMark(C, p.X, p.Y, Color);
+    if (NearControl(p, CalibMarkRadius)) DrawCalibMark(C, p.X, p.Y, Color);
   }
 }
 
@@ -250,7 +250,7 @@ void TMapRenderer::DrawCalibration(TCanvas& C, const TGraticuleStyle& S) const {
         const int np = std::clamp(L.NumPoints, 0, MaxCalLinePoints);
         for (int k = 1; k <= np; ++k) {
           const TPoint p = FView.ImageToControl(L.CalPoints[k]);
-          DrawCalibMark(C, p.X, p.Y, S.PointColor);
+          if (NearControl(p, CalibMarkRadius)) DrawCalibMark(C, p.X, p.Y, S.PointColor);
         }
       }
     }

@@ -95,11 +95,18 @@ class TMapRenderer {
                      const THighlightStyle& Style, const TLandMarkHook& Hook) const;
 
   // Cross and three diamonds (reach 8, 9 in white, 10) round (X, Y).
+  static constexpr int32_t CalibMarkRadius = 10;
   static void DrawCalibMark(TCanvas& C, int X, int Y, TColor Color);
 
  private:
   bool InsideControl(const TPoint& P) const {
     return P.X > 0 && P.X < FView.Width && P.Y > 0 && P.Y < FView.Height;
+  }
+  // Within Margin pixels of the control: a mark of that radius there can show. Marks farther
+  // out are never drawn, so no pixel arithmetic runs near the ends of int.
+  bool NearControl(const TPoint& P, int32_t Margin) const {
+    return P.X >= -Margin && P.X <= FView.Width + Margin && P.Y >= -Margin &&
+           P.Y <= FView.Height + Margin;
   }
   void DrawMarks(TCanvas& C, TColor Color) const;
 

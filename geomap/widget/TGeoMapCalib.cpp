@@ -210,7 +210,7 @@ bool TGeoMap::LoadWorldFile(const std::string& FileName) {
   const std::string name = FileName.empty() ? FindWorldFile(FMapImgName) : FileName;
   if (name.empty() || !FileExists(name)) return false;
   WithComponentMessage<EVEKGeoMapError>(*this, [&] {
-    CalibrateFromWorldFile(FCal, ReadWorldFile(name), FMapImgWidth, FMapImgHeight);
+    CalibrateFromWorldFile(FCal, ReadWorldFile(name), FMapImgWidth, FMapImgHeight, name);
   });
   Paint();
   return true;

@@ -2,6 +2,7 @@
 // counts, geometry types and coordinates.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QString>
@@ -56,6 +57,44 @@ TEST(GeoPackage, OgrInfoReadsWhatWeWrote) {
   EXPECT_TRUE(lakes.contains("POLYGON ((9.5 47.5,9.25 47.75,9.0 47.5,9.5 47.5))")) << lakes.toStdString();
   const QString rivers = OgrInfo({"-ro", "-al", QString::fromStdString(out), "rivers"});
   EXPECT_TRUE(rivers.contains("LINESTRING (10 48,12.0 48.25,14.0 48.5)")) << rivers.toStdString();
+}
+
+// Copies a database of hostile-input files into Dir and opens it.
+void OpenCopy(TGeoDB& db, const geodbtest::TempDir& dir, const std::string& folder,
+              const std::string& base) {
+  namespace fs = std::filesystem;
+  for (const auto& e : fs::directory_iterator(std::string(VEK_HOSTILE_DIR) + "/" + folder))
+    fs::copy_file(e.path(), dir / e.path().filename().string());
+  db.SetDBName(dir / (base + ".vekgdd"));
+}
+
+// A town at (+inf, -inf) is left out and named; the package replaces the old file only once
+// it is complete. A NUL byte inside a name does not cut the name short for SQL readers.
+TEST(GeoPackage, HostileItemsAreLeftOutOrCleaned) {
+  geodbtest::TempDir dir;
+  const std::string out = dir / "out.gpkg";
+  {
+    TGeoDB inf;
+    OpenCopy(inf, dir, "gpkg-inf", "db_town_inf");
+    std::ofstream(out) << "an earlier export";
+    const TGeoPackageCounts c = ExportGeoPackage(inf, out);
+    EXPECT_EQ(c.Features, 1);  // the other town
+    EXPECT_EQ(c.Invalid, 1);
+    ASSERT_EQ(c.InvalidItems.size(), 1u);
+    EXPECT_NE(c.InvalidItems[0].find("not finite"), std::string::npos) << c.InvalidItems[0];
+    EXPECT_FALSE(std::filesystem::exists(out + ".part" + std::to_string(QCoreApplication::applicationPid())));
+    const QString all = OgrInfo({"-ro", "-so", QString::fromStdString(out)});
+    if (all.isEmpty()) GTEST_SKIP() << "ogrinfo not installed";
+    EXPECT_TRUE(all.contains("towns (Point)")) << all.toStdString();
+  }
+  TGeoDB nul;
+  OpenCopy(nul, dir, "gpkg-nul", "db_nul_in_name");
+  ASSERT_NE(nul.Data(1).Name.str().find('\0'), std::string::npos);
+  const TGeoPackageCounts c = ExportGeoPackage(nul, out);
+  EXPECT_EQ(c.Features, 7);  // one item of every kind, each named "ab" NUL "cd"
+  EXPECT_EQ(c.Invalid, 0);
+  const QString all = OgrInfo({"-ro", "-al", QString::fromStdString(out)});
+  EXPECT_EQ(all.count("name (String) = abcd\n"), 7) << all.toStdString();
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "Bitmap.h"
 #include "DemoAtlas.h"
@@ -273,3 +274,65 @@ TEST_F(WorldData, MapControlMakesCalibratedMapsThatShowTheData) {
 }
 
 }  // namespace
+
+// One byte of damage in a GSHHG file can crash the netCDF library itself. Read by the
+// builder in a child process, it costs the world database, not the program.
+TEST(WorldSource, DamagedDataFileIsReportedAndTheProcessGoesOn) {
+  QTemporaryDir scratch;
+  const std::string dir = scratch.path().toStdString();
+  for (const char* kind : {"GSHHS", "border", "river"})
+    fs::copy_file(std::string("/usr/share/gmt-gshhg/binned_") + kind + "_c.nc",
+                  dir + "/binned_" + kind + "_c.nc");
+  TWorldDataOptions o;
+  o.SourceDir = dir;
+  o.Resolution = 'c';
+  o.Builder = VEK_WORLDMAPS;
+  std::vector<std::string> sources;
+  o.OnSourceFile = [&](const std::string& f) { sources.push_back(f); };
+  {
+    TGeoDB db;
+    std::vector<int32_t> reports;
+    db.OnPercentDone = [&](TObject*, int32_t p) { reports.push_back(p); };
+    ASSERT_TRUE(OpenWorldDB(db, WorldDBName(dir), o));
+    EXPECT_EQ(CountWorldItems(db).Cities, 230);
+    EXPECT_EQ(reports.back(), 100);
+    EXPECT_EQ(sources.size(), 3u);
+  }
+  const std::string shore = dir + "/binned_GSHHS_c.nc";
+  {
+    std::fstream f(shore, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(0xfeff1e00 % fs::file_size(shore));
+    const int32_t ten = 10;
+    f.write(reinterpret_cast<const char*>(&ten), sizeof ten);
+  }
+  for (const char* ext : {".vekgdd", ".vekgds"}) fs::remove(WorldDBName(dir) + ext);
+  TGeoDB db;
+  try {
+    OpenWorldDB(db, WorldDBName(dir), o);
+    ADD_FAILURE() << "a damaged data file was read";
+  } catch (const EVEKError& e) {
+    const std::string why = e.what();
+    EXPECT_NE(why.find("damaged data file " + shore), std::string::npos) << why;
+  }
+  EXPECT_FALSE(fs::exists(WorldDBName(dir) + ".vekgdd"));
+  EXPECT_TRUE(db.DBName().empty());
+}
+
+// Shore polygons that meet a bin edge in one point come out whole: no two rings of one polygon
+// share a point, and none has fewer than three points.
+TEST(WorldSource, ShorePolygonsAreWholeRings) {
+  for (const char* file : {"/usr/share/gmt-gshhg/binned_GSHHS_c.nc",
+                           "/usr/share/gmt-gshhg/binned_GSHHS_l.nc"}) {
+    std::map<std::pair<int, std::pair<float, float>>, int> owner;  // (id, point) -> ring
+    int ring = 0;
+    for (const TGshhgFeature& f : ReadGshhgShore(file)) {
+      ++ring;
+      EXPECT_GE(f.Points.size(), 3u) << file << " polygon " << f.Id;
+      for (const TSCoords& c : f.Points) {
+        const auto [at, fresh] = owner.emplace(std::pair{f.Id, std::pair{c.Latit, c.Longit}}, ring);
+        EXPECT_TRUE(fresh || at->second == ring) << file << " polygon " << f.Id << " split at "
+                                                 << c.Latit << ", " << c.Longit;
+      }
+    }
+  }
+}

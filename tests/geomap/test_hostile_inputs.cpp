@@ -1,0 +1,88 @@
+// Inputs that once got through the readers or upset the renderer: world files with absurd
+// numbers or old line ends, control points with CR line ends, a calibration point far beyond
+// any image. Each is refused with the file's name, read correctly, or drawn safely.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <filesystem>
+#include <string>
+
+#include "ControlPointFile.h"
+#include "WorldFile.h"
+#include "test_geomap_helpers.h"
+
+namespace vek {
+namespace {
+
+std::string Hostile(const std::string& name) { return std::string(VEK_HOSTILE_DIR) + "/" + name; }
+
+std::string RefusalOf(const std::string& file, int w = 100, int h = 50) {
+  try {
+    TMapCalibration cal;
+    CalibrateFromWorldFile(cal, ReadWorldFile(file), w, h, file);
+  } catch (const EVEKGeoMapError& e) {
+    return e.what();
+  }
+  return {};
+}
+
+TEST(HostileInputs, WorldFilesHoldSixPlainNumbersOnTheEarth) {
+  // A pixel size of 1e308 puts the image corners at infinity; a latitude of 1000 is off the earth.
+  for (const char* f : {"worldfile/huge.jgw", "worldfile/lat1000.jgw"}) {
+    const std::string why = RefusalOf(Hostile(f));
+    EXPECT_NE(why.find("not a position on the earth"), std::string::npos) << f << ": " << why;
+    EXPECT_NE(why.find(f), std::string::npos) << why;
+  }
+  // "0.5abc", "-0.5e", "10.25.5", "50,75": none of them is one number.
+  const std::string garbage = RefusalOf(Hostile("worldfile/trailing-garbage.jgw"));
+  EXPECT_NE(garbage.find("line 1 is not a number: \"0.5abc\""), std::string::npos) << garbage;
+  // CR-only line ends are line ends.
+  const TWorldFile w = ReadWorldFile(Hostile("worldfile/cr-only.jgw"));
+  EXPECT_DOUBLE_EQ(w.A, 0.01);
+  EXPECT_DOUBLE_EQ(w.E, -0.01);
+  EXPECT_DOUBLE_EQ(w.F, 49.995);
+  EXPECT_EQ(RefusalOf(Hostile("worldfile/cr-only.jgw")), "");
+}
+
+TEST(HostileInputs, ControlPointsWithAnyLineEnd) {
+  const auto lf = ReadControlPointFile(Hostile("points/lf.points"));
+  const auto cr = ReadControlPointFile(Hostile("points/cr.points"));
+  ASSERT_EQ(lf.size(), 4u);
+  ASSERT_EQ(cr.size(), lf.size());
+  for (size_t i = 0; i < lf.size(); ++i) {
+    EXPECT_EQ(cr[i].MapX, lf[i].MapX);
+    EXPECT_EQ(cr[i].SourceY, lf[i].SourceY);
+  }
+}
+
+// A calibration point at pixel 2147483647 is drawn as a mark no more than any point out of
+// view; the marks in view still are (the sanitizer build traps any int overflow on the way).
+TEST(HostileInputs, MarksFarBeyondTheImageAreNotDrawn) {
+  QTemporaryDir dir;
+  for (const char* f : {"render/huge-pixel.xml", "worldfile/m.jpg"})
+    QFile::copy(QString::fromStdString(Hostile(f)),
+                dir.filePath(QString::fromStdString(std::filesystem::path(f).filename().string())));
+  testing::MapHost h;
+  h.host.resize(300, 200);
+  h.map->setGeometry(0, 0, 300, 200);
+  h.host.show();
+  h.map->SetShowGrat(sgPointsAndLines);
+  h.map->OnMapImageRequest = [&](TObject*, std::string& name) {
+    name = dir.filePath(QString::fromStdString(name)).toStdString();
+  };
+  h.map->SetCalDatName(dir.filePath("huge-pixel.xml").toStdString());
+  ASSERT_EQ(h.map->CalibData().NumCalQuads, 3);
+  EXPECT_EQ(h.map->CalibData().CalQuads[2].MapX, 2147483647);
+  for (double mag : {1.0, 4.0, 0.25}) {
+    h.map->SetMagnification(mag);
+    h.map->Paint();
+  }
+  h.map->SetMagnification(1.0);
+  h.map->SetTopLeft(TPoint{0, 0});
+  h.map->Paint();
+  // The mark of the point at (0, 47): its horizontal stroke.
+  EXPECT_EQ(h.map->CompositionBitmap()->Canvas()->Pixels(5, 47), h.map->ColorCalibPoints());
+}
+
+}  // namespace
+}  // namespace vek
