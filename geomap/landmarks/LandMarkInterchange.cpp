@@ -14,6 +14,7 @@
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 
@@ -37,6 +38,21 @@ QString ToQ(const std::string& utf8) { return QString::fromUtf8(utf8.data(), qsi
 std::string FromQ(const QString& s) { return s.toUtf8().toStdString(); }
 
 QString NumberQ(double v) { return QString::number(v, 'g', QLocale::FloatingPointShortest); }
+
+// A coordinate that came from single precision (database items, older files) is written as
+// that float's shortest form, 48.2 rather than 48.20000076293945; any other value exactly.
+QString CoordinateQ(double v) {
+  const float f = float(v);
+  if (std::isfinite(f) && double(f) == v) {
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, f);  // shortest form of the float
+    return QString::fromLatin1(buf, r.ptr - buf);
+  }
+  return NumberQ(v);
+}
+
+// Files of other programs may hold anything; a landmark must lie on the earth.
+bool OnTheEarth(double Lat, double Long) { return std::fabs(Lat) <= 90 && std::fabs(Long) <= 180; }
 
 // ISO 8601 in UTC with "Z"; milliseconds only when there are any.
 QString TimeText(TDateTime T) {
@@ -94,6 +110,10 @@ TLandMark ReadWaypoint(QXmlStreamReader& xml, const TLandMark& Template) {
     GpxError(xml, "waypoint without lat and lon");
   LM.Latitude = GpxNumber(xml, attrs.value("lat").toString(), "latitude");
   LM.Longitude = GpxNumber(xml, attrs.value("lon").toString(), "longitude");
+  if (!OnTheEarth(LM.Latitude, LM.Longitude))
+    GpxError(xml, QString("position %1, %2 is not on the earth")
+                      .arg(attrs.value("lat").toString(), attrs.value("lon").toString()));
+  QString wptName, comment;
   while (xml.readNextStartElement()) {
     const QStringView name = xml.name();
     if (name == u"ele") {
@@ -102,9 +122,11 @@ TLandMark ReadWaypoint(QXmlStreamReader& xml, const TLandMark& Template) {
       const QString t = xml.readElementText();
       if (!ParseTime(t, LM.Time)) GpxError(xml, "invalid time \"" + t + "\"");
     } else if (name == u"name") {
-      LM.Caption.Text = TLMText(FromQ(xml.readElementText(QXmlStreamReader::IncludeChildElements)));
+      wptName = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+      LM.Caption.Text = TLMText(FromQ(wptName));
     } else if (name == u"cmt") {
-      LM.Identifier = TLMIdentifier(FromQ(xml.readElementText(QXmlStreamReader::IncludeChildElements)));
+      comment = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+      LM.Identifier = TLMIdentifier(FromQ(comment));
     } else if (name == u"sym") {
       KindFromName(xml.readElementText(QXmlStreamReader::IncludeChildElements), LM.SymbolProps.Kind);
     } else if (name == u"type") {
@@ -113,6 +135,8 @@ TLandMark ReadWaypoint(QXmlStreamReader& xml, const TLandMark& Template) {
       xml.skipCurrentElement();
     }
   }
+  // Our own export names a landmark without a caption by its identifier.
+  if (!comment.isEmpty() && wptName == comment) LM.Caption.Text = Template.Caption.Text;
   return LM;
 }
 
@@ -132,6 +156,9 @@ TLandMark ReadPointFeature(const QJsonObject& feature, const QJsonObject& geomet
       JsonError(where, "coordinates must be numbers");
   LM.Longitude = coords[0].toDouble();
   LM.Latitude = coords[1].toDouble();
+  if (!OnTheEarth(LM.Latitude, LM.Longitude))
+    JsonError(where, "position " + FromQ(NumberQ(LM.Latitude)) + ", " + FromQ(NumberQ(LM.Longitude)) +
+                         " is not on the earth");
   if (coords.size() >= 3) LM.Altitude = coords[2].toDouble();
 
   const QJsonObject props = feature.value("properties").toObject();
@@ -248,11 +275,15 @@ std::string LandMarksToGpx(const std::vector<TLandMark>& LandMarks) {
   xml.writeAttribute("creator", "VekGeo");
   for (const TLandMark& LM : LandMarks) {
     xml.writeStartElement("wpt");
-    xml.writeAttribute("lat", NumberQ(LM.Latitude));
-    xml.writeAttribute("lon", NumberQ(LM.Longitude));
-    xml.writeTextElement("ele", NumberQ(LM.Altitude));
+    xml.writeAttribute("lat", CoordinateQ(LM.Latitude));
+    xml.writeAttribute("lon", CoordinateQ(LM.Longitude));
+    // An altitude of 0 is "none" for a landmark: GPX says so by leaving the element out.
+    if (LM.Altitude != 0) xml.writeTextElement("ele", NumberQ(LM.Altitude));
     if (LM.Time != 0 && std::isfinite(LM.Time)) xml.writeTextElement("time", TimeText(LM.Time));
-    if (!LM.Caption.Text.empty()) xml.writeTextElement("name", ToQ(LM.Caption.Text.str()));
+    // Programs show a waypoint by its name: the caption, or else the identifier. A name equal
+    // to the comment reads back as no caption.
+    const std::string name = LM.Caption.Text.empty() ? LM.Identifier.str() : LM.Caption.Text.str();
+    if (!name.empty()) xml.writeTextElement("name", ToQ(name));
     if (!LM.Identifier.empty()) xml.writeTextElement("cmt", ToQ(LM.Identifier.str()));
     xml.writeTextElement("sym", KindName(LM.SymbolProps.Kind));
     xml.writeTextElement("type", QString::number(LM.ClassFlag));

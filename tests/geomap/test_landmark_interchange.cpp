@@ -104,6 +104,20 @@ TEST(LandMarkGpx, RoundTrip) {
   const std::string g2 = LandMarksToGpx({withMs});
   EXPECT_NE(g2.find("<time>2023-09-15T14:30:00.123Z</time>"), std::string::npos);
   EXPECT_EQ(DateTimeToUnixMs(LandMarksFromGpx(g2, Template()).at(0).Time), 1694788200123LL);
+
+  // A landmark placed from single-precision data, named by its identifier alone, without an
+  // altitude: short numbers, the identifier as the name programs show, no elevation.
+  TLandMark capital = Template();
+  capital.Latitude = 48.2f;
+  capital.Longitude = 16.37f;
+  capital.Identifier = "Vienna";
+  const std::string g3 = LandMarksToGpx({capital});
+  EXPECT_NE(g3.find("<wpt lat=\"48.2\" lon=\"16.37\">"), std::string::npos) << g3;
+  EXPECT_NE(g3.find("<name>Vienna</name>"), std::string::npos) << g3;
+  EXPECT_EQ(g3.find("<ele>"), std::string::npos) << g3;
+  const TLandMark back = LandMarksFromGpx(g3, Template()).at(0);
+  EXPECT_EQ(back.Identifier.str(), "Vienna");
+  EXPECT_EQ(back.Caption.Text.str(), "");
 }
 
 TEST(LandMarkGeoJson, RoundTrip) {
@@ -180,6 +194,8 @@ TEST(LandMarkInterchangeErrors, BrokenInputRaisesAClearError) {
       {true, "<kml></kml>", "not a GPX file"},
       {true, "<gpx><wpt lat=\"1\"/></gpx>", "without lat and lon"},
       {true, "<gpx><wpt lat=\"north\" lon=\"2\"/></gpx>", "invalid latitude"},
+      {true, "<gpx>\n<wpt lat=\"95\" lon=\"400\"/></gpx>", "GPX line 2, column 25: position 95, 400 is not on the earth"},
+      {false, R"({"type":"Point","coordinates":[181,10]})", "position 10, 181 is not on the earth"},
       {true, "<gpx><wpt lat=\"1\" lon=\"2\"><ele>high</ele></wpt></gpx>", "elevation"},
       {true, "<gpx><wpt lat=\"1\" lon=\"2\"><time>yesterday</time></wpt></gpx>", "invalid time"},
       {true, "", "GPX"},
