@@ -12,10 +12,12 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <initializer_list>
 #include <cmath>
 #include <vector>
 
 #include "CalibPointDialog.h"
+#include "Vek_geomapcore.h"
 
 namespace vek::viewer {
 
@@ -54,7 +56,7 @@ CalibrationPanel::CalibrationPanel(TGeoAtlas* Atlas, QWidget* Parent)
   FModel = new QComboBox(this);
   FModel->setObjectName("calibModel");
   for (const auto& [name, model] : kModels) FModel->addItem(tr(name), int(model));
-  FPick = new QPushButton(tr("Add points by clicking on the map"), this);
+  FPick = new QPushButton(this);
   FPick->setObjectName("calibPick");
   FPick->setCheckable(true);
   FTable = new QTableWidget(0, 6, this);
@@ -63,17 +65,18 @@ CalibrationPanel::CalibrationPanel(TGeoAtlas* Atlas, QWidget* Parent)
   FTable->setSelectionBehavior(QAbstractItemView::SelectRows);
   FTable->verticalHeader()->hide();
   FTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-  FTable->setMinimumWidth(440);
+  FTable->setMinimumWidth(280);
   FRMS = new QLabel(this);
   FRMS->setObjectName("calibRMS");
-  auto* remove = new QPushButton(tr("Remove"), this);
-  remove->setObjectName("calibRemove");
-  auto* restore = new QPushButton(tr("Restore"), this);
-  restore->setObjectName("calibRestore");
-  auto* save = new QPushButton(tr("Save calibration"), this);
-  save->setObjectName("calibSave");
+  FRMS->setWordWrap(true);
+  FRemove = new QPushButton(tr("Remove"), this);
+  FRemove->setObjectName("calibRemove");
+  FRestore = new QPushButton(tr("Restore"), this);
+  FRestore->setObjectName("calibRestore");
+  FSave = new QPushButton(tr("Save calibration"), this);
+  FSave->setObjectName("calibSave");
   auto* row = new QHBoxLayout;
-  for (QPushButton* b : {remove, restore, save}) row->addWidget(b);
+  for (QPushButton* b : {FRemove, FRestore, FSave}) row->addWidget(b);
   box->addWidget(new QLabel(tr("Model"), this));
   box->addWidget(FModel);
   box->addWidget(FPick);
@@ -82,37 +85,100 @@ CalibrationPanel::CalibrationPanel(TGeoAtlas* Atlas, QWidget* Parent)
   box->addLayout(row);
 
   connect(FModel, &QComboBox::currentIndexChanged, this, [this] {
+    if (!Active()) return;  // the model of a map that is not being calibrated stays
     try {
       Map()->SetCalibModel(Model());
     } catch (const std::exception& e) {
       QMessageBox::warning(this, tr("Calibration"), QString::fromStdString(e.what()));
     }
-    Refresh();
+    Edited();
   });
   connect(FPick, &QPushButton::toggled, this, [this](bool On) {
     // While picking, a press on the map adds a point instead of panning.
     if (On) FSavedMode = Map()->MouseAction();
     Map()->SetMouseAction(On ? maNone : FSavedMode);
+    UpdatePickText();
   });
-  connect(remove, &QPushButton::clicked, this, [this] { RemoveSelected(); });
-  connect(restore, &QPushButton::clicked, this, [this] {
+  connect(FRemove, &QPushButton::clicked, this, [this] { RemoveSelected(); });
+  connect(FRestore, &QPushButton::clicked, this, [this] {
+    if (!Active()) return;
     Map()->RestoreLastDeletedCalPoint();
-    Refresh();
+    Edited();
   });
-  connect(save, &QPushButton::clicked, this, [this] { Save(); });
+  connect(FSave, &QPushButton::clicked, this, [this] { Save(); });
+  Refresh();
 }
 
 TCalibModel CalibrationPanel::Model() const { return TCalibModel(FModel->currentData().toInt()); }
 
 bool CalibrationPanel::Picking() const { return FPick->isChecked(); }
 
+void CalibrationPanel::SetPicking(bool On) { FPick->setChecked(On && Active()); }
+
+void CalibrationPanel::UpdatePickText() {
+  // On and off must look different: the text says which, the checked button is highlighted.
+  FPick->setText(Picking() ? tr("Adding points: click on the map (click here to stop)")
+                           : tr("Add points by clicking on the map"));
+  FPick->setStyleSheet(Picking() ? "QPushButton { background: #ffd966; font-weight: bold; }" : "");
+}
+
+bool CalibrationPanel::Usable(const TGeoMap& Map) {
+  const TCalibData& cal = Map.CalibData();
+  switch (Map.CalibModel()) {
+    case cmUndefined: return false;
+    case cmBiquadraticPn: return cal.NumCalQuads >= 6;
+    case cmParabolicIp: {
+      int parallels = 0, meridians = 0;
+      for (int i = 1; i <= std::min<int>(cal.NumCalLines, MaxCalLines); ++i)
+        if (cal.CalLines[i].NumPoints >= 3) ++(cal.CalLines[i].LineType == gtlParallel ? parallels : meridians);
+      return parallels >= 2 && meridians >= 2;
+    }
+    default: return cal.NumCalQuads >= 3;
+  }
+}
+
 void CalibrationPanel::Begin() {
+  FImage = QString::fromStdString(Map()->MapImgFile());
+  FSavedGrat = Map()->ShowGraticule();
   Map()->ClearCalibData();
   Map()->SetCalibModel(Model());
   Map()->SetShowGrat(sgPoints);  // the points clicked so far
   if (FAtlas->ZoomButton()->Down()) FAtlas->PointerButton()->click();
-  FPick->setChecked(true);
+  FPick->setChecked(false);
+  FKept = Map()->Calibration();
+  FUnsaved = false;
   Refresh();
+}
+
+void CalibrationPanel::End() {
+  if (!Active()) return;
+  FPick->setChecked(false);
+  Map()->SetShowGrat(FSavedGrat);
+  FImage.clear();
+  FUnsaved = false;
+  Refresh();
+}
+
+bool CalibrationPanel::ConfirmLoss(bool AllowCancel) {
+  if (!FUnsaved) return true;
+  QMessageBox box(QMessageBox::Question, tr("Unsaved calibration"),
+                  tr("The calibration of %1 has changes that are not saved.")
+                      .arg(QFileInfo(FImage).fileName()),
+                  QMessageBox::Save | QMessageBox::Discard, this);
+  if (AllowCancel) box.addButton(QMessageBox::Cancel);
+  box.setDefaultButton(QMessageBox::Save);
+  box.setObjectName("unsavedCalibration");
+  switch (box.exec()) {
+    case QMessageBox::Save: return !Save().isEmpty();
+    case QMessageBox::Discard: FUnsaved = false; return true;
+    default: return false;
+  }
+}
+
+void CalibrationPanel::MapShown() {
+  if (!Active() || QString::fromStdString(Map()->MapImgFile()) == FImage) return;
+  ConfirmLoss(false);  // the map has changed already: save or let go
+  End();
 }
 
 void CalibrationPanel::MapClicked(const TPoint& Pixel) {
@@ -123,6 +189,7 @@ void CalibrationPanel::MapClicked(const TPoint& Pixel) {
 }
 
 void CalibrationPanel::AskAndAdd(const TPoint& Pixel) {
+  if (!Active() || QString::fromStdString(Map()->MapImgFile()) != FImage) return;
   const TCalibModel model = Model();
   const TCalibData& cal = Map()->CalibData();
   const TPointInput input = model == cmUTM ? piUTM : (model == cmParabolicIp ? piGratLine : piLatLong);
@@ -149,10 +216,17 @@ void CalibrationPanel::AskAndAdd(const TPoint& Pixel) {
   } catch (const std::exception& e) {
     QMessageBox::warning(this, tr("Calibration"), QString::fromStdString(e.what()));
   }
+  Edited();
+}
+
+void CalibrationPanel::Edited() {
+  FKept = Map()->Calibration();
+  FUnsaved = true;
   Refresh();
 }
 
 void CalibrationPanel::RemoveSelected() {
+  if (!Active()) return;
   const int row = FTable->currentRow();
   const TCalibData& cal = Map()->CalibData();
   if (Model() == cmParabolicIp) {
@@ -166,10 +240,20 @@ void CalibrationPanel::RemoveSelected() {
     const TCalQuad q = cal.CalQuads[row + 1];
     Map()->RemoveCalibPoint(q.MapX, q.MapY);
   }
-  Refresh();
+  Edited();
 }
 
 void CalibrationPanel::Refresh() {
+  for (QWidget* w : std::initializer_list<QWidget*>{FPick, FRemove, FRestore, FSave, FTable})
+    w->setEnabled(Active());
+  UpdatePickText();
+  if (!Active()) {
+    FTable->setRowCount(0);
+    FRMS->setText(tr("Nothing is being calibrated. Open a map image without a calibration "
+                     "(File > Open) to calibrate it."));
+    emit Changed();
+    return;
+  }
   const TCalibData& cal = Map()->CalibData();
   const bool lines = Model() == cmParabolicIp;
   const auto linePoints = lines ? LinePoints(cal) : std::vector<std::pair<int, int>>{};
@@ -211,20 +295,46 @@ void CalibrationPanel::Refresh() {
   }
   const double rms = n ? Map()->CalibResidualRMS() : 0;
   FRMS->setText(n ? tr("%1 points, RMS %2 pixels").arg(n).arg(rms, 0, 'f', 2)
-                  : tr("No calibration points yet: click on the map."));
+                  : tr("No calibration points yet: switch on \"Add points\", then click on the map."));
   emit Changed();
 }
 
 QString CalibrationPanel::Save(const QString& FileName) {
+  if (!Active()) {
+    emit Message(tr("Nothing is being calibrated: no calibration was saved."));
+    return QString();
+  }
+  const QFileInfo img(FImage);
   QString file = FileName;
-  const QFileInfo img(QString::fromStdString(Map()->MapImgFile()));
-  if (file.isEmpty()) file = img.path() + "/" + img.completeBaseName() + ".xml";
+  if (file.isEmpty()) {
+    file = img.path() + "/" + img.completeBaseName() + ".xml";
+    // Saving again what is on disk already would only rewrite the same file.
+    if (!FUnsaved && QFileInfo::exists(file)) {
+      emit Message(tr("The calibration of %1 has no unsaved changes.").arg(img.fileName()));
+      return file;
+    }
+  }
   try {
-    Map()->SaveCalDataAsXML(file.toStdString(), img.completeBaseName().toStdString());
+    if (QString::fromStdString(Map()->MapImgFile()) == FImage) {
+      Map()->SaveCalDataAsXML(file.toStdString(), img.completeBaseName().toStdString());
+    } else {
+      // The map shows another image by now: the calibration kept from the last edit.
+      TMapCalibration cal = FKept;
+      cal.CalcExtentsAndResolution();
+      cal.Data().MapFName = FImage.toStdString();
+      TextFile F;
+      AssignFile(F, file.toStdString());
+      Rewrite(F);
+      WriteRawCalDataToOpenXMLFile(F, true, img.completeBaseName().toStdString(), cal.Data(),
+                                   cal.Model());
+      CloseFile(F);
+    }
   } catch (const std::exception& e) {
     QMessageBox::warning(this, tr("Calibration"), QString::fromStdString(e.what()));
     return QString();
   }
+  FUnsaved = false;
+  emit Message(tr("Calibration saved to %1").arg(file));
   return file;
 }
 

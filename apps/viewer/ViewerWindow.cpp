@@ -8,8 +8,11 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPainter>
 #include <QProgressDialog>
 #include <QStatusBar>
+#include <QTimer>
+#include <QVBoxLayout>
 #include <cmath>
 
 #include "CalibrationPanel.h"
@@ -56,37 +59,76 @@ ViewerWindow::ViewerWindow(QWidget* Parent)
   setCentralWidget(FAtlas);
 
   FPosLabel = new QLabel(this);
+  FPosLabel->setObjectName("position");
   FUTMLabel = new QLabel(this);
   FResLabel = new QLabel(this);
   FResLabel->setObjectName("resolution");
   FLenLabel = new QLabel(this);
+  FLenLabel->setObjectName("length");
+  // Texts of their own width that may shrink, so that they never run into each other.
   for (QLabel* l : {FPosLabel, FUTMLabel, FLenLabel}) {
-    l->setMinimumWidth(180);
-    statusBar()->addWidget(l);
+    l->setMinimumWidth(60);
+    l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    statusBar()->addWidget(l, 1);
   }
   statusBar()->addPermanentWidget(FResLabel);
 
-  FSelList = new QListWidget(this);
-  FSelDock = new QDockWidget(tr("Items in the selected area"), this);
+  auto* selBox = new QWidget(this);
+  auto* selLayout = new QVBoxLayout(selBox);
+  selLayout->setContentsMargins(2, 2, 2, 2);
+  FSelSummary = new QLabel(selBox);
+  FSelSummary->setObjectName("selectionSummary");
+  FSelSummary->setWordWrap(true);
+  FSelList = new QListWidget(selBox);
+  selLayout->addWidget(FSelSummary);
+  selLayout->addWidget(FSelList, 1);
+  FSelDock = new QDockWidget(tr("Selection"), this);
   FSelDock->setObjectName("SelectionDock");
-  FSelDock->setWidget(FSelList);
+  FSelDock->setWidget(selBox);
   addDockWidget(Qt::RightDockWidgetArea, FSelDock);
   FSelDock->hide();
+  connect(FSelList, &QListWidget::currentRowChanged, this, [this](int Row) { ShowListedItem(Row); });
+  connect(FSelDock, &QDockWidget::visibilityChanged, this, [this](bool Visible) {
+    if (Visible || !FHasSelection || isMinimized()) return;
+    FHasSelection = false;  // closing the dock takes the marks off the map
+    FShownItem = 0;
+    Map()->Paint();
+  });
 
   FCalib = new CalibrationPanel(FAtlas, this);
   connect(FCalib, &CalibrationPanel::Changed, this, [this] { UpdateResolution(); });
+  connect(FCalib, &CalibrationPanel::Message, this,
+          [this](const QString& Text) { statusBar()->showMessage(Text, 8000); });
   FCalibDock = new QDockWidget(tr("Calibration"), this);
   FCalibDock->setObjectName("CalibrationDock");
   FCalibDock->setWidget(FCalib);
   addDockWidget(Qt::RightDockWidgetArea, FCalibDock);
   FCalibDock->hide();
+  // Closing the dock ends the calibration; unsaved points are not let go without a question.
+  connect(FCalibDock, &QDockWidget::visibilityChanged, this, [this](bool Visible) {
+    if (Visible || !FCalib->Active() || isMinimized() || !isVisible()) return;
+    if (FCalib->ConfirmLoss(true))
+      FCalib->End();
+    else
+      QTimer::singleShot(0, FCalibDock, &QDockWidget::show);
+  });
+  // The map control's own messages name it; an empty view says what to do.
+  Map()->setObjectName("Map");
+  Map()->SetEmptyMsg(tr("No map is shown. Open a map or a calibration with File > Open.").toStdString());
 
   WireMap();
   BuildMenus();
   resize(1200, 800);
 }
 
-ViewerWindow::~ViewerWindow() = default;
+ViewerWindow::~ViewerWindow() {
+  // The docks are hidden while the window goes: their handlers would paint a map whose
+  // database is gone.
+  FSelDock->disconnect(this);
+  FCalibDock->disconnect(this);
+  FAtlas->CurrentMap()->OnDrawLandmark = nullptr;
+  FAtlas->CurrentMap()->OnBeforeRenderData = nullptr;
+}
 
 bool ViewerWindow::Start(const std::string& CacheDir, const std::string& GshhgDir) {
   QProgressDialog progress(tr("Building the world database from GSHHG…"), QString(), 0, 100, this);
@@ -136,9 +178,7 @@ bool ViewerWindow::Start(const std::string& CacheDir, const std::string& GshhgDi
   }
   ShowCapitals();
   if (world) FAtlas->SelectMap(world);
-  FShownImage = Map()->MapImgFile();
-  Map()->ZoomFitPage();
-  UpdateResolution();
+  MapSwitched();
   return built;
 }
 
@@ -169,24 +209,46 @@ void ViewerWindow::WireMap() {
   FAtlas->OnMouseDown = [this](TObject*, TMouseButton Button, TShiftState, int X, int Y) {
     ShowPosition(X, Y);
     if (Button == mbLeft && FCalib->Picking()) FCalib->MapClicked(Map()->ControlToMapImage(TPoint{X, Y}));
+    // A zoom click is about to load another map: unsaved calibration points are asked for
+    // first, and staying keeps the map (the atlas leaves its zoom mode).
+    if (FAtlas->ZoomButton()->Down() && FCalib->Unsaved() && !FCalib->ConfirmLoss(true))
+      FAtlas->PointerButton()->click();
   };
-  // A map the atlas switched to is shown whole.
-  FAtlas->OnMouseUp = [this](TObject*, TMouseButton, TShiftState, int, int) {
-    if (Map()->MapImgFile() != FShownImage) Map()->ZoomFitPage();
-    FShownImage = Map()->MapImgFile();
-    UpdateResolution();
+  FAtlas->OnMouseUp = [this](TObject*, TMouseButton Button, TShiftState, int, int) {
+    if (Map()->MapImgFile() != FShownImage) {
+      FShownEntry = FAtlas->MapSelector()->currentIndex() + 1;
+      MapSwitched();
+    } else if (FAtlas->ZoomButton()->Down()) {
+      statusBar()->showMessage(Button == mbLeft ? tr("No finer map covers this place.")
+                                                : tr("No coarser map covers this place."),
+                               5000);
+    }
+  };
+  // A map picked from the list: unsaved calibration points are asked for before it loads.
+  TComboBox* list = FAtlas->MapSelector();
+  list->setFocusPolicy(Qt::ClickFocus);
+  auto load = list->OnChange;
+  list->OnChange = [this, list, load](TObject* Sender) {
+    if (FCalib->Unsaved() && !FCalib->ConfirmLoss(true)) {
+      list->setCurrentIndex(FShownEntry - 1);
+      return;
+    }
+    load(Sender);
+    FShownEntry = list->currentIndex() + 1;
+    MapSwitched();
   };
   TGeoMap* m = Map();
   m->OnBeforeRenderData = [this](TObject*, TCanvas* C) {
     const TShowGrat g = Map()->ShowGraticule();
     if (C && Map()->CalibModel() != cmUTM && (g == sgUTMGrid || g == sgPointsAndUTMGrid))
       DrawUTMGridOverlay(*Map(), *C, Map()->ColorGraticule());
+    if (C) DrawSelection(*C);
   };
   // Landmarks beyond the map's edges would be drawn where the calibration extrapolates; on a
   // generated map also those in the margin around its frame, where the image has no dot.
   m->OnDrawLandmark = [this](TObject*, bool& Handled, TCanvas*, TPoint&, const TLandMark& L) {
     const TDemoMap* frame = GeneratedFrame();
-    if (!Map()->IsPositionWithinMap(L.Latitude, L.Longitude) ||
+    if (!CalibrationUsable() || !Map()->IsPositionWithinMap(L.Latitude, L.Longitude) ||
         (frame && !(L.Latitude >= frame->LatLow && L.Latitude <= frame->LatHigh &&
                     L.Longitude >= frame->LongLow && L.Longitude <= frame->LongHigh)))
       Handled = true;
@@ -197,9 +259,12 @@ void ViewerWindow::WireMap() {
   };
   m->OnBeginRubberBand = [this](TObject*, const TPoint& P) { RubberBandPoint(P, true); };
   m->OnContinueRubberBand = [this](TObject*, const TPoint& P) { RubberBandPoint(P, false); };
-  m->OnEndRubberBand = [this](TObject*, const TPoint& P) { RubberBandPoint(P, false); };
+  m->OnEndRubberBand = [this](TObject*, const TPoint& P) {
+    RubberBandPoint(P, false);
+    FBandActive = false;
+  };
   m->OnSelectRect = [this](TObject*, int32_t Kind, double V1, double V2, double V3, double V4) {
-    if (Kind == 1 && Map()->MouseAction() == maSelectRect)
+    if (Kind == 1 && Map()->MouseAction() == maSelectRect && CalibrationUsable())
       ListItemsInArea(std::min(V2, V4), std::max(V2, V4), std::min(V1, V3), std::max(V1, V3));
   };
 }
@@ -223,10 +288,17 @@ void ViewerWindow::ShowPosition(int X, int Y) {
   bool okLat = false, okLong = false;
   const double lat = Map()->CalcLatitude(p, okLat), lon = Map()->CalcLongitude(p, okLong);
   // A calibration of fewer points than its model needs places pixels anywhere.
-  if (!okLat || !okLong || !(std::fabs(lat) <= 90) || !(std::fabs(lon) <= 540)) {
+  if (!CalibrationUsable() || !okLat || !okLong || !(std::fabs(lat) <= 90) ||
+      !(std::fabs(lon) <= 540)) {
     FPosLabel->setText(tr("pixel %1, %2").arg(p.X).arg(p.Y));
-    FUTMLabel->clear();
+    FUTMLabel->setText(Map()->MapImgFile().empty() ? QString() : tr("not calibrated"));
     return;
+  }
+  // The line being drawn measures up to the cursor.
+  if (FBandActive && !FBand.empty() && Map()->MouseAction() == maRubberBand) {
+    const double toCursor = SphereGreatCircleDist(kEarthRadius, FBand.back().Latit,
+                                                  FBand.back().Longit, lat, lon);
+    FLenLabel->setText(tr("line: %1 km").arg((FBandLength + toCursor) / 1000, 0, 'f', 1));
   }
   const double east = std::remainder(lon, 360.0);  // maps beyond the antimeridian
   FPosLabel->setText(QString::fromStdString(DegreeToStr(std::fabs(lat), FDegFormat, 1) + (lat < 0 ? " S  " : " N  ") +
@@ -247,16 +319,39 @@ void ViewerWindow::ShowPosition(int X, int Y) {
                          .arg(std::round(northing), 0, 'f', 0));
 }
 
+bool ViewerWindow::CalibrationUsable() const { return CalibrationPanel::Usable(*Map()); }
+
+void ViewerWindow::MapSwitched() {
+  FCalib->MapShown();
+  FShownImage = Map()->MapImgFile();
+  Map()->ZoomFitPage();
+  FBand.clear();
+  FBandLength = 0;
+  FBandActive = false;
+  FLenLabel->clear();
+  FShownItem = 0;
+  // The other maps' outlines need a calibration that can place them.
+  FAtlas->SetMapOutlineVisible(CalibrationUsable());
+  UpdateResolution();
+  Map()->setFocus();  // arrow keys and +/- go to the map, not to the list
+}
+
 void ViewerWindow::UpdateResolution() {
+  if (FAtlas->MapOutlineVisible() != CalibrationUsable())
+    FAtlas->SetMapOutlineVisible(CalibrationUsable());
   const double r = Map()->CalibData().Resolution;
-  FResLabel->setText(r > 0 ? tr("%1 m/pixel at %2×").arg(r, 0, 'f', r < 100 ? 1 : 0).arg(Map()->Magnification(), 0, 'f', 2)
+  if (Map()->MapImgFile().empty()) {
+    FResLabel->clear();
+    return;
+  }
+  FResLabel->setText(r > 0 && CalibrationUsable() ? tr("%1 m/pixel at %2×").arg(r, 0, 'f', r < 100 ? 1 : 0).arg(Map()->Magnification(), 0, 'f', 2)
                            : tr("not calibrated"));
 }
 
 // The band's points are image pixels; each press ends a segment of a great circle.
 void ViewerWindow::RubberBandPoint(const TPoint& P, bool Begin) {
   if (Map()->MouseAction() != maRubberBand) return;  // the selection rectangle reports too
-  if (Begin) FBand.clear(), FBandLength = 0;
+  if (Begin) FBand.clear(), FBandLength = 0, FBandActive = true;
   bool okLat = false, okLong = false;
   const TCoords c{Map()->CalcLatitude(P, okLat), Map()->CalcLongitude(P, okLong)};
   if (!okLat || !okLong) return;
@@ -267,27 +362,106 @@ void ViewerWindow::RubberBandPoint(const TPoint& P, bool Begin) {
   FLenLabel->setText(tr("line: %1 km").arg(FBandLength / 1000, 0, 'f', 1));
 }
 
+namespace {
+
+// "12.5° E", "9.5° W": longitudes beyond the antimeridian are said as the world says them.
+QString LongitudeText(double Lon) {
+  const double east = std::remainder(Lon, 360.0);
+  return QString("%1° %2").arg(std::fabs(east), 0, 'f', 1).arg(east < 0 ? "W" : "E");
+}
+QString LatitudeText(double Lat) {
+  return QString("%1° %2").arg(std::fabs(Lat), 0, 'f', 1).arg(Lat < 0 ? "S" : "N");
+}
+QString AreaText(double LatLow, double LatHigh, double LongLow, double LongHigh) {
+  return QObject::tr("%1 … %2, %3 … %4")
+      .arg(LatitudeText(LatLow), LatitudeText(LatHigh), LongitudeText(LongLow), LongitudeText(LongHigh));
+}
+
+}  // namespace
+
 void ViewerWindow::ListItemsInArea(double LatLow, double LatHigh, double LongLow, double LongHigh) {
+  FSelList->blockSignals(true);
   FSelList->clear();
+  FListed.clear();
   for (const TWorldHit& h : FindWorldItemsInArea(*FDB, LatLow, LatHigh, LongLow, LongHigh)) {
     const TgdbData d = FDB->Data(h.Entry);
     const QString name = QString::fromStdString(std::string(d.Name.str()));
+    FListed.emplace_back(h.Entry, h.Shift);
     if (d.ItemKind == gitCity) {
-      FSelList->addItem(tr("capital #%1 %2").arg(h.Entry).arg(name));
+      FSelList->addItem(tr("capital %1").arg(name));
       continue;
     }
     // The data set names no coast, lake, border or river: the kind in detail and where the item
     // lies say what it is; the stored name keeps the data set's own number.
-    FSelList->addItem(tr("%1 #%2, %3…%4 N %5…%6 E (%7)")
-                          .arg(WorldClassName(d.ClassFlag)).arg(h.Entry)
-                          .arg(d.LatLow, 0, 'f', 1).arg(d.LatHigh, 0, 'f', 1)
-                          .arg(d.LongLow, 0, 'f', 1).arg(d.LongHigh, 0, 'f', 1).arg(name));
+    FSelList->addItem(tr("%1, %2 (%3)")
+                          .arg(WorldClassName(d.ClassFlag))
+                          .arg(AreaText(d.LatLow, d.LatHigh, d.LongLow, d.LongHigh))
+                          .arg(name));
   }
-  FSelDock->setWindowTitle(tr("%1 items in %2…%3 N, %4…%5 E")
-                               .arg(FSelList->count())
-                               .arg(LatLow, 0, 'f', 1).arg(LatHigh, 0, 'f', 1)
-                               .arg(LongLow, 0, 'f', 1).arg(LongHigh, 0, 'f', 1));
+  FSelList->blockSignals(false);
+  FSelSummary->setText(tr("%n item(s) in %1. Click one to show it on the map.", "", FSelList->count())
+                           .arg(AreaText(LatLow, LatHigh, LongLow, LongHigh)));
+  FHasSelection = true;
+  FSel[0] = LatLow, FSel[1] = LatHigh, FSel[2] = LongLow, FSel[3] = LongHigh;
+  FShownItem = 0;
   FSelDock->show();
+  Map()->Paint();  // the selected area stays marked
+}
+
+void ViewerWindow::ShowListedItem(int Row) {
+  if (Row < 0 || Row >= int(FListed.size())) return;
+  const auto [entry, shift] = FListed[size_t(Row)];
+  const TgdbData d = FDB->Data(entry);
+  FShownItem = entry;
+  FShownShift = shift;
+  Map()->BringLocationToCenter((d.LatLow + d.LatHigh) / 2, (d.LongLow + d.LongHigh) / 2 + shift);
+  Map()->Paint();
+  UpdateResolution();
+}
+
+// The selected area as a dashed frame and the item shown from the list as a thick outline.
+void ViewerWindow::DrawSelection(TCanvas& C) {
+  if (!FHasSelection || !CalibrationUsable()) return;
+  QPainter* p = C.Painter();
+  if (!p) return;
+  auto at = [&](double Lat, double Lon, QPointF& Out) {
+    int32_t x = 0, y = 0;
+    if (!Map()->CalcPixelCoords(Lat, Lon, x, y)) return false;
+    const TPoint c = Map()->MapImageToControl(TPoint{x, y});
+    Out = QPointF(c.X, c.Y);
+    return true;
+  };
+  p->save();
+  p->setRenderHint(QPainter::Antialiasing);
+  constexpr int kSteps = 24;  // the frame's sides follow the map's projection
+  QPolygonF frame;
+  for (int side = 0; side < 4; ++side)
+    for (int i = 0; i < kSteps; ++i) {
+      const double f = double(i) / kSteps;
+      const double lat = side == 0 ? FSel[1] : side == 2 ? FSel[0] : side == 1 ? FSel[1] - f * (FSel[1] - FSel[0]) : FSel[0] + f * (FSel[1] - FSel[0]);
+      const double lon = side == 1 ? FSel[3] : side == 3 ? FSel[2] : side == 0 ? FSel[2] + f * (FSel[3] - FSel[2]) : FSel[3] - f * (FSel[3] - FSel[2]);
+      QPointF q;
+      if (at(lat, lon, q)) frame << q;
+    }
+  p->setPen(QPen(QColor(30, 90, 200), 2, Qt::DashLine));
+  p->setBrush(QColor(30, 90, 200, 30));
+  p->drawPolygon(frame);
+  if (FShownItem > 0) {
+    TgdbPolygon poly;
+    QPolygonF line;
+    if (FDB->RetrievePolygon(FShownItem, poly))
+      for (const TSCoords& c : poly) {
+        QPointF q;
+        if (at(c.Latit, c.Longit + FShownShift, q)) line << q;
+      }
+    p->setPen(QPen(QColor(230, 120, 0), 4));
+    p->setBrush(Qt::NoBrush);
+    if (line.size() == 1)
+      p->drawEllipse(line.front(), 8, 8);
+    else
+      p->drawPolyline(line);
+  }
+  p->restore();
 }
 
 void ViewerWindow::SetGrid(TShowGrat Mode) {

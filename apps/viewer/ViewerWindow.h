@@ -16,6 +16,8 @@ class QLabel;
 class QListWidget;
 class QDockWidget;
 class QActionGroup;
+class QMenu;
+class QSettings;
 
 namespace vek::viewer {
 
@@ -54,14 +56,25 @@ class ViewerWindow : public QMainWindow {
   void OpenFile(const QString& FileName);
   // Appends the landmarks of a GPX, GeoJSON or landmark XML file; returns how many.
   int ImportLandmarks(const QString& FileName);
-  // Lists the database items in the area in the selection dock.
+  // Lists the database items in the area in the selection dock and marks the area.
   void ListItemsInArea(double LatLow, double LatHigh, double LongLow, double LongHigh);
+  // Centres the map on a listed item and outlines it (selection dock row Row).
+  void ShowListedItem(int Row);
   void SetDegreeFormat(TDegreeFormat Format);
   // Graticule or UTM grid; a UTM grid on a map without a zone takes the zone of its centre.
   void SetGrid(TShowGrat Mode);
+  // Settings remembered across runs (QSettings of organisation "VekGeo", application
+  // "viewer"): window layout, grid, degree format, recent files, the last map and view and the
+  // imported landmark files. Only a window that was asked to restore them saves them again,
+  // so that tests and embedded uses leave the user's settings alone.
+  void RestoreSession();
+  void SaveSession();
+  QStringList RecentFiles() const { return FRecent; }
 
  protected:
   void showEvent(QShowEvent* Event) override;
+  // Asks before unsaved calibration changes are lost.
+  void closeEvent(QCloseEvent* Event) override;
 
  private:
   void BuildMenus();
@@ -69,6 +82,17 @@ class ViewerWindow : public QMainWindow {
   void ShowCapitals();
   void ShowPosition(int X, int Y);
   void UpdateResolution();
+  // Another map is shown (atlas list, zoom click, File > Open, start): the view fits it, the
+  // status bar, the calibration dock, the measured line and the selection follow it.
+  void MapSwitched();
+  bool CalibrationUsable() const;
+  void AddRecent(const QString& File);
+  void RebuildRecentMenu();
+  void DrawSelection(TCanvas& C);
+  void About();
+  // The folder file dialogs start in (the last one used).
+  QString DialogDir() const;
+  void RememberDir(const QString& File);
   void RubberBandPoint(const TPoint& P, bool Begin);
   void SetMouseMode(TMouseActMode Mode);
   void OpenDialog();
@@ -89,6 +113,24 @@ class ViewerWindow : public QMainWindow {
   QLabel* FUTMLabel = nullptr;
   QLabel* FResLabel = nullptr;
   QLabel* FLenLabel = nullptr;
+  QLabel* FSelSummary = nullptr;
+  QMenu* FRecentMenu = nullptr;
+  QActionGroup* FModeGroup = nullptr;
+  QActionGroup* FGridGroup = nullptr;
+  QActionGroup* FDegGroup = nullptr;
+  QStringList FRecent;
+  QStringList FImportedLandmarks;
+  QString FLastDir;
+  bool FRemember = false;
+  // The area last selected and the listed item shown, latitude/longitude; empty when none.
+  bool FHasSelection = false;
+  double FSel[4] = {0, 0, 0, 0};  // lat low, lat high, long low, long high
+  int32_t FShownItem = 0;
+  double FShownShift = 0;
+  std::vector<std::pair<int32_t, double>> FListed;  // entry and shift of each list row
+  // The atlas entry on show (1-based), 0 for a map that is not in the list.
+  int FShownEntry = 0;
+  bool FBandActive = false;
   TDegreeFormat FDegFormat = dfDegMin;
   // The rubber band's corner points, latitude/longitude, and the length of its finished
   // segments in metres.

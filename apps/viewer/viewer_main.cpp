@@ -18,6 +18,8 @@ int main(int argc, char** argv) {
   const bool headless = !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY");
   if (headless) setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
+  QApplication::setOrganizationName("VekGeo");
+  QApplication::setApplicationName("viewer");
   std::string cache = DefaultCacheDir(), gshhg;
   QString tourDir, open;
   for (int i = 1; i < argc; ++i) {
@@ -43,6 +45,8 @@ int main(int argc, char** argv) {
     else
       std::printf("world database %s and demo atlas ready in %.2f s (%s)\n",
                   built ? "built" : "opened", secs, WorldDBName(cache).c_str());
+    // The last session comes back on screen only; a tour starts from the same state each time.
+    if (tourDir.isEmpty() && w.WorldError().isEmpty()) w.RestoreSession();
     if (!open.isEmpty()) w.OpenFile(open);
     if (!tourDir.isEmpty() && !w.WorldError().isEmpty()) {
       // The tour walks the demo atlas, which needs the world database: one picture instead.

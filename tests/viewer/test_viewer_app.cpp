@@ -59,6 +59,7 @@ void OpenBlankScan(ViewerWindow& w, const QTemporaryDir& tmp, const QString& Nam
   w.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
   w.OpenFile(image);
+  QTest::mouseClick(w.Calibration()->findChild<QPushButton*>("calibPick"), Qt::LeftButton);
   auto* model = w.Calibration()->findChild<QComboBox*>("calibModel");
   model->setCurrentIndex(model->findData(int(Model)));
   ASSERT_EQ(w.Map()->CalibModel(), Model);
@@ -134,6 +135,8 @@ TEST(ViewerApp, ThreeClicksCalibrateAScannedImageAndTheSavedFileConverts) {
   w.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
   w.OpenFile(image);
+  EXPECT_FALSE(w.Calibration()->Picking());  // a click on the map does nothing unasked
+  QTest::mouseClick(w.Calibration()->findChild<QPushButton*>("calibPick"), Qt::LeftButton);
   ASSERT_TRUE(w.Calibration()->Picking());
   const std::pair<QPoint, QPointF> points[] = {
       {{50, 50}, {49.5, 10.5}}, {{350, 50}, {49.5, 13.5}}, {{50, 250}, {47.5, 10.5}}};
