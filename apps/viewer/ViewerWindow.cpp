@@ -13,6 +13,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 #include "CalibrationPanel.h"
@@ -414,6 +415,15 @@ void ViewerWindow::ShowListedItem(int Row) {
   const TgdbData d = FDB->Data(entry);
   FShownItem = entry;
   FShownShift = shift;
+  // A small item is brought close enough to be seen: its box a third of the view at least.
+  int32_t x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+  if (Map()->CalcPixelCoords(d.LatHigh, d.LongLow + shift, x1, y1) &&
+      Map()->CalcPixelCoords(d.LatLow, d.LongHigh + shift, x2, y2)) {
+    const double box = std::max({std::abs(x2 - x1), std::abs(y2 - y1), 1});
+    const double fill = std::min(Map()->width(), Map()->height()) / 3.0;
+    const double mag = Map()->Magnification();
+    if (box * mag < fill) Map()->SetMagnification(std::min(fill / box, mag * 16));
+  }
   Map()->BringLocationToCenter((d.LatLow + d.LatHigh) / 2, (d.LongLow + d.LongHigh) / 2 + shift);
   Map()->Paint();
   UpdateResolution();

@@ -8,6 +8,9 @@
 #include <QDir>
 #include <QImage>
 #include <QLabel>
+#include <QMessageBox>
+#include <QWheelEvent>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QToolBar>
 #include <QPushButton>
@@ -65,7 +68,120 @@ void OpenBlankScan(ViewerWindow& w, const QTemporaryDir& tmp, const QString& Nam
   ASSERT_EQ(w.Map()->CalibModel(), Model);
 }
 
+// Clicks a button of the next message box when it shows; its text goes to Text.
+void AnswerNextBox(QMessageBox::StandardButton Button, QString* Text = nullptr) {
+  auto* timer = new QTimer;
+  QObject::connect(timer, &QTimer::timeout, [timer, Button, Text] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    if (Text) *Text = box->text();
+    QTest::mouseClick(box->button(Button), Qt::LeftButton);
+    timer->deleteLater();
+    timer->stop();
+  });
+  timer->start(10);
+}
+
+// A user's pick from the atlas list, by keyboard on the list.
+void PickNextMapInList(ViewerWindow& w) {
+  QComboBox* list = w.Atlas()->MapSelector();
+  list->setFocus();
+  QTest::keyClick(list, Qt::Key_Down);
+}
+
 }  // namespace
+
+// Everything that shows the map follows a switch: the view fits the new map, the status bar
+// gives its resolution, the first click keeps the view, the keys go to the map, and Fit to
+// window updates the zoom shown.
+TEST(ViewerApp, TheViewAndStatusBarFollowEveryMapSwitch) {
+  ViewerWindow w;
+  w.Start(VEK_VIEWER_TEST_CACHE);
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  auto* res = w.findChild<QLabel*>("resolution");
+  const std::string world = w.Map()->MapImgFile();
+  PickNextMapInList(w);
+  ASSERT_NE(w.Map()->MapImgFile(), world);
+  const double r = w.Map()->CalibData().Resolution;
+  EXPECT_TRUE(res->text().startsWith(QString::number(r, 'f', r < 100 ? 1 : 0))) << res->text().toStdString();
+  EXPECT_TRUE(res->text().contains(QString::number(w.Map()->Magnification(), 'f', 2)));
+
+  // Wheel zoom, then a plain click: the view stays.
+  const QPoint centre(w.Map()->width() / 2, w.Map()->height() / 2);
+  QWheelEvent wheel(centre, w.Map()->mapToGlobal(centre), {}, {0, 720}, Qt::NoButton, {},
+                    Qt::NoScrollPhase, false);
+  QApplication::sendEvent(w.Map(), &wheel);
+  const TMapViewport zoomed = w.Map()->Viewport();
+  QTest::mouseClick(w.Map(), Qt::LeftButton, {}, centre);
+  EXPECT_EQ(w.Map()->Viewport().TopLeft, zoomed.TopLeft);
+  EXPECT_EQ(w.Map()->Viewport().Magnify, zoomed.Magnify);
+
+  // The keys pan the map; the list keeps its map.
+  const int entry = w.Atlas()->MapSelector()->currentIndex();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+  EXPECT_GT(w.Map()->Viewport().TopLeft.X, zoomed.TopLeft.X);
+  EXPECT_EQ(w.Atlas()->MapSelector()->currentIndex(), entry);
+
+  auto* bar = w.findChild<QToolBar*>("MainToolBar");
+  QAction* fit = nullptr;
+  for (QAction* a : bar->actions())
+    if (a->text().contains("Fit")) fit = a;
+  ASSERT_TRUE(fit);
+  QTest::mouseClick(bar->widgetForAction(fit), Qt::LeftButton);
+  EXPECT_TRUE(res->text().contains(QString::number(w.Map()->Magnification(), 'f', 2))) << res->text().toStdString();
+}
+
+// Work is not lost: a failed open keeps the map shown, unsaved calibration points are asked
+// for before another map is shown and before the window closes.
+TEST(ViewerApp, FailedOpensKeepTheMapAndUnsavedPointsAreAskedFor) {
+  QTemporaryDir tmp;
+  ViewerWindow w;
+  w.Start(VEK_VIEWER_TEST_CACHE);
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  const std::string world = w.Map()->MapImgFile();
+  std::ofstream(tmp.filePath("text.jpg").toStdString()) << "not an image";
+  std::ofstream(tmp.filePath("empty.xml").toStdString());
+  for (const char* name : {"text.jpg", "empty.xml"}) {
+    QString said;
+    AnswerNextBox(QMessageBox::Ok, &said);
+    w.OpenFile(tmp.filePath(name));
+    EXPECT_EQ(w.Map()->MapImgFile(), world) << name;
+    EXPECT_TRUE(said.contains(name)) << said.toStdString();
+    EXPECT_FALSE(said.contains("Component")) << said.toStdString();
+  }
+  EXPECT_TRUE(w.Map()->Visible());
+
+  // An uncalibrated scan says so instead of placing its pixels somewhere.
+  QImage scan(400, 300, QImage::Format_RGB32);
+  scan.fill(Qt::white);
+  ASSERT_TRUE(scan.save(tmp.filePath("scan.bmp")));
+  w.OpenFile(tmp.filePath("scan.bmp"));
+  QTest::mouseMove(w.Map(), ControlPoint(*w.Map(), 100, 100));
+  EXPECT_TRUE(w.PositionText().startsWith("pixel")) << w.PositionText().toStdString();
+  EXPECT_EQ(w.Atlas()->MapSelector()->currentIndex(), -1);  // the list names no other map
+
+  QTest::mouseClick(w.Calibration()->findChild<QPushButton*>("calibPick"), Qt::LeftButton);
+  AnswerNextDialog(49.5, 10.5);
+  QTest::mouseClick(w.Map(), Qt::LeftButton, {}, ControlPoint(*w.Map(), 50, 50));
+  QTRY_COMPARE(w.Map()->CalibData().NumCalQuads, 1);
+  ASSERT_TRUE(w.Calibration()->Unsaved());
+
+  QString asked;
+  AnswerNextBox(QMessageBox::Cancel, &asked);
+  PickNextMapInList(w);
+  EXPECT_TRUE(asked.contains("scan.bmp")) << asked.toStdString();
+  EXPECT_TRUE(w.Map()->MapImgFile().find("scan.bmp") != std::string::npos);
+  EXPECT_EQ(w.Map()->CalibData().NumCalQuads, 1);
+
+  AnswerNextBox(QMessageBox::Cancel);
+  EXPECT_FALSE(w.close());
+  EXPECT_TRUE(w.isVisible());
+  AnswerNextBox(QMessageBox::Save);
+  EXPECT_TRUE(w.close());
+  EXPECT_TRUE(QFileInfo::exists(tmp.filePath("scan.xml")));
+}
 
 TEST(ViewerApp, DemoAtlasZoomsByClickShowsThePositionMeasuresAndSelects) {
   ViewerWindow w;
@@ -106,6 +222,10 @@ TEST(ViewerApp, DemoAtlasZoomsByClickShowsThePositionMeasuresAndSelects) {
   };
   QTest::mouseClick(w.Map(), Qt::LeftButton, {}, at(0.3476, 32.5825));
   QTest::mouseMove(w.Map(), at(-1.2921, 36.8219));
+  // The line measures while it follows the cursor.
+  const QRegularExpressionMatch moving = QRegularExpression(R"(([\d.]+) km)").match(w.LengthText());
+  ASSERT_TRUE(moving.hasMatch()) << w.LengthText().toStdString();
+  EXPECT_NEAR(moving.captured(1).toDouble(), 510, 25);
   QTest::mouseClick(w.Map(), Qt::LeftButton, {}, at(-1.2921, 36.8219));
   const QRegularExpressionMatch km = QRegularExpression(R"(([\d.]+) km)").match(w.LengthText());
   ASSERT_TRUE(km.hasMatch()) << w.LengthText().toStdString();
@@ -121,6 +241,18 @@ TEST(ViewerApp, DemoAtlasZoomsByClickShowsThePositionMeasuresAndSelects) {
   EXPECT_TRUE(items.filter("Kampala").size() == 1) << items.join("; ").toStdString();
   EXPECT_FALSE(items.filter("lake").isEmpty());
   EXPECT_TRUE(items.filter("Nairobi").isEmpty());
+  QApplication::processEvents();
+  w.grab().save(QDir::current().filePath("viewer_selection.png"));
+  // A click on a listed lake centres it and outlines it; the list says where it lies.
+  const int lake = w.SelectionList()->row(w.SelectionList()->findItems("lake", Qt::MatchStartsWith).front());
+  const TPoint before = w.Map()->Viewport().TopLeft;
+  QListWidget* list = w.SelectionList();
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(lake)).center());
+  EXPECT_EQ(list->currentRow(), lake);
+  EXPECT_NE(w.Map()->Viewport().TopLeft, before);
+  EXPECT_TRUE(list->item(lake)->text().contains("° S")) << list->item(lake)->text().toStdString();
+  QApplication::processEvents();
+  w.grab().save(QDir::current().filePath("viewer_selection_item.png"));
 }
 
 TEST(ViewerApp, ThreeClicksCalibrateAScannedImageAndTheSavedFileConverts) {
