@@ -39,6 +39,16 @@ std::string TitleOf(const std::string& Name) {
   return t;
 }
 
+// About eight graticule lines across the map, at 1-2-5 steps of degrees: the map control's
+// own choice of whole degrees is dense on a continent. 0 (the control's choice) when unknown.
+double GraticuleStep(const TGeoMap& Map) {
+  const TCalibData& cal = Map.CalibData();
+  const double extent =
+      std::max(std::fabs(cal.Corners[gcoTopLeft].Latit - cal.Corners[gcoBottomLeft].Latit),
+               std::fabs(cal.Corners[gcoTopRight].Longit - cal.Corners[gcoTopLeft].Longit));
+  return extent > 0 && std::isfinite(extent) ? Round125(extent / 8) : 0;
+}
+
 // Generated calibration files carry neither the map's resolution nor a caption of their own;
 // the atlas needs the one to choose maps when zooming and the other to list them. Loading
 // and saving the calibration through a map control fills in both (once per file).
@@ -325,6 +335,7 @@ bool ViewerWindow::CalibrationUsable() const { return CalibrationPanel::Usable(*
 void ViewerWindow::MapSwitched() {
   FCalib->MapShown();
   FShownImage = Map()->MapImgFile();
+  Map()->SetGratLineDist(GraticuleStep(*Map()));
   Map()->ZoomFitPage();
   FBand.clear();
   FBandLength = 0;
@@ -490,6 +501,7 @@ void ViewerWindow::SetGrid(TShowGrat Mode) {
     Map()->SetUTMZone(zone);
     Map()->SetUTMHemisphere(lat < 0 ? hemiSouth : hemiNorth);
   }
+  Map()->SetGratLineDist(GraticuleStep(*Map()));
   Map()->SetShowGrat(Mode);
 }
 
