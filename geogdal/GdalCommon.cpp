@@ -27,7 +27,10 @@ std::string LastGdalError(const std::string& Fallback) {
 DatasetPtr OpenDataset(const std::string& FileName, unsigned Flags) {
   GdalInit();
   CPLErrorReset();
+  // The failure reaches the caller as our exception; GDAL need not print it as well.
+  CPLPushErrorHandler(CPLQuietErrorHandler);
   DatasetPtr D(GDALDataset::Open(FileName.c_str(), Flags | GDAL_OF_READONLY));
+  CPLPopErrorHandler();
   if (!D)
     throw EVEKGeoGdalError("cannot open \"" + FileName + "\": " +
                            LastGdalError("not a file GDAL reads"));

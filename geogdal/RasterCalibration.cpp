@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 
 #include "GdalInternal.h"
 
@@ -136,21 +137,25 @@ void FromGcps(TRasterCalibration& R, GDALDataset& Ds) {
   R.Method = std::to_string(Count) + " ground control points";
 }
 
-// The image to display: for an OziExplorer .map the scan it names, else the raster itself.
+// The image to display: for an OziExplorer .map the scan its third line names (as written,
+// relative to the .map, or by its bare name beside the .map, where GDAL looks too); else the
+// raster itself.
 std::string ImageOf(GDALDataset& Ds, const std::string& FileName) {
-  const std::string Ext = std::filesystem::path(FileName).extension().string();
-  if (Ds.GetDriver() && std::string(Ds.GetDriver()->GetDescription()) == "MAP") {
-    char** Files = Ds.GetFileList();
-    std::string Image;
-    for (char** F = Files; F && *F; ++F) {
-      const std::filesystem::path P(*F);
-      std::string E = P.extension().string();
-      for (char& c : E) c = char(std::tolower(static_cast<unsigned char>(c)));
-      if (E != ".map" && Image.empty()) Image = P.string();
-    }
-    CSLDestroy(Files);
-    if (!Image.empty()) return Image;
+  namespace fs = std::filesystem;
+  if (!Ds.GetDriver() || std::string(Ds.GetDriver()->GetDescription()) != "MAP") return FileName;
+  std::ifstream In(FileName, std::ios::binary);
+  std::string Line;
+  for (int i = 0; i < 3 && std::getline(In, Line); ++i) {
   }
+  while (!Line.empty() && (Line.back() == '\r' || Line.back() == ' ')) Line.pop_back();
+  if (Line.empty()) return FileName;
+  const fs::path Dir = fs::path(FileName).parent_path();
+  std::string Bare = Line.substr(Line.find_last_of("/\\") == std::string::npos
+                                     ? 0
+                                     : Line.find_last_of("/\\") + 1);
+  std::error_code Ec;
+  for (const fs::path& P : {fs::path(Line), Dir / Line, Dir / Bare})
+    if (fs::is_regular_file(P, Ec)) return P.string();
   return FileName;
 }
 
