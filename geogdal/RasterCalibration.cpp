@@ -44,14 +44,45 @@ std::vector<TPoint> CornerPixels(int W, int H) {
   return {{0, 0}, {W, 0}, {0, H}, {W, H}, {W / 2, H / 2}};
 }
 
+// The pixel in [Lo, Hi] whose coordinate Origin + Step * i lies nearest a multiple of 1e-5
+// degrees: the calibration file keeps five decimals, so control points there lose nothing
+// when written.
+int NearestToFileGrid(double Origin, double Step, int Lo, int Hi) {
+  int Best = Lo;
+  double BestErr = 1;
+  for (int i = Lo; i <= Hi && BestErr > 1e-9; ++i) {
+    const double V = (Origin + Step * i) * 1e5;
+    const double Err = std::fabs(V - std::nearbyint(V));
+    if (Err < BestErr) {
+      BestErr = Err;
+      Best = i;
+    }
+  }
+  return Best;
+}
+
 void FromGeographic(TRasterCalibration& R, const double G[6], int W, int H) {
+  std::vector<TPoint> Pixels = CornerPixels(W, H);
+  if (G[2] == 0 && G[4] == 0) {
+    // North up: one column near each side and one row near top and bottom chosen so that the
+    // file keeps the positions (nearly) exactly.
+    const int X1 = NearestToFileGrid(G[0], G[1], 0, W / 4);
+    const int X2 = NearestToFileGrid(G[0], G[1], W - W / 4, W);
+    const int Y1 = NearestToFileGrid(G[3], G[5], 0, H / 4);
+    const int Y2 = NearestToFileGrid(G[3], G[5], H - H / 4, H);
+    if (X1 != X2 && Y1 != Y2) Pixels = {{X1, Y1}, {X2, Y1}, {X1, Y2}, {X2, Y2}};
+  }
   std::vector<TCalQuad> Q;
+  for (const TPoint& P : Pixels) {
+    double Lon = 0, Lat = 0;
+    Apply(G, P.X, P.Y, Lon, Lat);
+    Q.push_back({Lat, Lon, P.X, P.Y});
+  }
   for (const TPoint& P : CornerPixels(W, H)) {
     double Lon = 0, Lat = 0;
     Apply(G, P.X, P.Y, Lon, Lat);
-    if (std::fabs(Lat) > 90 || std::fabs(Lon) > 540)
+    if (!(std::fabs(Lat) <= 90.000001 && std::fabs(Lon) <= 540))
       throw EVEKGeoGdalError("the geotransform puts the image off the earth");
-    Q.push_back({Lat, Lon, P.X, P.Y});
   }
   Fit(R, cmEquiRect, Q);
   R.Method = "geotransform in geographic coordinates";
