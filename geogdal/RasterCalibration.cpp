@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <gdal_utils.h>
+
 #include "GdalInternal.h"
 
 namespace vek {
@@ -191,6 +193,34 @@ std::string ImageOf(GDALDataset& Ds, const std::string& FileName) {
 }
 
 }  // namespace
+
+void WriteDisplayJpeg(const std::string& Raster, const std::string& OutFile) {
+  DatasetPtr Ds = OpenDataset(Raster, GDAL_OF_RASTER);
+  if (Ds->GetRasterCount() < 1) throw EVEKGeoGdalError("\"" + Raster + "\" holds no image band");
+  GDALRasterBand* First = Ds->GetRasterBand(1);
+  std::vector<std::string> Args = {"-of", "JPEG", "-co", "QUALITY=90"};
+  if (First->GetColorTable()) {
+    Args.insert(Args.end(), {"-expand", "rgb"});
+  } else {
+    for (int b = 1; b <= (Ds->GetRasterCount() >= 3 ? 3 : 1); ++b)
+      Args.insert(Args.end(), {"-b", std::to_string(b)});
+    if (First->GetRasterDataType() != GDT_Byte) Args.insert(Args.end(), {"-ot", "Byte", "-scale"});
+  }
+  std::vector<char*> Argv;
+  for (std::string& A : Args) Argv.push_back(A.data());
+  Argv.push_back(nullptr);
+  GDALTranslateOptions* O = GDALTranslateOptionsNew(Argv.data(), nullptr);
+  CPLErrorReset();
+  CPLPushErrorHandler(CPLQuietErrorHandler);
+  GDALDatasetH Out = GDALTranslate(OutFile.c_str(), GDALDataset::ToHandle(Ds.get()), O, nullptr);
+  CPLPopErrorHandler();
+  GDALTranslateOptionsFree(O);
+  if (!Out) throw EVEKGeoGdalError("cannot write \"" + OutFile + "\": " + LastGdalError("GDAL failed"));
+  GDALClose(Out);
+  // GDAL's georeference sidecar (.aux.xml) is of no use beside a display copy.
+  std::error_code Ec;
+  std::filesystem::remove(OutFile + ".aux.xml", Ec);
+}
 
 bool MatchEllipsoid(double SemiMajor, double SemiMinor, TGeoEllipsoid& Ellipsoid) {
   double Best = 1e-3;

@@ -30,6 +30,11 @@ struct TRasterCalibration {
 // Raises EVEKGeoGdalError for files GDAL cannot open and rasters without a usable georeference.
 TRasterCalibration CalibrationFromRaster(const std::string& FileName);
 
+// A JPEG copy of a raster, same size, for map controls that read JPEG and BMP only: a palette
+// expanded to RGB, other data types than bytes scaled to 0 .. 255, the first three bands (or
+// the first) kept. Raises EVEKGeoGdalError when GDAL cannot write it.
+void WriteDisplayJpeg(const std::string& Raster, const std::string& OutFile);
+
 // The table ellipsoid with these axes (metres, within a millimetre); false when none has them.
 bool MatchEllipsoid(double SemiMajor, double SemiMinor, TGeoEllipsoid& Ellipsoid);
 

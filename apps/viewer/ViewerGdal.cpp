@@ -30,6 +30,16 @@ QString OpenGeoreferenced(ViewerWindow& W, const QString& Raster) {
   TRasterCalibration R = CalibrationFromRaster(Raster.toStdString());
   const QFileInfo Info(Raster);
   const QString Xml = Info.path() + "/" + Info.completeBaseName() + ".xml";
+  // The map control reads JPEG and BMP: other images are shown through a JPEG copy beside them.
+  QString Note;
+  const QString Suffix = QFileInfo(QString::fromStdString(R.ImageFile)).suffix().toLower();
+  if (Suffix != "jpg" && Suffix != "jpeg" && Suffix != "bmp") {
+    QString Jpeg = Info.path() + "/" + Info.completeBaseName() + ".jpg";
+    if (QFileInfo::exists(Jpeg)) Jpeg = Info.path() + "/" + Info.completeBaseName() + ".display.jpg";
+    WriteDisplayJpeg(R.ImageFile, Jpeg.toStdString());
+    R.ImageFile = Jpeg.toStdString();
+    Note = "\n" + QObject::tr("Shown through the JPEG copy %1.").arg(Jpeg);
+  }
   // The image named relative to the calibration file, where the map looks for it.
   R.Calibration.Data().MapFName =
       QFileInfo(Xml).dir().relativeFilePath(QString::fromStdString(R.ImageFile)).toStdString();
@@ -44,7 +54,7 @@ QString OpenGeoreferenced(ViewerWindow& W, const QString& Raster) {
                      .arg(QString::fromStdString(R.Method))
                      .arg(R.RmsPixels, 0, 'f', 3);
   for (const std::string& Warning : R.Warnings) Text += "\n" + QString::fromStdString(Warning);
-  return Text;
+  return Text + Note;
 }
 
 QString ImportData(const QString& File, const QString& Db) {
@@ -66,9 +76,11 @@ QString ImportData(const QString& File, const QString& Db) {
 }
 
 QString ExportCalibration(ViewerWindow& W, const QString& OutFile) {
-  const TGeoMap& M = *W.Map();
-  const std::string Image = M.MapImgFile();
+  TGeoMap& M = *W.Map();
+  std::string Image = M.MapImgFile();
   if (Image.empty()) throw EVEKGeoGdalError("no map is shown");
+  // The name as the calibration holds it, found where the map found it.
+  if (M.OnMapImageRequest) M.OnMapImageRequest(&M, Image);
   const QString Suffix = QFileInfo(OutFile).suffix().toLower();
   if (Suffix == "vrt" || Suffix == "map") {
     const TCalibrationExport E = Suffix == "vrt"

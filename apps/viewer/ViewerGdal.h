@@ -15,7 +15,8 @@ class ViewerWindow;
 void AddGdalActions(ViewerWindow& W, QMenu* File);
 
 // Calibrates Raster (GeoTIFF, .map, BSB, VRT …) into a calibration file beside it
-// (<name>.xml) and opens that. Returns how it was calibrated; raises on failure.
+// (<name>.xml) and opens that; images the map cannot read (all but JPEG and BMP) are shown
+// through a JPEG copy beside them. Returns how it was calibrated; raises on failure.
 QString OpenGeoreferenced(ViewerWindow& W, const QString& Raster);
 
 // Imports the vector file into the database Db (created when missing); returns the report.

@@ -192,3 +192,27 @@ TEST(RasterCalibration, RastersWithoutGeoreferenceRaiseClearErrors) {
 }
 
 }  // namespace
+
+namespace {
+
+// Display copies for a map that reads JPEG only: 16-bit data scaled to bytes, three of four
+// bands kept, the size unchanged.
+TEST(RasterCalibration, DisplayJpegCopies) {
+  REQUIRE_GDAL_TOOLS();
+  gdaltest::TempDir Dir;
+  Must("gdal_create", {"-of", "GTiff", "-outsize", "64", "48", "-bands", "1", "-ot", "UInt16",
+                       "-burn", "4000", Dir / "dem.tif"});
+  Must("gdal_create", {"-of", "GTiff", "-outsize", "64", "48", "-bands", "4", Dir / "rgba.tif"});
+  for (const char* Name : {"dem", "rgba"}) {
+    const std::string Jpeg = Dir / (std::string(Name) + ".jpg");
+    WriteDisplayJpeg(Dir / (std::string(Name) + ".tif"), Jpeg);
+    const std::string Info = Must("gdalinfo", {Jpeg}).Out;
+    EXPECT_NE(Info.find("Driver: JPEG"), std::string::npos) << Info;
+    EXPECT_NE(Info.find("Size is 64, 48"), std::string::npos) << Info;
+    EXPECT_EQ(Info.find("Type=UInt16"), std::string::npos) << Info;
+    EXPECT_EQ(Info.find("Band 4"), std::string::npos) << Info;
+  }
+  EXPECT_THROW(WriteDisplayJpeg(Dir / "dem.tif", Dir / "no/such/dir/x.jpg"), EVEKGeoGdalError);
+}
+
+}  // namespace

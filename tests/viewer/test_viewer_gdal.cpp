@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
 #include <QMenuBar>
 #include <QProcess>
 #include <QStandardPaths>
@@ -19,7 +22,7 @@ using namespace vek::viewer;
 
 namespace {
 
-QString Run(const QString& Tool, const QStringList& Args, const QByteArray& Input = {}) {
+QString RunTool(const QString& Tool, const QStringList& Args, const QByteArray& Input = {}) {
   QProcess P;
   P.start(Tool, Args);
   P.waitForStarted();
@@ -36,7 +39,7 @@ TEST(ViewerGdal, OpensAGeoTiffExportsItsCalibrationAndImportsData) {
     GTEST_SKIP() << "GDAL's tools are not installed";
   QTemporaryDir Tmp;
   const QString Tif = Tmp.filePath("sheet.tif");
-  Run("gdal_create", {"-of", "GTiff", "-outsize", "400", "300", "-bands", "3", "-burn", "200",
+  RunTool("gdal_create", {"-of", "GTiff", "-outsize", "400", "300", "-bands", "3", "-burn", "200",
                       "-co", "INTERLEAVE=PIXEL", "-a_srs", "EPSG:32633", "-a_ullr", "500000",
                       "5300000", "520000", "5285000", Tif});
   ViewerWindow W;
@@ -47,15 +50,26 @@ TEST(ViewerGdal, OpensAGeoTiffExportsItsCalibrationAndImportsData) {
     Hooked |= A->text().contains("georeferenced raster");
   EXPECT_TRUE(Hooked);
 
+  // A message box would mean a failure the viewer reported: fail with its text instead of waiting.
+  QTimer Watch;
+  QObject::connect(&Watch, &QTimer::timeout, [] {
+    if (auto* Box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      ADD_FAILURE() << Box->text().toStdString();
+      Box->reject();
+    }
+  });
+  Watch.start(50);
   const QString How = OpenGeoreferenced(W, Tif);
   EXPECT_TRUE(How.contains("UTM zone 33 north")) << How.toStdString();
+  EXPECT_TRUE(How.contains("JPEG copy")) << How.toStdString();
   ASSERT_EQ(W.Map()->CalibModel(), cmUTM);
   EXPECT_EQ(W.Map()->MapImgWidth(), 400);
+  W.grab().save("viewer_gdal_sheet.png");  // the sheet as shown, for a look
 
   const QString Vrt = Tmp.filePath("sheet.vrt");
   ExportCalibration(W, Vrt);
   const QStringList Got =
-      Run("gdaltransform", {"-t_srs", "EPSG:4326", Vrt}, "123 45\n").split(' ');
+      RunTool("gdaltransform", {"-t_srs", "EPSG:4326", Vrt}, "123 45\n").split(' ');
   ASSERT_GE(Got.size(), 2);
   bool V1 = false, V2 = false;
   EXPECT_NEAR(W.Map()->Calibration().CalcLongitude(123, 45, V2), Got[0].toDouble(), 1e-7);
