@@ -283,8 +283,17 @@ TRasterCalibration CalibrationFromRaster(const std::string& FileName) {
     throw EVEKGeoGdalError("\"" + FileName + "\" has no georeference (no geotransform, no "
                            "ground control points)");
   }
+  // The ellipsoid of the datum the positions are on, where our table has it (UTM set it).
+  const OGRSpatialReference* Srs = HasTransform ? Ds->GetSpatialRef() : Ds->GetGCPSpatialRef();
+  TCalibData& D = R.Calibration.Data();
+  if (R.Calibration.Model() != cmUTM && Srs && !Srs->IsEmpty()) {
+    OGRErr E1 = OGRERR_NONE, E2 = OGRERR_NONE;
+    const double A = Srs->GetSemiMajor(&E1), B = Srs->GetSemiMinor(&E2);
+    TGeoEllipsoid Ell = gelWGS84;
+    if (E1 == OGRERR_NONE && E2 == OGRERR_NONE && MatchEllipsoid(A, B, Ell)) D.Ellipsoid = Ell;
+  }
   R.Calibration.CalcExtentsAndResolution();
-  R.Calibration.Data().MapFName = R.ImageFile;
+  D.MapFName = R.ImageFile;
   return R;
 }
 

@@ -34,6 +34,8 @@ class Importer {
     const std::string Name = L.GetName();
     FLineKind = Gpx && (Name == "routes" || Name == "tracks") ? gitRoute : FO.LineKind;
     FNameField = NameFieldOf(L);
+    // GPX and others keep a point's height in a field rather than in the geometry.
+    FEleField = L.GetLayerDefn()->GetFieldIndex("ele");
     FTransform.reset();
     const OGRSpatialReference* Srs = L.GetSpatialRef();
     if (!Srs) {
@@ -75,6 +77,7 @@ class Importer {
       Name = F.GetFieldAsString(FNameField);
     if (Utf8Length(Name) > 59) ++FC.NamesCut;
     FName = TgdbName(Name);
+    FFeature = &F;
     OGRGeometry* G = F.GetGeometryRef();
     if (!G || G->IsEmpty()) {
       ++FC.EmptyGeometries;
@@ -93,7 +96,10 @@ class Importer {
         }
         double Lon = P.getX(), Lat = P.getY();
         if (!Place(&Lon, &Lat, 1)) return;
-        const float Alt = P.Is3D() && std::isfinite(P.getZ()) ? float(P.getZ()) : 0.0f;
+        double Z = P.Is3D() ? P.getZ() : 0;
+        if (!P.Is3D() && FEleField >= 0 && FFeature->IsFieldSetAndNotNull(FEleField))
+          Z = FFeature->GetFieldAsDouble(FEleField);
+        const float Alt = std::isfinite(Z) && std::fabs(Z) < 1e7 ? float(Z) : 0.0f;
         Count(gitTown, FDB.AddTown(FName, FO.Date, 0, TSCoords{float(Lat), float(Lon)}, Alt,
                                    FO.ClassNumber, 0));
         return;
@@ -192,6 +198,8 @@ class Importer {
   TransformPtr FTransform;
   TgdbItem FLineKind = gitRoad;
   int FNameField = -1;
+  int FEleField = -1;
+  const OGRFeature* FFeature = nullptr;
   TgdbName FName;
   int64_t FTotal = 0;
   std::vector<double> FX, FY;

@@ -41,6 +41,7 @@ TEST(RasterCalibration, GeoTiffGeotransformsAgreeWithGdaltransform) {
   const Case Cases[] = {
       {"EPSG:4326", {"10.123456789", "50.987654321", "12.3456789012", "49.1111111111"}, "",
        cmEquiRect, gelWGS84, false},
+      {"EPSG:4230", {"-3.5", "40.5", "-2.5", "40"}, "", cmEquiRect, gelInt24, false},
       {"EPSG:32633", {"487654.321", "5512345.678", "512345.987", "5498765.432"}, "EPSG:4326",
        cmUTM, gelWGS84, false},
       {"EPSG:32733", {"300000.5", "8000000.25", "330000.75", "7980000.125"}, "EPSG:4326", cmUTM,

@@ -30,7 +30,7 @@ const char* const kGeoJson = R"({"type": "FeatureCollection", "features": [
 
 const char* const kGpx = R"(<?xml version="1.0"?>
 <gpx version="1.1" creator="test" xmlns="http://www.topografix.com/GPX/1/1">
-<wpt lat="47.2" lon="11.4"><name>Innsbruck</name></wpt>
+<wpt lat="47.2" lon="11.4"><ele>574</ele><name>Innsbruck</name></wpt>
 <wpt lat="46.6" lon="13.85"><name>Villach</name></wpt>
 <rte><name>Pass</name><rtept lat="47.0" lon="11.5"/><rtept lat="46.9" lon="11.45"/><rtept lat="46.8" lon="11.4"/></rte>
 <trk><name>Walk</name><trkseg><trkpt lat="47.1" lon="11.1"/><trkpt lat="47.11" lon="11.12"/></trkseg><trkseg><trkpt lat="47.2" lon="11.2"/><trkpt lat="47.21" lon="11.22"/><trkpt lat="47.22" lon="11.25"/></trkseg></trk>
@@ -124,7 +124,7 @@ TEST(VectorImport, GeoJsonShapefileGeoPackageAndGpx) {
   EXPECT_EQ(X.ByKind[gitTown], 2);
   EXPECT_EQ(X.ByKind[gitRoute], 3);
   EXPECT_EQ(Near(DB, "Walk", 47.21, 11.22, gitRoute).NumPoints, 3);
-  Near(DB, "Innsbruck", 47.2, 11.4, gitTown);
+  EXPECT_FLOAT_EQ(Near(DB, "Innsbruck", 47.2, 11.4, gitTown).Altitude, 574);
 
   // The GeoPackage export of it all, read by ogrinfo without a complaint.
   const std::string Out = Dir / "export.gpkg";
