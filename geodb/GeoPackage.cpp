@@ -134,8 +134,9 @@ class GeometryBlob {
 std::string IsoDate(TDateTime D) {
   if (!std::isfinite(D) || D < -657434 || D > 2958465) return {};  // years 100 .. 9999
   const QDateTime epoch(QDate(1899, 12, 30), QTime(0, 0), QTimeZone::utc());
+  // GeoPackage's DATETIME form: YYYY-MM-DDTHH:MM:SS.SSSZ, milliseconds always written.
   return epoch.addMSecs(qint64(std::llround(D * 86400000.0)))
-      .toString(Qt::ISODate)
+      .toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ"))
       .toStdString();
 }
 

@@ -9,15 +9,17 @@
 
 #include "CalibXml.h"
 #include "Command.h"
+#include "GdalCommands.h"
 #include "MapCalibration.h"
 #include "WorldFile.h"
 #include "XmlText.h"
 
 namespace {
 
-constexpr const char* kUsage =
+const std::string kUsage =
     "calib show FILE [ID] | calib pixel FILE LAT LON [ID] | calib position FILE X Y [ID] | "
-    "calib from-worldfile IMAGE OUT.xml [ID] | calib to-worldfile FILE [ID] [OUT]";
+    "calib from-worldfile IMAGE OUT.xml [ID] | calib to-worldfile FILE [ID] [OUT]" +
+    std::string(vekgeo::kCalibGdalUsage);
 
 struct LoadedCalibration {
   vek::TMapCalibration Cal;
@@ -210,6 +212,8 @@ int RunCalib(const std::vector<std::string>& args) {
     if (args.size() < 2 || args.size() > 4) throw vekgeo::UsageError("to-worldfile needs FILE [ID] [OUT]");
     return ToWorldFile(args[1], IdAt(2), IdAt(3));
   }
+  if (Sub == "from-raster" || Sub == "to-vrt" || Sub == "to-ozimap")
+    return vekgeo::RunCalibGdal(args);
   throw vekgeo::UsageError("unknown subcommand \"" + Sub + "\"");
 }
 

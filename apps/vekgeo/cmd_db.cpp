@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "Command.h"
+#include "GdalCommands.h"
 #include "StrUtils.h"
 #include "MathUtils.h"
 #include "Vek_geodb.h"
@@ -20,10 +21,11 @@ namespace {
 
 using namespace vek;
 
-const char* const kUsage =
+const std::string kUsage =
     "db create DB [DESCRIPTION] | db info DB | db add-town DB NAME LAT LON [ALT] | "
     "db import-csv DB FILE | db find DB SOUTH,NORTH,WEST,EAST... | db nearest DB LAT LON | "
-    "db export-geojson DB [OUT.geojson] | db export-gpkg DB OUT.gpkg";
+    "db export-geojson DB [OUT.geojson] | db export-gpkg DB OUT.gpkg" +
+    std::string(vekgeo::kDbImportUsage);
 
 std::string Base(const std::string& name) { return StripExtension(name); }
 
@@ -383,6 +385,7 @@ int RunDb(const std::vector<std::string>& args) {
   if (sub == "info") return Info(rest);
   if (sub == "add-town") return AddTown(rest);
   if (sub == "import-csv") return ImportCsv(rest);
+  if (sub == "import") return vekgeo::RunDbImport(rest);
   if (sub == "find") return Find(rest);
   if (sub == "nearest") return Nearest(rest);
   if (sub == "export-geojson") return ExportGeoJson(rest);

@@ -13,6 +13,7 @@
 #include <QToolBar>
 
 #include "CalibrationPanel.h"
+#include "ViewerGdal.h"
 #include "ViewerWindow.h"
 
 namespace vek::viewer {
@@ -56,6 +57,7 @@ void ViewerWindow::BuildMenus() {
   add(file, tr("&Save map as…"), [this] { SaveMapDialog(); });
   add(file, tr("&Import landmarks…"), [this] { ImportDialog(); });
   add(file, tr("&Export landmarks…"), [this] { ExportDialog(); });
+  AddGdalActions(*this, file);
   add(file, tr("&Copy view to clipboard"), [this] {
     Map()->CopyToClipboard();
     statusBar()->showMessage(tr("The view is on the clipboard."), 5000);

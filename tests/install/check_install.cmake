@@ -26,7 +26,8 @@ execute_process(COMMAND ldd ${WORK_DIR}/build/consumer_geomapcore OUTPUT_VARIABL
 if(libs MATCHES "Qt6Widgets" OR libs MATCHES "Qt6Gui")
   message(FATAL_ERROR "consumer_geomapcore links Qt Gui or Widgets:\n${libs}")
 endif()
-foreach(program consumer consumer_geodb consumer_geomapcore consumer_geomap consumer_geoatlas)
+foreach(program consumer consumer_geodb consumer_geomapcore consumer_geomap consumer_geoatlas
+                consumer_geogdal)
   execute_process(COMMAND ${WORK_DIR}/build/${program} RESULT_VARIABLE rc OUTPUT_VARIABLE out)
   message(STATUS "${out}")
   if(rc)
