@@ -66,7 +66,8 @@ void AddPolygonItem(TGeoDB& DB, TgdbItem Kind, const std::string& Name,
   }
 }
 
-// Runs the builder program on DBName and follows its "source FILE" and "progress N" lines.
+// Runs the builder program on DBName and follows its "source FILE", "progress N" and
+// "error MESSAGE" lines.
 void BuildInChild(TGeoDB& DB, const std::string& DBName, const TWorldDataOptions& O) {
   constexpr int TimeLimitMs = 10 * 60 * 1000;
   TOnPercentDoneEvent report = DB.OnPercentDone;
@@ -79,13 +80,15 @@ void BuildInChild(TGeoDB& DB, const std::string& DBName, const TWorldDataOptions
                QString::fromStdString(O.SourceDir), "--resolution", QString(QChar(O.Resolution))});
   if (!child.waitForStarted())
     throw EVEKError("cannot start " + O.Builder + " to build the world database");
-  std::string source, lastError;
+  std::string source, childError;
   auto readLines = [&] {
     while (child.canReadLine()) {
       const std::string line = child.readLine().trimmed().toStdString();
       if (line.rfind("source ", 0) == 0) {
         source = line.substr(7);
         if (O.OnSourceFile) O.OnSourceFile(source);
+      } else if (line.rfind("error ", 0) == 0) {
+        childError = line.substr(6);
       } else if (line.rfind("progress ", 0) == 0 && report && reports) {
         report(&DB, std::atoi(line.c_str() + 9));
       }
@@ -102,19 +105,19 @@ void BuildInChild(TGeoDB& DB, const std::string& DBName, const TWorldDataOptions
     }
     child.waitForReadyRead(100);
     readLines();
+    child.readAllStandardError();  // a crash report must not fill the pipe and stall the child
   }
   readLines();
-  lastError = child.readAllStandardError().trimmed().toStdString();
-  if (child.exitStatus() == QProcess::CrashExit) {
+  // An error the builder caught and said; anything else that ends it early is a crash (a
+  // signal, or a sanitizer's report and exit) while reading the data.
+  if (child.exitStatus() == QProcess::NormalExit && child.exitCode() != 0 && !childError.empty()) {
+    RemoveDBFiles(DBName);
+    throw EVEKError(childError);
+  }
+  if (child.exitStatus() == QProcess::CrashExit || child.exitCode() != 0) {
     RemoveDBFiles(DBName);
     throw EVEKError("damaged data file " + (source.empty() ? O.SourceDir : source) +
                     ": reading it stopped the builder; the world database is not available");
-  }
-  if (child.exitCode() != 0) {
-    RemoveDBFiles(DBName);
-    const size_t nl = lastError.rfind('\n');
-    throw EVEKError(lastError.empty() ? "the world database could not be built"
-                                      : lastError.substr(nl == std::string::npos ? 0 : nl + 1));
   }
   DB.SetDBName(DBName);
   if (!LooksComplete(DB, O)) {

@@ -2,7 +2,7 @@
 //   vekgeo-worldmaps [--cache DIR] [--out DIR] [--rebuild] [--atlas] [MAP ...]
 //   vekgeo-worldmaps --build-db NAME [--source DIR] [--resolution c|l|i]
 // The second form is the viewer's child process: it only builds the database and reports
-// "source FILE" and "progress N" lines on stdout, so that a crash while reading a damaged data
+// "source FILE", "progress N" and "error MESSAGE" lines on stdout, so that a crash while reading a damaged data
 // file takes down this process alone.
 // Default maps: world alps. With --atlas the demo atlas is also made (where missing) in the
 // cache directory through a map control, and its list printed.
@@ -45,7 +45,8 @@ int BuildDatabaseOnly(int argc, char** argv) {
     };
     BuildWorldDB(db, name, options);
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "%s\n", e.what());
+    // Said on stdout, so that the parent tells an error from a crash.
+    std::printf("error %s\n", e.what());
     return 1;
   }
   return 0;
