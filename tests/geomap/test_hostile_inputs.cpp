@@ -3,13 +3,14 @@
 // any image. Each is refused with the file's name, read correctly, or drawn safely.
 #include <gtest/gtest.h>
 
-#include <QFile>
-#include <filesystem>
 #include <string>
 
+#include "Bitmap.h"
+#include "CalibXml.h"
 #include "ControlPointFile.h"
+#include "LandMarkStore.h"
+#include "MapRenderer.h"
 #include "WorldFile.h"
-#include "test_geomap_helpers.h"
 
 namespace vek {
 namespace {
@@ -55,33 +56,35 @@ TEST(HostileInputs, ControlPointsWithAnyLineEnd) {
   }
 }
 
-// A calibration point at pixel 2147483647 is drawn as a mark no more than any point out of
+// A calibration point at pixel 2147483647 is not drawn as a mark, like any point far out of
 // view; the marks in view still are (the sanitizer build traps any int overflow on the way).
 TEST(HostileInputs, MarksFarBeyondTheImageAreNotDrawn) {
-  QTemporaryDir dir;
-  for (const char* f : {"render/huge-pixel.xml", "worldfile/m.jpg"})
-    QFile::copy(QString::fromStdString(Hostile(f)),
-                dir.filePath(QString::fromStdString(std::filesystem::path(f).filename().string())));
-  testing::MapHost h;
-  h.host.resize(300, 200);
-  h.map->setGeometry(0, 0, 300, 200);
-  h.host.show();
-  h.map->SetShowGrat(sgPointsAndLines);
-  h.map->OnMapImageRequest = [&](TObject*, std::string& name) {
-    name = dir.filePath(QString::fromStdString(name)).toStdString();
-  };
-  h.map->SetCalDatName(dir.filePath("huge-pixel.xml").toStdString());
-  ASSERT_EQ(h.map->CalibData().NumCalQuads, 3);
-  EXPECT_EQ(h.map->CalibData().CalQuads[2].MapX, 2147483647);
-  for (double mag : {1.0, 4.0, 0.25}) {
-    h.map->SetMagnification(mag);
-    h.map->Paint();
+  TCalibData data;
+  TCalibModel model = cmUndefined;
+  ASSERT_TRUE(ParseCalibData(Hostile("render/huge-pixel.xml"), "", data, model));
+  ASSERT_EQ(data.NumCalQuads, 3);
+  EXPECT_EQ(data.CalQuads[2].MapX, 2147483647);
+  TMapCalibration cal;
+  cal.SetModel(model);
+  cal.SetData(data);
+  cal.SetImageSize(64, 48);
+  cal.RecalcCalibration();
+  const TLandMarkStore none;
+  TBitmap bmp;
+  bmp.SetSize(300, 200);
+  TGraticuleStyle style;
+  style.Show = sgPointsAndLines;
+  for (double mag : {0.25, 4.0, 1.0}) {
+    bmp.Canvas()->Brush().SetColor(0xFFFFFF);
+    bmp.Canvas()->FillRect(TRect{0, 0, 300, 200});
+    TMapViewport view;
+    view.Width = 300;
+    view.Height = 200;
+    view.Magnify = mag;
+    TMapRenderer(cal, none, view, 64, 48).DrawCalibration(*bmp.Canvas(), style);
   }
-  h.map->SetMagnification(1.0);
-  h.map->SetTopLeft(TPoint{0, 0});
-  h.map->Paint();
   // The mark of the point at (0, 47): its horizontal stroke.
-  EXPECT_EQ(h.map->CompositionBitmap()->Canvas()->Pixels(5, 47), h.map->ColorCalibPoints());
+  EXPECT_EQ(bmp.Canvas()->Pixels(5, 47), style.PointColor);
 }
 
 }  // namespace
