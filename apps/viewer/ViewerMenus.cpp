@@ -146,7 +146,7 @@ int ViewerWindow::ImportLandmarks(const QString& FileName) {
 
 void ViewerWindow::OpenDialog() {
   const QString f = QFileDialog::getOpenFileName(
-      this, tr("Open map"), QString(), tr("Maps (*.xml *.jpg *.jpeg *.bmp);;All files (*)"));
+      this, tr("Open map"), QString(), tr("Maps (*.xml *.jpg *.jpeg *.bmp *.png *.tif *.tiff);;All files (*)"));
   if (!f.isEmpty()) OpenFile(f);
 }
 
