@@ -188,6 +188,7 @@ TEST_F(GeoMapBigImage, TiledPictureMatchesTheInMemoryOneUnderWheelAndDrag) {
   // The image is not held whole: MapBitmap is empty, the first picture comes at once.
   EXPECT_TRUE(tiled.MapBitmap()->Empty());
   const QRect all(2, 2, 596, 396);
+  tiled.CompositionBitmap()->Image().save("bigimage_first_picture.png");
   const TDiff first = Compare(tiled.CompositionBitmap()->Image(), memory.CompositionBitmap()->Image(), all);
   EXPECT_LT(first.Mean, 40) << "the reduced first picture shows the map";
 
