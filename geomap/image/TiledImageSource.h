@@ -99,8 +99,7 @@ class TTiledImageSource : public TMapImageSource {
   std::vector<std::pair<const void*, std::function<void()>>> FListeners;
   std::thread FWorker;
 
-  // Reading side (GUI thread).
-  std::mutex FReadMutex;
+  // Reading side (the thread that paints).
   std::FILE* FRead = nullptr;
   std::string FReadOpen;
   struct TCached {

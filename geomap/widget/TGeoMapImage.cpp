@@ -164,6 +164,11 @@ void TGeoMap::SetMapImgName(const std::string& Value) {
   const bool known = HeaderImageSize(fileName, format, W, H);
   if (known) CheckMapImageSize(W, H);
 
+  // Qt's readers refuse images above their own allocation limit (256 MB) unless told.
+  if (known && int64_t(W) * H <= FMemoryPixels) {
+    const int64_t mb = int64_t(W) * H * 4 / (1 << 20) + 1;
+    if (QImageReader::allocationLimit() < mb) QImageReader::setAllocationLimit(int(mb));
+  }
   if (known && int64_t(W) * H > FMemoryPixels) {
     std::shared_ptr<TMapImageSource> tiled = OpenTiledImage(fileName);
     GrafBmp->SetSize(0, 0);
