@@ -12,6 +12,8 @@
 #include <QImageWriter>
 #include <QPainter>
 #include <QWheelEvent>
+#include <sys/resource.h>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 
@@ -311,6 +313,41 @@ TEST_F(GeoMapBigImage, DamagedOrStaleCacheIsRebuilt) {
   m.SetMapImgName(Big);
   EXPECT_NE(Tiled(m)->CacheFile(), cache);
   Settle(m);
+}
+
+// The file-size limit of the process stands in for a disk that fills up.
+TEST_F(GeoMapBigImage, CacheWriteFailureKeepsThePictureAndLeavesNoFile) {
+  TGeoMap m;
+  Prepare(m);
+  std::string reported;
+  m.OnDataLoading = [&](TObject*, TProgressStage S, uint8_t, bool, const TRect&, const std::string& Msg) {
+    if (S == psEnding) reported = Msg;
+  };
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old;
+  small.rlim_cur = 2 << 20;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  m.SetMapImgName(Big);
+  Settle(m);
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+
+  ASSERT_NE(Tiled(m), nullptr);
+  EXPECT_NE(Tiled(m)->Error().find("disk full"), std::string::npos) << Tiled(m)->Error();
+  EXPECT_EQ(reported, Tiled(m)->Error());
+  EXPECT_EQ(FilesIn(Cache->path()), 0);
+  // The reduced picture still shows the map: yellowish paper, not the grey background or an
+  // empty white.
+  m.Paint();
+  const QImage shown = m.CompositionBitmap()->Image().copy(50, 50, 500, 300).scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  EXPECT_GT(qRed(shown.pixel(0, 0)) - qBlue(shown.pixel(0, 0)), 15);
+  // With room again the next open builds the pyramid.
+  m.SetMapImgName(Big);
+  Settle(m);
+  EXPECT_TRUE(Tiled(m)->Error().empty());
+  EXPECT_TRUE(fs::exists(Tiled(m)->CacheFile()));
 }
 
 TEST_F(GeoMapBigImage, BadJpegsRaiseAndKeepTheMap) {
