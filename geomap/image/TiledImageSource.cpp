@@ -405,32 +405,41 @@ QImage TTiledImageSource::LevelPixels(int Level, const QRect& LevelRect) {
   if (rect.isEmpty()) return {};
   QImage out(rect.size(), QImage::Format_RGB32);
   if (out.isNull()) return {};
-  std::vector<QRect> missing;
+  struct TPart {
+    QRect Area;
+    QPoint Tile;
+    QImage Pixels;
+  };
+  std::vector<TPart> parts;
+  bool missing = false;
   for (int ty = rect.top() / T; ty <= rect.bottom() / T; ++ty)
     for (int tx = rect.left() / T; tx <= rect.right() / T; ++tx) {
-      const QRect part = QRect(tx * T, ty * T, T, T).intersected(rect);
-      const QImage t = Tile(Level, tx, ty);
-      if (t.isNull()) {
-        missing.push_back(part);
-        continue;
-      }
-      for (int y = part.top(); y <= part.bottom(); ++y)
-        std::memcpy(out.scanLine(y - rect.top()) + size_t(part.left() - rect.left()) * 4,
-                    t.constScanLine(y - ty * T) + size_t(part.left() - tx * T) * 4, size_t(part.width()) * 4);
+      parts.push_back(TPart{QRect(tx * T, ty * T, T, T).intersected(rect), QPoint(tx * T, ty * T),
+                            Tile(Level, tx, ty)});
+      missing = missing || parts.back().Pixels.isNull();
     }
-  if (missing.empty()) return out;
-  const QImage preview = Preview();
-  QPainter p(&out);
-  if (preview.isNull()) {
-    for (const QRect& m : missing) p.fillRect(m.translated(-rect.topLeft()), Qt::white);
-    return out;
+  if (missing) {
+    // The reduced picture under the whole rectangle in one stretch, so that its parts join
+    // without steps; the tiles that are there go on top.
+    const QImage preview = Preview();
+    QPainter p(&out);
+    if (preview.isNull()) {
+      p.fillRect(out.rect(), Qt::white);
+    } else {
+      p.setRenderHint(QPainter::SmoothPixmapTransform);
+      const double sx = double(preview.width()) / FLayout.LevelW[size_t(Level)];
+      const double sy = double(preview.height()) / FLayout.LevelH[size_t(Level)];
+      p.drawImage(QRectF(out.rect()), preview,
+                  QRectF(rect.left() * sx, rect.top() * sy, rect.width() * sx, rect.height() * sy));
+    }
   }
-  p.setRenderHint(QPainter::SmoothPixmapTransform);
-  const double sx = double(preview.width()) / FLayout.LevelW[size_t(Level)];
-  const double sy = double(preview.height()) / FLayout.LevelH[size_t(Level)];
-  for (const QRect& m : missing)
-    p.drawImage(QRectF(m.translated(-rect.topLeft())), preview,
-                QRectF(m.left() * sx, m.top() * sy, m.width() * sx, m.height() * sy));
+  for (const TPart& t : parts) {
+    if (t.Pixels.isNull()) continue;
+    for (int y = t.Area.top(); y <= t.Area.bottom(); ++y)
+      std::memcpy(out.scanLine(y - rect.top()) + size_t(t.Area.left() - rect.left()) * 4,
+                  t.Pixels.constScanLine(y - t.Tile.y()) + size_t(t.Area.left() - t.Tile.x()) * 4,
+                  size_t(t.Area.width()) * 4);
+  }
   return out;
 }
 
