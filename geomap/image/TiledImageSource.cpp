@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QStandardPaths>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
@@ -319,6 +320,17 @@ bool TTiledImageSource::BuildFromQt(const std::string& File, TPyramidBuilder& B,
     return false;
   }
   if (img.format() != QImage::Format_RGB32) img = img.convertToFormat(QImage::Format_RGB32);
+  {
+    // Without a reduced decode of its own, such a file shows once it is read whole.
+    const double f = std::sqrt(double(FOptions.PreviewPixels) / (double(img.width()) * img.height()));
+    const QImage preview =
+        f >= 1 ? img.copy()
+               : img.scaled(std::max(1, int(img.width() * f)), std::max(1, int(img.height() * f)),
+                            Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    std::lock_guard lock(FMutex);
+    FPreview = preview;
+  }
+  Notify();
   for (int y = 0; y < FLayout.Height && !FCancel; ++y) {
     if (!B.AddRow(reinterpret_cast<const uint32_t*>(img.constScanLine(y)))) return false;
     if ((y + 1) % StripRows == 0 && y + 1 < FLayout.Height) {

@@ -161,6 +161,8 @@ TEST_F(GeoMapBigImage, PixelLimitIsAPropertyAndNamedInTheRefusal) {
   m.SetMapImgName(png);
   EXPECT_EQ(m.MapImgWidth(), 2001);
   EXPECT_EQ(PixelOf(*m.MapBitmap(), 1999, 1499), kYellow);
+  m.SetMapImgName(WriteImage(*Dir, "sheet.tif", Quadrants(300, 200), "TIFF"));
+  EXPECT_EQ(PixelOf(*m.MapBitmap(), 299, 0), kGreen);
   m.SetMapImagePixelLimit(2'500'000);
   try {
     m.SetMapImgName(over);
