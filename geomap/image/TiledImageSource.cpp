@@ -79,6 +79,9 @@ std::shared_ptr<TTiledImageSource> TTiledImageSource::Open(const std::string& Fi
     if (int64_t(w) * h > MaxWholeDecodePixels)
       throw std::runtime_error("images of this format above " + std::to_string(MaxWholeDecodePixels) +
                                " pixels must be JPEG files");
+    // Raised here, on the opening thread, for the worker's whole decode.
+    const int64_t mb = int64_t(w) * h * 4 / (1 << 20) + 1;
+    if (QImageReader::allocationLimit() < mb) QImageReader::setAllocationLimit(int(mb));
   }
   if (w < 1 || h < 1) throw std::runtime_error("the image is empty");
   if (!StampOf(FileName, s->FStamp)) throw std::runtime_error("cannot examine the file");
@@ -308,8 +311,6 @@ bool TTiledImageSource::BuildFromJpeg(const std::string& File, TPyramidBuilder& 
 
 bool TTiledImageSource::BuildFromQt(const std::string& File, TPyramidBuilder& B, std::string& Err) {
   QImageReader reader(QString::fromStdString(File));
-  const int64_t mb = int64_t(FLayout.Width) * FLayout.Height * 4 / (1 << 20) + 1;
-  if (QImageReader::allocationLimit() < mb) QImageReader::setAllocationLimit(int(mb));
   QImage img = reader.read();
   if (img.isNull()) {
     Err = reader.errorString().toStdString();

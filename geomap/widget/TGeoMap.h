@@ -228,6 +228,7 @@ class TGeoMap : public TCustomControl {
   void SetMapImgFile(const std::string& Value) { SetMapImgName(Value); }
   int32_t MapImgWidth() const { return FMapImgWidth; }
   int32_t MapImgHeight() const { return FMapImgHeight; }
+  // The image in memory; an empty bitmap while a tiled image (MapImageSource()) is shown.
   TBitmap* MapBitmap() const { return GrafBmp.get(); }
   void SetMapBitmap(const TBitmap& Value) { SetMapBitMap(Value); }
   int32_t NumLandMarks() const { return FLM.NumLandMarks(); }
