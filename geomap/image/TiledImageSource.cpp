@@ -4,12 +4,16 @@
 #include <QImageReader>
 #include <QPainter>
 #include <QStandardPaths>
+#include <signal.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
-#include <unistd.h>
 
 #include "JpegStream.h"
 #include "PyramidBuilder.h"
@@ -45,6 +49,19 @@ std::string DefaultCacheDir() {
   return (fs::path(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation).toStdString()) /
           "vekgeo" / "pyramids")
       .string();
+}
+
+// Unfinished pyramids of this cache file left by a process that ended during the build.
+void RemoveOrphanedParts(const std::string& CachePath) {
+  const fs::path cache(CachePath);
+  const std::string prefix = cache.filename().string() + ".part";
+  std::error_code ec;
+  for (const fs::directory_entry& e : fs::directory_iterator(cache.parent_path(), ec)) {
+    const std::string name = e.path().filename().string();
+    if (name.rfind(prefix, 0) != 0) continue;
+    const long pid = std::strtol(name.c_str() + prefix.size(), nullptr, 10);
+    if (pid > 0 && kill(pid_t(pid), 0) != 0 && errno == ESRCH) fs::remove(e.path(), ec);
+  }
 }
 
 }  // namespace
@@ -106,6 +123,7 @@ std::shared_ptr<TTiledImageSource> TTiledImageSource::Open(const std::string& Fi
   }
   std::error_code ec;
   fs::remove(s->FCachePath, ec);  // stale or damaged
+  RemoveOrphanedParts(s->FCachePath);
   if (s->FJpeg) s->DecodeJpegPreview();
   if (!s->FBuilding) s->StartBuild();
   return s;

@@ -289,12 +289,16 @@ TEST_F(GeoMapBigImage, DamagedOrStaleCacheIsRebuilt) {
   EXPECT_LE(Tiled(m)->TilesDecoded(), 30);
   EXPECT_LT(Compare(m.CompositionBitmap()->Image(), good, QRect(2, 2, 596, 396)).Mean, 0.5);
 
-  // Cut short between runs: the index does not fit, the pyramid is built again.
+  // Cut short between runs: the index does not fit, the pyramid is built again. What a
+  // process that died while building left beside it goes too.
+  const std::string orphan = cache + ".part999999999-1";
+  std::ofstream(orphan) << "unfinished";
   fs::resize_file(cache, fs::file_size(cache) - 100);
   m.SetMapImgName(Big);
   Settle(m);
   EXPECT_TRUE(Tiled(m)->Error().empty());
   std::vector<TTileEntry> index;
+  EXPECT_FALSE(fs::exists(orphan));
   EXPECT_TRUE(ReadPyramidIndex(cache, Tiled(m)->Layout(), TSourceStamp{fs::file_size(Big),
               int64_t(fs::last_write_time(Big).time_since_epoch().count())}, index));
 
