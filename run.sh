@@ -14,7 +14,7 @@ PACKAGES=(g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libgeographiclib-dev libproj-dev proj-data libsqlite3-dev gdal-bin
   qt6-tools-dev gmt-gshhg-low libnetcdf-dev
-  libgdal-dev libjpeg62-turbo-dev qt6-image-formats-plugins)
+  libgdal-dev libjpeg62-turbo-dev qt6-image-formats-plugins zlib1g-dev)
 
 install_missing() {
   local missing=()

@@ -34,6 +34,7 @@ class TGeoAtlas : public TCustomControl {
   Q_PROPERTY(QColor MapOutlineColor READ QtMapOutlineColor WRITE SetQtMapOutlineColor)
   Q_PROPERTY(bool MapOutlineVisible READ MapOutlineVisible WRITE SetMapOutlineVisible)
   Q_PROPERTY(double MinResDiff READ MinResDiff WRITE SetMinResDiff)
+  Q_PROPERTY(qint64 MapImagePixelLimit READ MapImagePixelLimit WRITE SetMapImagePixelLimit)
 
  public:
   static constexpr int MaxRegMaps = 200;
@@ -61,6 +62,9 @@ class TGeoAtlas : public TCustomControl {
   // Minimum gain in resolution, in percent, for ZoomIn to take a finer map.
   double MinResDiff() const { return FMinResDiff; }
   void SetMinResDiff(double Value) { FMinResDiff = Value; }
+  // The map control's MapImagePixelLimit, read and written through.
+  int64_t MapImagePixelLimit() const { return FGeoMap->MapImagePixelLimit(); }
+  void SetMapImagePixelLimit(int64_t Value) { FGeoMap->SetMapImagePixelLimit(Value); }
 
   // ---- published events (the mouse events of the map arrive as the atlas's own) ----
   TNotifyEvent OnZoomButClick;

@@ -217,7 +217,7 @@ void ViewerWindow::OpenFile(const QString& FileName) {
   // An image without calibration: read its header before the map shown is given up.
   QImageReader reader(FileName);
   if (!reader.canRead())
-    return refuse(tr("it is not an image the viewer can read (JPEG or BMP)."));
+    return refuse(tr("it is not an image the viewer can read (JPEG, PNG, TIFF or BMP)."));
   const std::string before = Map()->MapImgFile();
   const int beforeEntry = FShownEntry;
   const std::string beforeCal = Map()->CalibDataFile();
@@ -273,7 +273,7 @@ void ViewerWindow::RememberDir(const QString& File) { FLastDir = QFileInfo(File)
 
 void ViewerWindow::OpenDialog() {
   const QString f = QFileDialog::getOpenFileName(
-      this, tr("Open map"), DialogDir(), tr("Maps (*.xml *.jpg *.jpeg *.bmp);;All files (*)"));
+      this, tr("Open map"), DialogDir(), tr("Maps (*.xml *.jpg *.jpeg *.bmp *.png *.tif *.tiff);;All files (*)"));
   if (!f.isEmpty()) OpenFile(f);
 }
 

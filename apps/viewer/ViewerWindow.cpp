@@ -68,6 +68,12 @@ ViewerWindow::ViewerWindow(QWidget* Parent)
   FAtlas = new TGeoAtlas(this);
   FAtlas->setObjectName("Atlas");
   setCentralWidget(FAtlas);
+  // Scans of any size open, shown from tiles; the status bar follows the tile build.
+  FAtlas->SetMapImagePixelLimit(int64_t(4) << 30);
+  FAtlas->CurrentMap()->OnDataLoading = [this](TObject*, TProgressStage S, uint8_t P, bool,
+                                               const TRect&, const std::string& Msg) {
+    statusBar()->showMessage(S == psEnding ? QString::fromStdString(Msg) : tr("Building tiles… %1%").arg(P));
+  };
 
   FPosLabel = new QLabel(this);
   FPosLabel->setObjectName("position");
@@ -139,6 +145,7 @@ ViewerWindow::~ViewerWindow() {
   FCalibDock->disconnect(this);
   FAtlas->CurrentMap()->OnDrawLandmark = nullptr;
   FAtlas->CurrentMap()->OnBeforeRenderData = nullptr;
+  FAtlas->CurrentMap()->OnDataLoading = nullptr;
 }
 
 bool ViewerWindow::Start(const std::string& CacheDir, const std::string& GshhgDir) {

@@ -20,7 +20,7 @@ TGeoMap::TGeoMap(QWidget* AOwner)
   ClearZoomHistory();
 }
 
-TGeoMap::~TGeoMap() = default;
+TGeoMap::~TGeoMap() { DropTiledImage(); }
 
 std::string TGeoMap::ComponentMessage(const std::string& Text) const {
   return vek::ComponentMessage(*this, Text);
@@ -173,6 +173,11 @@ void TGeoMap::DoSelectRectEvent(int Button, double a, double b, double c, double
   if (OnSelectRect) OnSelectRect(this, Button, a, b, c, d);
 }
 
-void TGeoMap::SyncCalibImageSize() { FCal.SetImageSize(GrafBmp->Width(), GrafBmp->Height()); }
+void TGeoMap::SyncCalibImageSize() {
+  if (FTiled)
+    FCal.SetImageSize(FTiled->Size().width(), FTiled->Size().height());
+  else
+    FCal.SetImageSize(GrafBmp->Width(), GrafBmp->Height());
+}
 
 }  // namespace vek

@@ -22,6 +22,7 @@
 #include "MapCalibration.h"
 #include "MapMouseState.h"
 #include "MapViewport.h"
+#include "MapImageSource.h"
 #include "PascalArray.h"
 #include "VekTypes.h"
 
@@ -90,6 +91,9 @@ class TGeoMap : public TCustomControl {
   Q_PROPERTY(GraticuleMode ShowGraticule READ QtShowGraticule WRITE SetQtShowGraticule)
   Q_PROPERTY(bool WheelZoom READ WheelZoom WRITE SetWheelZoom)
   Q_PROPERTY(bool KeyboardNavigation READ KeyboardNavigation WRITE SetKeyboardNavigation)
+  Q_PROPERTY(qint64 MapImagePixelLimit READ MapImagePixelLimit WRITE SetMapImagePixelLimit)
+  Q_PROPERTY(qint64 MapImageMemoryPixels READ MapImageMemoryPixels WRITE SetMapImageMemoryPixels)
+  Q_PROPERTY(QString MapImageCacheDir READ QtMapImageCacheDir WRITE SetQtMapImageCacheDir)
 
   CalibrationModel QtCalibModel() const { return CalibrationModel(CalibModel()); }
   void SetQtCalibModel(CalibrationModel V) { SetCalibModel(TCalibModel(V)); }
@@ -111,10 +115,12 @@ class TGeoMap : public TCustomControl {
   void SetQtMouseAction(MouseMode V) { SetMouseAction(TMouseActMode(V)); }
   QColor QtMouseTraceColor() const { return ColorToQColor(MouseTraceColor()); }
   void SetQtMouseTraceColor(const QColor& V) { SetMouseTraceColor(QColorToColor(V)); }
+  QString QtMapImageCacheDir() const { return QString::fromStdString(MapImageCacheDir()); }
+  void SetQtMapImageCacheDir(const QString& V) { SetMapImageCacheDir(V.toStdString()); }
   GraticuleMode QtShowGraticule() const { return GraticuleMode(ShowGraticule()); }
   void SetQtShowGraticule(GraticuleMode V) { SetShowGrat(TShowGrat(V)); }
 
-  // Largest map image accepted, width times height.
+  // Largest map image accepted by default, width times height.
   static constexpr int64_t MaxMapImagePixels = 3000000;
   // FMapImgName of an image handed over in memory.
   static constexpr const char* UnknownImageName = "$unknown$";
@@ -222,6 +228,7 @@ class TGeoMap : public TCustomControl {
   void SetMapImgFile(const std::string& Value) { SetMapImgName(Value); }
   int32_t MapImgWidth() const { return FMapImgWidth; }
   int32_t MapImgHeight() const { return FMapImgHeight; }
+  // The image in memory; an empty bitmap while a tiled image (MapImageSource()) is shown.
   TBitmap* MapBitmap() const { return GrafBmp.get(); }
   void SetMapBitmap(const TBitmap& Value) { SetMapBitMap(Value); }
   int32_t NumLandMarks() const { return FLM.NumLandMarks(); }
@@ -260,10 +267,33 @@ class TGeoMap : public TCustomControl {
   void ResizeMap(int LongerEdgeLength);
 
   // ---- map image ----
-  // Loads a JPEG (.jpg, .jpeg) or Windows bitmap (.bmp) file; OnMapImageRequest may name
-  // another file to read. A missing file empties the map. Raises EVEKGeoMapError for an
-  // image above MaxMapImagePixels or a file of another type and keeps the previous image.
+  // Loads a JPEG (.jpg, .jpeg), Windows bitmap (.bmp), PNG (.png) or TIFF (.tif, .tiff)
+  // file; OnMapImageRequest may name another file to read. A missing file empties the map.
+  // Raises EVEKGeoMapError for an image above MapImagePixelLimit, an undecodable file or a
+  // file of another type, and keeps the previous image.
+  //
+  // Images above MapImageMemoryPixels are never held whole in memory: they are shown from a
+  // pyramid of tiles (full resolution, 1/2, 1/4, ...) kept in a cache file per image under
+  // MapImageCacheDir. A JPEG shows a reduced picture as soon as this returns while the
+  // pyramid is built on a worker thread (OnDataLoading reports progress; the control
+  // repaints as tiles arrive). For such an image MapBitmap() is an empty bitmap (use
+  // MapImageSource() for its pixels), SaveMap copies a JPEG file or streams the tiles into
+  // one, CopyToClipboard copies the view, and ResizeMap raises.
   void SetMapImgName(const std::string& Value);
+  // The largest image accepted, width times height (default MaxMapImagePixels). Values below
+  // 1 are ignored.
+  int64_t MapImagePixelLimit() const { return FPixelLimit; }
+  void SetMapImagePixelLimit(int64_t Value);
+  // Images loaded from files up to this size are decoded whole into MapBitmap(); larger ones
+  // take the tiled path (default MaxMapImagePixels). Values below 1 are ignored.
+  int64_t MapImageMemoryPixels() const { return FMemoryPixels; }
+  void SetMapImageMemoryPixels(int64_t Value);
+  // Folder of the tile pyramids of large images; empty selects "vekgeo/pyramids" in the
+  // user's cache directory.
+  const std::string& MapImageCacheDir() const { return FPyramidDir; }
+  void SetMapImageCacheDir(const std::string& Value) { FPyramidDir = Value; }
+  // The tiled source of a large image, null for an image held in MapBitmap().
+  TMapImageSource* MapImageSource() const { return FTiled.get(); }
   // Takes a copy of a bitmap as the map image, under the name "$unknown$".
   void SetMapBitMap(const TBitmap& Value);
 
@@ -495,7 +525,7 @@ class TGeoMap : public TCustomControl {
 
   // Keeps the calibration's notion of the image size in step with GrafBmp.
   void SyncCalibImageSize();
-  // Raises the oversize error unless W x H is acceptable.
+  // Raises the oversize error unless W x H is within MapImagePixelLimit.
   void CheckMapImageSize(int W, int H) const;
   // Takes a new image size into the image state: size fields, view origin.
   void AdoptMapImageSize();
@@ -557,6 +587,11 @@ class TGeoMap : public TCustomControl {
 
   // The map image itself, one bitmap pixel per image pixel.
   std::unique_ptr<TBitmap> GrafBmp;
+  // A large image, shown from tiles; GrafBmp is then empty.
+  std::shared_ptr<TMapImageSource> FTiled;
+  int64_t FPixelLimit = MaxMapImagePixels;
+  int64_t FMemoryPixels = MaxMapImagePixels;
+  std::string FPyramidDir;
 
  private:
   // The view with the control's current size.
@@ -564,6 +599,15 @@ class TGeoMap : public TCustomControl {
   // Steps 4 and 5 of the composition: the visible part of the image, from the cache when
   // it fits the magnification.
   void DrawMapImage(TCanvas& C);
+  // The same for a tiled image: the visible part from the pyramid level that fits.
+  void DrawTiledImage(QPainter& P);
+  // Opens a file above MapImageMemoryPixels as a tiled source.
+  std::shared_ptr<TMapImageSource> OpenTiledImage(const std::string& FileName);
+  // Takes a tiled source as the map image and listens to its progress.
+  void AdoptTiledImage(std::shared_ptr<TMapImageSource> Source);
+  void DropTiledImage();
+  void SaveTiledImage(const std::string& FileName);
+  void TiledImageProgress();
 
   // ---- mouse (TGeoMapMouse.cpp) ----
   // XOR overlays on the control's canvas: drawn twice they erase; pen and brush are back

@@ -22,6 +22,7 @@ void TGeoMap::Clear() {
 void TGeoMap::ResizeMap(double Magnification) {
   if (!std::isfinite(Magnification) || Magnification <= 0)
     throw EVEKGeoMapError(ComponentMessage("invalid resize factor"));
+  if (FTiled) throw EVEKGeoMapError(ComponentMessage("cannot resample a map image held as tiles"));
   if (GrafBmp->Empty()) return;  // nothing to resample
   // RoundToInt saturates, so a huge factor still ends in the size check.
   const int newW = RoundToInt(GrafBmp->Width() * Magnification);
@@ -124,6 +125,14 @@ void TGeoMap::Assign(const QObject* Source) {
   FCalDatName = src->FCalDatName;
   // 8. The map image.
   GrafBmp->Assign(*src->GrafBmp);
+  FPixelLimit = src->FPixelLimit;
+  FMemoryPixels = src->FMemoryPixels;
+  FPyramidDir = src->FPyramidDir;
+  // A large image is shared, not copied: its tiles are read-only.
+  if (src->FTiled)
+    AdoptTiledImage(src->FTiled);
+  else
+    DropTiledImage();
 }
 
 void TGeoMap::AssignTo(QObject* Dest) const {

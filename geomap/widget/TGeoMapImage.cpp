@@ -7,7 +7,9 @@
 
 #include "Application.h"
 #include "StrUtils.h"
+#include "JpegStream.h"
 #include "TGeoMap.h"
+#include "TiledImageSource.h"
 
 namespace vek {
 
@@ -74,6 +76,22 @@ bool HeaderImageSize(const std::string& fileName, const char* format, int& W, in
   return true;
 }
 
+// A PNG or TIFF file decoded whole (it fits the in-memory size).
+QImage ReadQtImage(const std::string& fileName, const char* format) {
+  QImageReader reader(QString::fromStdString(fileName), format);
+  reader.setDecideFormatFromContent(false);
+  const QSize size = reader.size();
+  if (size.isValid()) {
+    const int64_t mb = int64_t(size.width()) * size.height() * 4 / (1 << 20) + 1;
+    if (QImageReader::allocationLimit() < mb) QImageReader::setAllocationLimit(int(mb));
+  }
+  const QImage image = reader.read();
+  if (image.isNull())
+    throw EInvalidGraphic("Image is not valid: \"" + fileName + "\" (" +
+                          reader.errorString().toStdString() + ")");
+  return image.convertToFormat(QImage::Format_RGB32);
+}
+
 // Directory part of a name, with its trailing separator ("" when none).
 std::string DirectoryOf(const std::string& fileName) {
   const size_t sep = fileName.find_last_of("/\\");
@@ -83,15 +101,23 @@ std::string DirectoryOf(const std::string& fileName) {
 }  // namespace
 
 void TGeoMap::CheckMapImageSize(int W, int H) const {
-  if (int64_t(W) * int64_t(H) <= MaxMapImagePixels) return;
+  if (int64_t(W) * int64_t(H) <= FPixelLimit) return;
   throw EVEKGeoMapError(ComponentMessage(
-      "Cannot use map image, maximum of " + std::to_string(MaxMapImagePixels) +
+      "Cannot use map image, maximum of " + std::to_string(FPixelLimit) +
       " pixels exceeded (size of map is " + std::to_string(W) + " x " + std::to_string(H) + ")"));
 }
 
+void TGeoMap::SetMapImagePixelLimit(int64_t Value) {
+  if (Value >= 1) FPixelLimit = Value;
+}
+
+void TGeoMap::SetMapImageMemoryPixels(int64_t Value) {
+  if (Value >= 1) FMemoryPixels = Value;
+}
+
 void TGeoMap::AdoptMapImageSize() {
-  FMapImgWidth = GrafBmp->Width();
-  FMapImgHeight = GrafBmp->Height();
+  FMapImgWidth = FTiled ? FTiled->Size().width() : GrafBmp->Width();
+  FMapImgHeight = FTiled ? FTiled->Size().height() : GrafBmp->Height();
   // AuxBmp is not sized to the image: it holds the control's picture and grows with the
   // control. An image of the size of the control is all it ever needs; sizing it to a long
   // thin image (3,000,000 x 1) and then growing it to the control's height would ask for
@@ -107,6 +133,7 @@ void TGeoMap::SetMapImgName(const std::string& Value) {
 
   if (!FileExists(fileName)) {
     // The old pixels stay in GrafBmp; the empty name selects the empty-map picture.
+    DropTiledImage();
     FMapImgName.clear();
     FMapImgWidth = 0;
     FMapImgHeight = 0;
@@ -116,27 +143,55 @@ void TGeoMap::SetMapImgName(const std::string& Value) {
 
   // Decoded into a separate image first, so that a refused one leaves the map as it was.
   const std::string ext = LowerExtension(fileName);
-  auto load = [&](auto& Image, const char* format) {
-    // A huge image is refused from its header, before decoding asks for its memory; the
-    // decoded size is checked again.
-    int W, H;
-    if (HeaderImageSize(fileName, format, W, H)) CheckMapImageSize(W, H);
-    Image.OnProgress = OnDataLoading;
-    Image.LoadFromFile(fileName);
-    CheckMapImageSize(Image.Width(), Image.Height());
-    GrafBmp->Assign(Image);
-  };
-  if (ext == ".jpg" || ext == ".jpeg") {
-    TJPEGImage jpg;
-    load(jpg, "jpeg");
-  } else if (ext == ".bmp") {
-    TBitmap bmp;
-    load(bmp, "bmp");
-  } else {
+  // PNG and TIFF come with a raised limit; the classic control knows JPEG and bitmap only.
+  const bool extended = FPixelLimit != MaxMapImagePixels;
+  const char* format = ext == ".jpg" || ext == ".jpeg" ? "jpeg"
+                       : ext == ".bmp"                 ? "bmp"
+                       : extended && ext == ".png"     ? "png"
+                       : extended && (ext == ".tif" || ext == ".tiff") ? "tiff"
+                                                                       : nullptr;
+  if (!format) {
     // Recording the old pixels under the name of a file that was never read would report a
     // failed load as a success; the map stays as it was.
-    throw EVEKGeoMapError(ComponentMessage("unsupported type of map image file \"" + fileName +
-                                           "\" (JPEG or Windows bitmap expected)"));
+    throw EVEKGeoMapError(ComponentMessage(
+        "unsupported type of map image file \"" + fileName +
+        (extended ? "\" (JPEG, Windows bitmap, PNG or TIFF expected)"
+                  : "\" (JPEG or Windows bitmap expected)")));
+  }
+  // A huge image is refused from its header, before decoding asks for its memory; the
+  // decoded size is checked again.
+  int W = 0, H = 0;
+  const bool known = HeaderImageSize(fileName, format, W, H);
+  if (known) CheckMapImageSize(W, H);
+
+  // Qt's readers refuse images above their own allocation limit (256 MB) unless told.
+  if (known && int64_t(W) * H <= FMemoryPixels) {
+    const int64_t mb = int64_t(W) * H * 4 / (1 << 20) + 1;
+    if (QImageReader::allocationLimit() < mb) QImageReader::setAllocationLimit(int(mb));
+  }
+  if (known && int64_t(W) * H > FMemoryPixels) {
+    std::shared_ptr<TMapImageSource> tiled = OpenTiledImage(fileName);
+    GrafBmp->SetSize(0, 0);
+    AdoptTiledImage(std::move(tiled));
+  } else {
+    auto load = [&](auto& Image) {
+      Image.OnProgress = OnDataLoading;
+      Image.LoadFromFile(fileName);
+      CheckMapImageSize(Image.Width(), Image.Height());
+      GrafBmp->Assign(Image);
+    };
+    if (std::string(format) == "jpeg") {
+      TJPEGImage jpg;
+      load(jpg);
+    } else if (std::string(format) == "bmp") {
+      TBitmap bmp;
+      load(bmp);
+    } else {
+      const QImage image = ReadQtImage(fileName, format);
+      CheckMapImageSize(image.width(), image.height());
+      GrafBmp->SetImage(image);
+    }
+    DropTiledImage();
   }
 
   FMapImgName = Value;
@@ -148,6 +203,7 @@ void TGeoMap::SetMapBitMap(const TBitmap& Value) {
   FCacheMag = 0;
   CheckMapImageSize(Value.Width(), Value.Height());
   if (&Value != GrafBmp.get()) GrafBmp->Assign(Value);
+  DropTiledImage();
   FMapImgName = UnknownImageName;
   AdoptMapImageSize();
   Paint();
@@ -159,7 +215,7 @@ void TGeoMap::SaveMap(const std::string& FileName, const std::string& DataID) {
   const std::string base = StripExtension(StripPath(FileName));
   // Neither "maps/.xml" nor a calibration file for an image that cannot be written.
   if (base.empty()) throw EVEKGeoMapError(ComponentMessage("no file name to save the map as"));
-  if (GrafBmp->Empty()) throw EVEKGeoMapError(ComponentMessage("no map image to save"));
+  if (!FTiled && GrafBmp->Empty()) throw EVEKGeoMapError(ComponentMessage("no map image to save"));
   const std::string dir = DirectoryOf(FileName);
 
   const std::string oldName = FMapImgName;
@@ -169,6 +225,10 @@ void TGeoMap::SaveMap(const std::string& FileName, const std::string& DataID) {
   FMapImgName = base + ".jpg";
   try {
     SaveCalDataAsXML(dir + base + ".xml", DataID);
+    if (FTiled) {
+      SaveTiledImage(dir + base + ".jpg");
+      return;
+    }
     TJPEGImage jpg;
     jpg.OnProgress = OnDataLoading;
     jpg.Assign(*GrafBmp);
@@ -178,6 +238,39 @@ void TGeoMap::SaveMap(const std::string& FileName, const std::string& DataID) {
     FMapImgName = oldName;
     FCal.Data().MapFName = oldCalName;
     throw;
+  }
+}
+
+// A tiled JPEG is copied as it is (its pixels never change); another file is streamed
+// into a JPEG strip by strip from the full-resolution tiles.
+void TGeoMap::SaveTiledImage(const std::string& FileName) {
+  auto* tiled = dynamic_cast<TTiledImageSource*>(FTiled.get());
+  if (!tiled) throw EVEKGeoMapError(ComponentMessage("the map image cannot be saved"));
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (tiled->IsJpeg()) {
+    if (fs::equivalent(fs::path(tiled->FileName()), fs::path(FileName), ec)) return;
+    fs::copy_file(tiled->FileName(), FileName, fs::copy_options::overwrite_existing, ec);
+    if (ec)
+      throw EInOutError(ec.value(), "Cannot write file \"" + FileName + "\": " + ec.message());
+    return;
+  }
+  tiled->Wait();
+  if (!tiled->Error().empty())
+    throw EVEKGeoMapError(ComponentMessage("the map image cannot be saved (" + tiled->Error() + ")"));
+  const int W = FMapImgWidth, H = FMapImgHeight;
+  TJpegFileWriter out;
+  bool ok = out.Open(FileName, W, H, 75);
+  constexpr int strip = TPyramidLayout::TileSize;
+  for (int y = 0; ok && y < H; y += strip) {
+    const QImage rows = tiled->LevelPixels(0, QRect(0, y, W, std::min(strip, H - y)));
+    ok = !rows.isNull() && out.WriteRows(rows.constBits(), rows.bytesPerLine(), rows.height());
+    if (OnDataLoading) OnDataLoading(this, psRunning, uint8_t(100LL * y / H), false, TRect{}, "");
+  }
+  ok = out.Close() && ok;
+  if (!ok) {
+    fs::remove(FileName, ec);
+    throw EInOutError(EIO, "Cannot write file \"" + FileName + "\": " + out.Error());
   }
 }
 
@@ -194,8 +287,12 @@ bool TGeoMap::RenameMapImg(const std::string& Name) {
   const fs::path from(FMapImgName), to(newName);
   // Renaming onto another existing file would destroy it.
   if (fs::exists(to, ec) && !fs::equivalent(from, to, ec)) return false;
+  auto* tiled = dynamic_cast<TTiledImageSource*>(FTiled.get());
+  const bool moveCache = tiled && fs::equivalent(fs::path(tiled->FileName()), from, ec);
   fs::rename(from, to, ec);
   if (ec) return false;
+  // The cache file is keyed by the image's path: it moves along.
+  if (moveCache) tiled->FileRenamed(newName);
   FMapImgName = newName;
   return true;
 }

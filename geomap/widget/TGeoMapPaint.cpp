@@ -120,6 +120,11 @@ void TGeoMap::DrawMapImage(TCanvas& C) {
   p.resetTransform();
   const QRect area(0, 0, W, H);
   const QColor background = ColorToQColor(FColorBakGnd);
+  if (FTiled && mag > 0) {
+    DrawTiledImage(p);
+    p.restore();
+    return;
+  }
   if (GrafBmp->Empty() || !(mag > 0)) {
     p.fillRect(area, background);
     p.restore();
@@ -173,6 +178,40 @@ void TGeoMap::DrawMapImage(TCanvas& C) {
     }
   }
   p.restore();
+}
+
+// A tiled image: the visible part from the pyramid level that fits the magnification,
+// stretched the way the in-memory image is, so that both give the same picture.
+void TGeoMap::DrawTiledImage(QPainter& P) {
+  const int W = Width();
+  const int H = Height();
+  const double mag = FView.Magnify;
+  const QRect area(0, 0, W, H);
+  const QColor background = ColorToQColor(FColorBakGnd);
+  const QRectF src(FView.TopLeft.X, FView.TopLeft.Y, W / mag, H / mag);
+  const QRectF s = src.intersected(QRectF(0, 0, FMapImgWidth, FMapImgHeight));
+  TImageRegion r;
+  if (!s.isEmpty()) r = FTiled->Region(s.toAlignedRect(), mag);
+  if (r.Pixels.isNull()) {
+    P.fillRect(area, background);
+    return;
+  }
+  const QRectF d((s.left() - src.left()) * mag, (s.top() - src.top()) * mag, s.width() * mag,
+                 s.height() * mag);
+  const QRect inner(QPoint(int(std::ceil(d.left())), int(std::ceil(d.top()))),
+                    QPoint(int(std::floor(d.right())) - 1, int(std::floor(d.bottom())) - 1));
+  FillMargins(P, area, inner, background);
+  // A coarse level's last pixel may reach past the image's edge.
+  P.setClipRect(d);
+  const QRectF dd((r.Area.left() - src.left()) * mag, (r.Area.top() - src.top()) * mag,
+                  r.Area.width() * mag, r.Area.height() * mag);
+  P.setRenderHint(QPainter::SmoothPixmapTransform, FAntiAlias);
+  const QPointF at = dd.topLeft();
+  if (std::abs(r.Scale - mag) < 1e-12 && at == at.toPoint())
+    P.drawImage(at.toPoint(), r.Pixels);
+  else
+    P.drawImage(dd, r.Pixels);
+  P.setClipping(false);
 }
 
 }  // namespace vek

@@ -42,7 +42,8 @@ void TGeoMap::BringMapPixelToCenter(const TPoint& APoint) {
 void TGeoMap::BringLocationToCenter(double Latitude, double Longitude) {
   int32_t x = 0, y = 0;
   if (!FCal.CalcPixelCoords(Latitude, Longitude, x, y)) return;
-  View().CenterOnWithin(TPoint{x, y}, GrafBmp->Width(), GrafBmp->Height());
+  const QSize size = FTiled ? FTiled->Size() : QSize(GrafBmp->Width(), GrafBmp->Height());
+  View().CenterOnWithin(TPoint{x, y}, size.width(), size.height());
   Paint();
 }
 

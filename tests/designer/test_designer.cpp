@@ -22,11 +22,13 @@ constexpr const char* kForm = R"(<?xml version="1.0" encoding="UTF-8"?>
    <property name="GratLineDist"><double>0.5</double></property>
    <property name="ColorBackGnd"><color><red>16</red><green>32</green><blue>48</blue></color></property>
    <property name="EmptyMsg"><string>No map yet</string></property>
+   <property name="MapImagePixelLimit"><longlong>50000000</longlong></property>
   </widget>
   <widget class="vek::TGeoAtlas" name="geoAtlas">
    <property name="geometry"><rect><x>400</x><y>0</y><width>380</width><height>300</height></rect></property>
    <property name="MinResDiff"><double>25</double></property>
    <property name="MapOutlineVisible"><bool>false</bool></property>
+   <property name="MapImagePixelLimit"><longlong>60000000</longlong></property>
   </widget>
  </widget>
 </ui>
@@ -55,6 +57,7 @@ TEST(DesignerPlugin, FormWithBothControlsLoads) {
   EXPECT_EQ(map->property("GratLineDist").toDouble(), 0.5);
   EXPECT_EQ(map->property("ColorBackGnd").value<QColor>(), QColor(16, 32, 48));
   EXPECT_EQ(map->property("EmptyMsg").toString(), "No map yet");
+  EXPECT_EQ(map->property("MapImagePixelLimit").toLongLong(), 50000000);
   EXPECT_EQ(map->width(), 380);
 
   QWidget* atlas = w->findChild<QWidget*>("geoAtlas");
@@ -62,6 +65,7 @@ TEST(DesignerPlugin, FormWithBothControlsLoads) {
   EXPECT_STREQ(atlas->metaObject()->className(), "vek::TGeoAtlas");
   EXPECT_EQ(atlas->property("MinResDiff").toDouble(), 25.0);
   EXPECT_FALSE(atlas->property("MapOutlineVisible").toBool());
+  EXPECT_EQ(atlas->property("MapImagePixelLimit").toLongLong(), 60000000);
 }
 
 }  // namespace

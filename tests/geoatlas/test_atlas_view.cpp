@@ -200,5 +200,14 @@ TEST_F(AtlasMaps, ZoomingWithTheMouse) {
   EXPECT_EQ(map.TopLeft(), topLeft);
 }
 
+TEST(AtlasImageLimit, ReadAndWrittenThroughItsMap) {
+  TGeoAtlas a;
+  EXPECT_EQ(a.MapImagePixelLimit(), TGeoMap::MaxMapImagePixels);
+  ASSERT_TRUE(a.setProperty("MapImagePixelLimit", qint64(123456789)));
+  EXPECT_EQ(a.CurrentMap()->MapImagePixelLimit(), 123456789);
+  a.CurrentMap()->SetMapImagePixelLimit(5000000);
+  EXPECT_EQ(a.property("MapImagePixelLimit").toLongLong(), 5000000);
+}
+
 }  // namespace
 }  // namespace vek
