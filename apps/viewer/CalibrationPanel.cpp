@@ -56,6 +56,9 @@ CalibrationPanel::CalibrationPanel(TGeoAtlas* Atlas, QWidget* Parent)
   FModel = new QComboBox(this);
   FModel->setObjectName("calibModel");
   for (const auto& [name, model] : kModels) FModel->addItem(tr(name), int(model));
+  // The longest model name would set the dock's width: the list opens wide enough instead.
+  FModel->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  FModel->setMinimumContentsLength(16);
   FPick = new QPushButton(this);
   FPick->setObjectName("calibPick");
   FPick->setCheckable(true);
@@ -117,8 +120,9 @@ void CalibrationPanel::SetPicking(bool On) { FPick->setChecked(On && Active()); 
 
 void CalibrationPanel::UpdatePickText() {
   // On and off must look different: the text says which, the checked button is highlighted.
-  FPick->setText(Picking() ? tr("Adding points: click on the map (click here to stop)")
-                           : tr("Add points by clicking on the map"));
+  FPick->setText(Picking() ? tr("Adding points: click the map") : tr("Add points (off)"));
+  FPick->setToolTip(Picking() ? tr("Each click on the map adds a point; click here to stop.")
+                              : tr("Click here, then on places of the map you know."));
   FPick->setStyleSheet(Picking() ? "QPushButton { background: #ffd966; font-weight: bold; }" : "");
 }
 

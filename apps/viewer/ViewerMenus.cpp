@@ -248,6 +248,7 @@ void ViewerWindow::OpenFile(const QString& FileName) {
   MapSwitched();
   AddRecent(FileName);
   FCalibDock->show();
+  resizeDocks({FCalibDock}, {340}, Qt::Horizontal);  // the map keeps most of the window
   FCalib->Begin();
   statusBar()->showMessage(tr("%1 has no calibration yet: switch on \"Add points\" in the "
                               "calibration panel and click on places you know.")

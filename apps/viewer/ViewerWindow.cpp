@@ -72,7 +72,12 @@ ViewerWindow::ViewerWindow(QWidget* Parent)
   FAtlas->SetMapImagePixelLimit(int64_t(4) << 30);
   FAtlas->CurrentMap()->OnDataLoading = [this](TObject*, TProgressStage S, uint8_t P, bool,
                                                const TRect&, const std::string& Msg) {
-    statusBar()->showMessage(S == psEnding ? QString::fromStdString(Msg) : tr("Building tiles… %1%").arg(P));
+    if (S != psEnding)
+      statusBar()->showMessage(tr("Building tiles… %1%").arg(P));
+    else if (!Msg.empty())
+      statusBar()->showMessage(QString::fromStdString(Msg), 10000);
+    else
+      statusBar()->showMessage(tr("All tiles built."), 3000);
   };
 
   FPosLabel = new QLabel(this);

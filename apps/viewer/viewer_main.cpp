@@ -47,6 +47,7 @@ int main(int argc, char** argv) {
                   built ? "built" : "opened", secs, WorldDBName(cache).c_str());
     // The last session comes back on screen only; a tour starts from the same state each time.
     if (tourDir.isEmpty() && w.WorldError().isEmpty()) w.RestoreSession();
+    if (tourDir.isEmpty()) w.show();  // before a file opens, so that its messages show
     if (!open.isEmpty()) w.OpenFile(open);
     if (!tourDir.isEmpty() && !w.WorldError().isEmpty()) {
       // The tour walks the demo atlas, which needs the world database: one picture instead.
