@@ -3,12 +3,15 @@
 
 #include <cmath>
 
+#include "LandMarkImageCache.h"
+
 namespace vek {
 
 TGeoMap::TGeoMap(QWidget* AOwner)
     : TCustomControl(AOwner),
       AuxBmp(std::make_unique<TBitmap>()),
       FImgCache(std::make_unique<TBitmap>()),
+      FLMImages(std::make_unique<TLandMarkImageCache>()),
       GrafBmp(std::make_unique<TBitmap>()) {
   resize(500, 400);
   AuxBmp->SetPixelFormat(pf15bit);
@@ -112,6 +115,12 @@ void TGeoMap::SetShowGrat(TShowGrat Value) {
 // ---- public properties and methods ----
 
 void TGeoMap::SetMapCaption(const std::string& Value) { FCal.Data().Caption = Value; }
+
+void TGeoMap::SetLMCaptionDeclutter(bool Value) {
+  if (Value == FLMCaptionDeclutter) return;
+  FLMCaptionDeclutter = Value;
+  Paint();
+}
 
 void TGeoMap::SetRandSampleLimit(int32_t Value) {
   if (Value <= 1000 || Value == FLMRandSampleLimit) return;

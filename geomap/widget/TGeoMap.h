@@ -27,6 +27,8 @@
 
 namespace vek {
 
+class TLandMarkImageCache;
+
 class TGeoMap : public TCustomControl {
   Q_OBJECT
 
@@ -90,6 +92,7 @@ class TGeoMap : public TCustomControl {
   Q_PROPERTY(GraticuleMode ShowGraticule READ QtShowGraticule WRITE SetQtShowGraticule)
   Q_PROPERTY(bool WheelZoom READ WheelZoom WRITE SetWheelZoom)
   Q_PROPERTY(bool KeyboardNavigation READ KeyboardNavigation WRITE SetKeyboardNavigation)
+  Q_PROPERTY(bool LMCaptionDeclutter READ LMCaptionDeclutter WRITE SetLMCaptionDeclutter)
 
   CalibrationModel QtCalibModel() const { return CalibrationModel(CalibModel()); }
   void SetQtCalibModel(CalibrationModel V) { SetCalibModel(TCalibModel(V)); }
@@ -216,6 +219,11 @@ class TGeoMap : public TCustomControl {
   int32_t LastMousePosX() const { return FMouse.LastMMousePosX; }
   int32_t LastMousePosY() const { return FMouse.LastMMousePosY; }
   int32_t LMRandomDisplayThreshold() const { return FLMRandSampleLimit; }
+  // Captions that would overlap one placed before are moved to another side of their
+  // symbol or left out: the highlighted landmark first, then larger symbols, then list order.
+  // Off by default.
+  bool LMCaptionDeclutter() const { return FLMCaptionDeclutter; }
+  void SetLMCaptionDeclutter(bool Value);
   void SetLMRandomDisplayThreshold(int32_t Value) { SetRandSampleLimit(Value); }
   double Magnification() const { return FView.Magnify; }
   const std::string& MapImgFile() const { return FMapImgName; }
@@ -524,6 +532,9 @@ class TGeoMap : public TCustomControl {
 
   PArray<bool, 0, 255> FLMClassVisible{};
   int32_t FLMRandSampleLimit = 20000;
+  bool FLMCaptionDeclutter = false;
+  // Symbols and captions drawn once, blitted in every frame.
+  std::unique_ptr<TLandMarkImageCache> FLMImages;
 
   // ---- map image ----
   std::string FMapImgName;

@@ -89,6 +89,7 @@ void TGeoMap::Assign(const QObject* Source) {
   FEmptyMsg = src->FEmptyMsg;
   FLMClassVisible = src->FLMClassVisible;
   FLMRandSampleLimit = src->FLMRandSampleLimit;
+  FLMCaptionDeclutter = src->FLMCaptionDeclutter;
   FMapImgName = src->FMapImgName;
   FMapImgWidth = src->FMapImgWidth;
   FMapImgHeight = src->FMapImgHeight;

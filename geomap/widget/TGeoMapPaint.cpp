@@ -65,7 +65,8 @@ void TGeoMap::ConstructInternalMapImg() {
         OnDrawLandmark(this, handled, &C, P, LM);
         return handled;
       };
-    renderer.DrawLandMarks(c, FLMClassVisible, FLMRandSampleLimit, hook);
+    renderer.DrawLandMarks(c, FLMClassVisible, FLMRandSampleLimit, hook,
+                           TLandMarkDrawing{FLMImages.get(), FLMCaptionDeclutter, FHighLM});
     if (OnDataRendered) OnDataRendered(this, &c);
     renderer.DrawHighlight(c, FHighLM, FLMClassVisible,
                            THighlightStyle{FHighLMColFG, FHighLMColBG, FHighLMTrans}, hook);

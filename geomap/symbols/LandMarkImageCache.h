@@ -1,0 +1,75 @@
+// Images of landmark symbols and captions: each distinct symbol and caption is drawn once
+// into a small transparent image, and frames blit those images instead of drawing the
+// shapes and laying out the text again. The picture is the one SymbolDrawing draws.
+#pragma once
+
+#include <QImage>
+#include <QPoint>
+#include <QRect>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+
+#include "Canvas.h"
+#include "GeoMapRecords.h"
+
+namespace vek {
+
+// One drawn symbol or caption: Image goes with its top-left corner at the landmark's
+// position plus Offset (for captions, plus the caption's dx, dy as well).
+struct TLandMarkSprite {
+  QImage Image;
+  QPoint Offset;
+  QRect Box() const { return QRect(Offset, Image.size()); }
+};
+
+class TLandMarkImageCache {
+ public:
+  // Memory the images may take before the cache starts over.
+  static constexpr size_t DefaultByteLimit = size_t(64) << 20;
+  // Symbols and captions reaching further than this from their point are drawn directly.
+  static constexpr int MaxReach = 512;
+
+  explicit TLandMarkImageCache(size_t ByteLimit = DefaultByteLimit) : FByteLimit(ByteLimit) {}
+
+  // The image of a symbol as drawn with the pen width, pen style and antialiasing of Style;
+  // nullptr when it is not cached (too large, or the pen does not simply copy).
+  const TLandMarkSprite* Symbol(const TSymbolProperties& S, const TCanvas& Style);
+  // The image of a caption with its offset left out (dx, dy are added by the caller);
+  // nullptr when it is not cached. Captions without text have no image.
+  const TLandMarkSprite* Caption(const TLMTextProperties& C, const TCanvas& Style);
+
+  void Clear();
+  size_t Bytes() const { return FBytes; }
+  size_t Count() const { return FSprites.size(); }
+
+  // Every cache starts over at its next use: for a changed symbol repository or font set.
+  static void InvalidateAll();
+
+ private:
+  const TLandMarkSprite* Store(std::string&& Key, TLandMarkSprite&& Sprite);
+  void CheckGeneration();
+
+  std::unordered_map<std::string, TLandMarkSprite> FSprites;
+  size_t FBytes = 0;
+  size_t FByteLimit;
+  uint64_t FGeneration = 0;
+  std::string FKey;  // reused between look-ups
+};
+
+// Draws sprites with the canvas's painter, taken once for many sprites. Call Release after
+// anything else drew on the canvas (its primitives, an event handler).
+class TSpriteBlitter {
+ public:
+  explicit TSpriteBlitter(TCanvas& C) : FCanvas(C) {}
+  // The sprite's top-left at (X, Y) + its offset.
+  void Blit(const TLandMarkSprite& S, int X, int Y);
+  void Release() { FPainter = nullptr; }
+
+ private:
+  TCanvas& FCanvas;
+  QPainter* FPainter = nullptr;
+};
+
+}  // namespace vek
