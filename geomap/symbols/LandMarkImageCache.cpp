@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <string_view>
 
 #include "SymbolDrawing.h"
 
@@ -55,9 +56,17 @@ void Crop(TLandMarkSprite& S) {
     S.Image = QImage();
     return;
   }
-  if (l == 0 && t == 0 && r == img.width() - 1 && b == img.height() - 1) return;
-  S.Image = img.copy(l, t, r - l + 1, b - t + 1);
-  S.Offset += QPoint(l, t);
+  if (l != 0 || t != 0 || r != img.width() - 1 || b != img.height() - 1) {
+    S.Image = img.copy(l, t, r - l + 1, b - t + 1);
+    S.Offset += QPoint(l, t);
+  }
+  // Wholly opaque images (captions on a box) are blitted as plain copies.
+  for (int y = 0; y < S.Image.height(); ++y) {
+    const QRgb* row = reinterpret_cast<const QRgb*>(S.Image.constScanLine(y));
+    for (int x = 0; x < S.Image.width(); ++x)
+      if (qAlpha(row[x]) != 255) return;
+  }
+  S.Image = S.Image.convertToFormat(QImage::Format_RGB32);
 }
 
 int SymbolReach(const TSymbolProperties& S) {
@@ -73,8 +82,36 @@ int SymbolReach(const TSymbolProperties& S) {
 void TLandMarkImageCache::InvalidateAll() { gGeneration.fetch_add(1, std::memory_order_relaxed); }
 
 void TLandMarkImageCache::Clear() {
+  ++FEpoch;
   FSprites.clear();
+  FSeen.clear();
   FBytes = 0;
+}
+
+// Memo slots for the first few million landmarks; beyond, the table alone.
+constexpr int64_t MaxMemoSlots = int64_t(1) << 23;
+
+void TLandMarkImageCache::Remember(int64_t Slot, uint64_t Hash, const TLandMarkSprite* Sprite) {
+  if (Slot < 0 || Slot >= MaxMemoSlots) return;
+  if (size_t(Slot) >= FMemo.size()) FMemo.resize(size_t(Slot) + 1 + FMemo.size() / 2);
+  FMemo[size_t(Slot)] = TMemo{Hash, FEpoch, Sprite};
+}
+
+const TLandMarkSprite* TLandMarkImageCache::Find(uint64_t& Hash, bool& Taken, int64_t Slot) {
+  Hash = std::hash<std::string_view>()(FKey);
+  Taken = false;
+  if (Slot >= 0 && size_t(Slot) < FMemo.size()) {
+    const TMemo& m = FMemo[size_t(Slot)];
+    if (m.Epoch == FEpoch && m.Hash == Hash) return m.Sprite;
+  }
+  const auto it = FSprites.find(Hash);
+  if (it == FSprites.end()) return nullptr;
+  if (it->second.Key == FKey) {
+    Remember(Slot, Hash, &it->second.Sprite);
+    return &it->second.Sprite;
+  }
+  Taken = true;
+  return nullptr;
 }
 
 void TLandMarkImageCache::CheckGeneration() {
@@ -86,15 +123,20 @@ void TLandMarkImageCache::CheckGeneration() {
   }
 }
 
-const TLandMarkSprite* TLandMarkImageCache::Store(std::string&& Key, TLandMarkSprite&& S) {
-  const size_t bytes = size_t(S.Image.sizeInBytes()) + Key.size() + 64;
+const TLandMarkSprite* TLandMarkImageCache::Store(uint64_t Hash, TLandMarkSprite&& S,
+                                                  int64_t Slot) {
+  S.Size = S.Image.size();
+  const size_t bytes = size_t(S.Image.sizeInBytes()) + 2 * FKey.size() + 96;
   if (FBytes + bytes > FByteLimit) Clear();  // bounded: start over rather than grow
   FBytes += bytes;
-  return &FSprites.emplace(std::move(Key), std::move(S)).first->second;
+  const TLandMarkSprite* stored = &FSprites.emplace(Hash, TEntry{FKey, std::move(S)}).first->second.Sprite;
+  Remember(Slot, Hash, stored);
+  return stored;
 }
 
 const TLandMarkSprite* TLandMarkImageCache::Symbol(const TSymbolProperties& S,
-                                                   const TCanvas& Style) {
+                                                   const TCanvas& Style, int32_t Memo) {
+  const int64_t slot = Memo < 0 ? -1 : 2 * int64_t(Memo);
   const TPen& pen = Style.Pen();
   if (pen.Mode() != pmCopy || pen.Style() == psClear) return nullptr;
   const int reach = SymbolReach(S);
@@ -114,7 +156,10 @@ const TLandMarkSprite* TLandMarkImageCache::Symbol(const TSymbolProperties& S,
   Put(FKey, pen.Style());
   Put(FKey, Style.Antialiasing());
   const int c = reach + margin;
-  if (auto it = FSprites.find(FKey); it != FSprites.end()) return &it->second;
+  uint64_t hash;
+  bool taken;
+  if (const TLandMarkSprite* found = Find(hash, taken, slot)) return found;
+  if (taken) return nullptr;
 
   TLandMarkSprite sprite{TransparentImage(2 * c + 1, 2 * c + 1), QPoint(-c, -c)};
   {
@@ -127,16 +172,18 @@ const TLandMarkSprite* TLandMarkImageCache::Symbol(const TSymbolProperties& S,
     canvas.End();
   }
   Crop(sprite);
-  return Store(std::string(FKey), std::move(sprite));
+  return Store(hash, std::move(sprite), slot);
 }
 
 const TLandMarkSprite* TLandMarkImageCache::Caption(const TLMTextProperties& Cap,
-                                                    const TCanvas& Style) {
+                                                    const TCanvas& Style, bool AtOnce,
+                                                    int32_t Memo) {
+  const int64_t slot = Memo < 0 ? -1 : 2 * int64_t(Memo) + 1;
   if (Cap.Text.empty()) return nullptr;
   CheckGeneration();
   FKey.clear();
   FKey.push_back('C');
-  FKey.append(Cap.Text.str());
+  FKey.append(Cap.Text.Chars, Cap.Text.Len);
   FKey.push_back('\0');
   FKey.append(Cap.FontName);
   FKey.push_back('\0');
@@ -149,7 +196,15 @@ const TLandMarkSprite* TLandMarkImageCache::Caption(const TLMTextProperties& Cap
   Put(FKey, Cap.HAlignment);
   Put(FKey, Cap.VAlignment);
   Put(FKey, Style.Antialiasing());
-  if (auto it = FSprites.find(FKey); it != FSprites.end()) return &it->second;
+  uint64_t hash;
+  bool taken;
+  if (const TLandMarkSprite* found = Find(hash, taken, slot)) return found;
+  if (taken) return nullptr;
+  if (!AtOnce && FSeen.insert(hash).second) {
+    // The set of captions asked for once stays bounded too.
+    if (FSeen.size() > FByteLimit / 256) FSeen.clear();
+    return nullptr;
+  }
 
   // Measure on a scratch canvas, then draw into an image that holds the turned cell with
   // room for overhanging glyphs.
@@ -160,7 +215,7 @@ const TLandMarkSprite* TLandMarkImageCache::Caption(const TLMTextProperties& Cap
   measure.SetAntialiasing(Style.Antialiasing());
   TPoint origin;
   TSize cell;
-  if (!LandMarkCaptionCell(measure, at, origin, cell)) return nullptr;
+  if (!LandMarkCaptionCell(measure, at, origin, cell)) return Store(hash, TLandMarkSprite{}, slot);
   measure.End();
   const int pad = 2 + cell.cy / 2;
   QTransform turn;
@@ -179,11 +234,11 @@ const TLandMarkSprite* TLandMarkImageCache::Caption(const TLMTextProperties& Cap
     canvas.End();
   }
   Crop(sprite);
-  return Store(std::string(FKey), std::move(sprite));
+  return Store(hash, std::move(sprite), slot);
 }
 
 void TSpriteBlitter::Blit(const TLandMarkSprite& S, int X, int Y) {
-  if (S.Image.isNull()) return;
+  if (S.Empty()) return;
   if (!FPainter) {
     FPainter = FCanvas.Painter();
     if (!FPainter) return;

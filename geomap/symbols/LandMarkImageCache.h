@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 #include "Canvas.h"
 #include "GeoMapRecords.h"
@@ -21,7 +23,9 @@ namespace vek {
 struct TLandMarkSprite {
   QImage Image;
   QPoint Offset;
-  QRect Box() const { return QRect(Offset, Image.size()); }
+  QSize Size;  // of Image, kept here so that placing captions need not touch the images
+  QRect Box() const { return QRect(Offset, Size); }
+  bool Empty() const { return Size.isEmpty(); }
 };
 
 class TLandMarkImageCache {
@@ -35,10 +39,16 @@ class TLandMarkImageCache {
 
   // The image of a symbol as drawn with the pen width, pen style and antialiasing of Style;
   // nullptr when it is not cached (too large, or the pen does not simply copy).
-  const TLandMarkSprite* Symbol(const TSymbolProperties& S, const TCanvas& Style);
+  // Memo (0, 1, 2 ...) names a slot that remembers the answer for the same symbol next
+  // time without a look-up in the table: the landmark's place in the list, say.
+  const TLandMarkSprite* Symbol(const TSymbolProperties& S, const TCanvas& Style,
+                                int32_t Memo = -1);
   // The image of a caption with its offset left out (dx, dy are added by the caller);
-  // nullptr when it is not cached. Captions without text have no image.
-  const TLandMarkSprite* Caption(const TLMTextProperties& C, const TCanvas& Style);
+  // nullptr when it is not cached. A caption gets its image when it is asked for the second
+  // time, so that views of ever new captions (sampled from many landmarks) cost no more
+  // than drawing them; AtOnce makes it at the first. Captions without text have no image.
+  const TLandMarkSprite* Caption(const TLMTextProperties& C, const TCanvas& Style,
+                                 bool AtOnce = false, int32_t Memo = -1);
 
   void Clear();
   size_t Bytes() const { return FBytes; }
@@ -48,10 +58,25 @@ class TLandMarkImageCache {
   static void InvalidateAll();
 
  private:
-  const TLandMarkSprite* Store(std::string&& Key, TLandMarkSprite&& Sprite);
+  struct TEntry {
+    std::string Key;
+    TLandMarkSprite Sprite;
+  };
+  // The entry of FKey; nullptr when there is none (or another key has its hash).
+  const TLandMarkSprite* Find(uint64_t& Hash, bool& Taken, int64_t Slot);
+  const TLandMarkSprite* Store(uint64_t Hash, TLandMarkSprite&& Sprite, int64_t Slot);
+  void Remember(int64_t Slot, uint64_t Hash, const TLandMarkSprite* Sprite);
   void CheckGeneration();
 
-  std::unordered_map<std::string, TLandMarkSprite> FSprites;
+  std::unordered_map<uint64_t, TEntry> FSprites;
+  std::unordered_set<uint64_t> FSeen;  // captions asked for once
+  struct TMemo {
+    uint64_t Hash = 0;
+    uint64_t Epoch = 0;
+    const TLandMarkSprite* Sprite = nullptr;
+  };
+  std::vector<TMemo> FMemo;
+  uint64_t FEpoch = 1;  // memos of an older epoch point into a cleared table
   size_t FBytes = 0;
   size_t FByteLimit;
   uint64_t FGeneration = 0;

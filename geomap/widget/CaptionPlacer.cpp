@@ -53,10 +53,10 @@ int PlaceCaptions(TCanvas& C, std::vector<TCaptionRequest>& Requests, TCaptionPl
   int drawn = 0;
   TSpriteBlitter blit(C);
   for (const TCaptionRequest& r : Requests) {
-    const TLandMarkSprite* s = Cache.Caption(r.Caption, C);
-    if (!s || s->Image.isNull()) continue;  // no text, or too large to place
-    const int64_t ox = int64_t(r.Anchor.x()) + r.Caption.dx;
-    const int64_t oy = int64_t(r.Anchor.y()) + r.Caption.dy;
+    const TLandMarkSprite* s = Cache.Caption(*r.Caption, C, true, r.Memo);
+    if (!s || s->Empty()) continue;  // no text, or too large to place
+    const int64_t ox = int64_t(r.Anchor.x()) + r.Caption->dx;
+    const int64_t oy = int64_t(r.Anchor.y()) + r.Caption->dy;
     if (std::llabs(ox) > Far || std::llabs(oy) > Far) continue;
     const QRect own = s->Box().translated(int(ox), int(oy));
     const int w = own.width(), h = own.height();

@@ -40,7 +40,8 @@ struct TCaptionRequest {
   int64_t Order = 0;     // among equal priorities, lower first
   QPoint Anchor;         // the symbol's point, control pixels
   int32_t Reach = 0;     // how far the symbol reaches from its point
-  TLMTextProperties Caption;
+  const TLMTextProperties* Caption = nullptr;  // lives until the captions are placed
+  int32_t Memo = -1;     // the image cache's memo slot, see TLandMarkImageCache
 };
 
 // Places the requests (sorted here) and draws those that find room: first where the caption

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <deque>
 #include <cmath>
 #include <cstdlib>
 
@@ -323,10 +324,11 @@ void TMapRenderer::DrawLandMarks(TCanvas& C, const PArray<bool, 0, 255>& ClassVi
   TSpriteBlitter blit(C);
   std::vector<TCaptionRequest> own;
   std::vector<TCaptionRequest>& captions = How.Captions ? *How.Captions : own;
+  std::deque<TLandMark> hooked;
 
   auto draw = [&](int32_t Index, const TPoint& pt, const TLandMark& lm) {
     const TSymbolProperties& s = lm.SymbolProps;
-    if (const TLandMarkSprite* sprite = cache ? cache->Symbol(s, C) : nullptr) {
+    if (const TLandMarkSprite* sprite = cache ? cache->Symbol(s, C, Index) : nullptr) {
       blit.Blit(*sprite, pt.X, pt.Y);
     } else {
       DrawLandMarkSymbolOnCanvas(C, pt.X, pt.Y, s);
@@ -338,12 +340,13 @@ void TMapRenderer::DrawLandMarks(TCanvas& C, const PArray<bool, 0, 255>& ClassVi
                                 ? std::clamp(s.Size, 0, 1 << 16)
                                 : 0;
       captions.push_back(TCaptionRequest{Index == How.Highlight ? INT32_MAX : reach, Index,
-                                         QPoint(pt.X, pt.Y), reach, lm.Caption});
+                                         QPoint(pt.X, pt.Y), reach, &lm.Caption, Index});
       return;
     }
     const int64_t cx = int64_t(pt.X) + lm.Caption.dx, cy = int64_t(pt.Y) + lm.Caption.dy;
-    const TLandMarkSprite* sprite = cache && std::llabs(cx) < (1 << 28) && std::llabs(cy) < (1 << 28)
-                                        ? cache->Caption(lm.Caption, C)
+    // Randomly sampled views show ever other captions: those are drawn as they come.
+    const TLandMarkSprite* sprite = cache && p >= 1.0 && std::llabs(cx) < (1 << 28) && std::llabs(cy) < (1 << 28)
+                                        ? cache->Caption(lm.Caption, C, false, Index)
                                         : nullptr;
     if (sprite) {
       blit.Blit(*sprite, int(cx), int(cy));
@@ -362,10 +365,13 @@ void TMapRenderer::DrawLandMarks(TCanvas& C, const PArray<bool, 0, 255>& ClassVi
     if (!FCal.CalcPixelCoords(lm.Latitude, lm.Longitude, x, y)) continue;
     TPoint pt = FView.ImageToControl(TPoint{x, y});
     if (Hook) {
-      const TLandMark copy = lm;  // the hook may change the store under the reference
+      // The hook may change the store under the reference; placed captions keep a copy.
+      hooked.push_back(lm);
+      const TLandMark& copy = hooked.back();
       blit.Release();
       if (Hook(C, pt, copy) || !InsideControl(pt)) continue;
       draw(i, pt, copy);
+      if (!How.Declutter) hooked.pop_back();
       continue;
     }
     if (!InsideControl(pt)) continue;

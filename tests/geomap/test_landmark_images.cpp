@@ -87,6 +87,15 @@ int MaxChannelDiff(TColor a, TColor b) {
                    std::abs(int(GetBValue(a)) - int(GetBValue(b)))});
 }
 
+// Pixels that differ by more than smoothed edges blended with other rounding do. A few edge
+// pixels of turned caption boxes may.
+int Differing(const QImage& a, const QImage& b) {
+  int n = 0;
+  for (int y = 0; y < ImgH; ++y)
+    for (int x = 0; x < ImgW; ++x) n += MaxChannelDiff(PixelOf(a, x, y), PixelOf(b, x, y)) > 16;
+  return n;
+}
+
 TEST(LandMarkImages, BlittedPictureEqualsTheDrawnOne) {
   MapHost h;
   CalibratedMap(*h.map);
@@ -96,20 +105,17 @@ TEST(LandMarkImages, BlittedPictureEqualsTheDrawnOne) {
       SCOPED_TRACE(::testing::Message() << "antialiasing " << aa << ", pen " << pen);
       TLandMarkImageCache cache;
       const QImage direct = Draw(*h.map, aa, pen, {});
+      // Captions get their images when they show a second time.
       const QImage cold = Draw(*h.map, aa, pen, TLandMarkDrawing{&cache});
+      const size_t symbols = cache.Count();
+      const QImage second = Draw(*h.map, aa, pen, TLandMarkDrawing{&cache});
       const size_t sprites = cache.Count();
+      EXPECT_GT(sprites, symbols);
       const QImage warm = Draw(*h.map, aa, pen, TLandMarkDrawing{&cache});
       EXPECT_EQ(cache.Count(), sprites);  // nothing drawn again
-      EXPECT_EQ(cold, warm);
-      // Pixels are equal but for smoothed edges blended with rounding, and a few edge
-      // pixels of turned caption boxes.
-      int differ = 0;
-      for (int y = 0; y < ImgH; ++y)
-        for (int x = 0; x < ImgW; ++x) {
-          const int d = MaxChannelDiff(PixelOf(direct, x, y), PixelOf(warm, x, y));
-          differ += d > 16;
-        }
-      EXPECT_LE(differ, 20);
+      EXPECT_EQ(second, warm);
+      EXPECT_LE(Differing(direct, cold), 20);
+      EXPECT_LE(Differing(direct, warm), 20);
       if (!aa && pen == 1) {
         direct.save("landmark_images_direct.png");
         warm.save("landmark_images_cached.png");
@@ -123,8 +129,9 @@ TEST(LandMarkImages, CacheBoundedAndDroppedWhenSymbolsOrFontsChange) {
   AddVariety(*h.map, 380);
   TLandMarkImageCache small(40000);
   TLandMarkImageCache large;
-  EXPECT_EQ(Draw(*h.map, false, 1, TLandMarkDrawing{&small}),
-            Draw(*h.map, false, 1, TLandMarkDrawing{&large}));
+  for (int frame = 0; frame < 2; ++frame)
+    EXPECT_LE(Differing(Draw(*h.map, false, 1, TLandMarkDrawing{&small}),
+                        Draw(*h.map, false, 1, TLandMarkDrawing{&large})), 20);
   EXPECT_GT(large.Bytes(), 40000u);
   EXPECT_LE(small.Bytes(), 40000u);
   EXPECT_GT(small.Count(), 0u);
@@ -138,6 +145,7 @@ TEST(LandMarkImages, CacheBoundedAndDroppedWhenSymbolsOrFontsChange) {
   cap.Text = "Graz";
   cap.Size = 9;
   cap.FontName = "DejaVu Sans";
+  EXPECT_EQ(cache.Caption(cap, style), nullptr);  // the first time it is drawn directly
   ASSERT_NE(cache.Caption(cap, style), nullptr);
   EXPECT_EQ(cache.Count(), 2u);
   // A changed symbol repository starts the cache over.
@@ -147,7 +155,7 @@ TEST(LandMarkImages, CacheBoundedAndDroppedWhenSymbolsOrFontsChange) {
   cache.Symbol(sym, style);
   EXPECT_EQ(cache.Count(), 1u);
   // So do fonts added to the application.
-  cache.Caption(cap, style);
+  cache.Caption(cap, style, true);
   EXPECT_EQ(cache.Count(), 2u);
   const int font = QFontDatabase::addApplicationFont("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
   if (font >= 0) {
