@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Bitmap.h"
 #include "Canvas.h"
@@ -28,6 +29,7 @@
 namespace vek {
 
 class TLandMarkImageCache;
+class TMapLayer;
 
 class TGeoMap : public TCustomControl {
   Q_OBJECT
@@ -224,6 +226,19 @@ class TGeoMap : public TCustomControl {
   // Off by default.
   bool LMCaptionDeclutter() const { return FLMCaptionDeclutter; }
   void SetLMCaptionDeclutter(bool Value);
+
+  // ---- layers: drawn in list order after OnBeforeRenderData, before the graticule and the
+  // landmarks; indexes from 0, out of range ignored; every change repaints ----
+  using TLayerList = std::vector<std::shared_ptr<TMapLayer>>;
+  const TLayerList& Layers() const { return FLayers; }
+  void SetLayers(const TLayerList& Value);
+  int32_t NumLayers() const { return int32_t(FLayers.size()); }
+  TMapLayer* Layer(int32_t Index) const;
+  // On top of the others; null is ignored.
+  void AddLayer(std::shared_ptr<TMapLayer> Layer);
+  void RemoveLayer(int32_t Index);
+  void MoveLayer(int32_t From, int32_t To);
+  void SetLayerVisible(int32_t Index, bool Visible);
   void SetLMRandomDisplayThreshold(int32_t Value) { SetRandSampleLimit(Value); }
   double Magnification() const { return FView.Magnify; }
   const std::string& MapImgFile() const { return FMapImgName; }
@@ -535,6 +550,7 @@ class TGeoMap : public TCustomControl {
   bool FLMCaptionDeclutter = false;
   // Symbols and captions drawn once, blitted in every frame.
   std::unique_ptr<TLandMarkImageCache> FLMImages;
+  TLayerList FLayers;
 
   // ---- map image ----
   std::string FMapImgName;

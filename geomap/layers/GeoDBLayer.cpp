@@ -1,0 +1,339 @@
+#include "GeoDBLayer.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+#include "CaptionPlacer.h"
+#include "LandMarkImageCache.h"
+#include "MathUtils.h"
+#include "SymbolDrawing.h"
+#include "TGeoDB.h"
+
+namespace vek {
+
+namespace {
+
+// Points the view samples to find its geographic box.
+constexpr int SampleSteps = 8;
+
+// Longitude taken into Centre - 180 ... Centre + 180.
+double AroundCentre(double Long, double Centre) {
+  return Long - 360.0 * std::floor((Long - Centre + 180.0) / 360.0);
+}
+
+// The map's own longitude at the centre of its image.
+double CentreLongitude(const TMapCalibration& Cal) {
+  bool valid = false;
+  const double c = Cal.CalcLongitude(Cal.ImageWidth() / 2, Cal.ImageHeight() / 2, valid);
+  return valid && std::isfinite(c) ? c : 0.0;
+}
+
+std::string CalibSignature(const TMapCalibration& Cal) {
+  // Everything a fit reads; compared as bytes of the numbers and names.
+  const TCalibData& D = Cal.Data();
+  std::string s;
+  auto put = [&](const void* p, size_t n) { s.append(static_cast<const char*>(p), n); };
+  const TCalibModel m = Cal.Model();
+  const int w = Cal.ImageWidth(), h = Cal.ImageHeight();
+  put(&m, sizeof m);
+  put(&w, sizeof w);
+  put(&h, sizeof h);
+  const TCalibParams& P = Cal.Params();
+  for (int i = 1; i <= 2; ++i) {
+    for (int j = 1; j <= 3; ++j) put(&P.EquRectSPPL[i][j], sizeof(double));
+    for (int j = 1; j <= 6; ++j) put(&P.CalParsSPPL[i][j], sizeof(double));
+    for (int j = 1; j <= 2; ++j) put(&P.MillercylPar[i][j], sizeof(double));
+  }
+  for (int j = 1; j <= 6; ++j) put(&P.ConicPars[j], sizeof(double));
+  put(&P.ConicPoleSide, sizeof(double));
+  for (int k = 0; k < 4; ++k) put(&D.Corners[TCorners(k)], sizeof(TCoords));
+  put(&D.NumCalLines, sizeof D.NumCalLines);
+  for (int i = 1; i <= std::clamp(D.NumCalLines, 0, MaxCalLines); ++i) {
+    const TCalibLine& L = D.CalLines[i];
+    put(&L.LineType, sizeof L.LineType);
+    put(&L.LineValue, sizeof L.LineValue);
+    put(&L.NumPoints, sizeof L.NumPoints);
+    for (int k = 1; k <= std::clamp(L.NumPoints, 0, MaxCalLinePoints); ++k)
+      put(&L.CalPoints[k], sizeof(TPoint));
+  }
+  put(&D.NumCalQuads, sizeof D.NumCalQuads);
+  for (int i = 1; i <= std::clamp(D.NumCalQuads, 0, MaxCalQuads); ++i)
+    put(&D.CalQuads[i], sizeof(TCalQuad));
+  put(&D.UTMZone, sizeof D.UTMZone);
+  put(&D.UTMSouth, sizeof D.UTMSouth);
+  put(&D.Ellipsoid, sizeof D.Ellipsoid);
+  return s;
+}
+
+TDBItemStyle LineStyle(TColor Color, int Width = 1) {
+  TDBItemStyle s;
+  s.LineColor = Color;
+  s.LineWidth = Width;
+  return s;
+}
+
+TDBItemStyle AreaStyle(TColor Line, TColor Fill) {
+  TDBItemStyle s = LineStyle(Line);
+  s.Fill = true;
+  s.FillColor = Fill;
+  return s;
+}
+
+}  // namespace
+
+TDBItemStyle TGeoDBLayer::DefaultStyle(TgdbItem Kind) {
+  switch (Kind) {
+    case gitBorder: return LineStyle(0x800080);
+    case gitCity: return AreaStyle(0x2020A0, 0x9090E0);
+    case gitLake: return AreaStyle(0xA06020, 0xF0D0A0);
+    case gitRiver: return LineStyle(0xD08020);
+    case gitRoad: return LineStyle(0x0050B0);
+    case gitRoute: return LineStyle(0x208020);
+    case gitTown: {
+      TDBItemStyle s;
+      s.Symbol = TSymbolProperties{lmSquare, 2, 0x000000, 0xFFFFFF, false, 0, 0};
+      s.Caption.Size = 8;
+      s.Caption.FontName = "DejaVu Sans";
+      s.Caption.FGColor = 0x000000;
+      s.Caption.BGColor = 0xFFFFFF;
+      s.Caption.Transparent = true;
+      s.Caption.dx = 4;
+      s.Caption.dy = -7;
+      return s;
+    }
+    default: {
+      TDBItemStyle s;
+      s.Visible = false;  // file contents have no shape to draw
+      return s;
+    }
+  }
+}
+
+TGeoDBLayer::TGeoDBLayer(TGeoDB* DB) : FDB(DB) {
+  for (int k = 0; k < int(FKindStyles.size()); ++k) FKindStyles[k] = DefaultStyle(TgdbItem(k));
+}
+
+void TGeoDBLayer::SetDB(TGeoDB* DB) {
+  FDB = DB;
+  Invalidate();
+}
+
+TDBItemStyle& TGeoDBLayer::KindStyle(TgdbItem Kind) {
+  return FKindStyles[std::min<size_t>(Kind, FKindStyles.size() - 1)];
+}
+
+void TGeoDBLayer::SetClassStyle(TgdbItem Kind, uint8_t Class, const TDBItemStyle& Style) {
+  FClassStyles[{uint8_t(Kind), Class}] = Style;
+}
+
+const TDBItemStyle& TGeoDBLayer::StyleOf(TgdbItem Kind, uint8_t Class) const {
+  if (!FClassStyles.empty()) {
+    const auto it = FClassStyles.find({uint8_t(Kind), Class});
+    if (it != FClassStyles.end()) return it->second;
+  }
+  return FKindStyles[std::min<size_t>(Kind, FKindStyles.size() - 1)];
+}
+
+void TGeoDBLayer::Invalidate() {
+  FGeometry.clear();
+  FDBSignature.clear();
+}
+
+void TGeoDBLayer::CheckSources(const TMapCalibration& Cal) {
+  std::string cal = CalibSignature(Cal);
+  if (cal != FCalSignature) {
+    FGeometry.clear();
+    FCalSignature = std::move(cal);
+  }
+  std::string db = FDB ? FDB->DBName() + '\n' + std::to_string(FDB->NumEntries()) + '\n' +
+                             std::to_string(FDB->Revision())
+                       : std::string();
+  if (db != FDBSignature) {
+    FGeometry.clear();
+    FDBSignature = std::move(db);
+  }
+}
+
+std::vector<int32_t> TGeoDBLayer::EntriesInView(const TGeoDB& DB, const TMapCalibration& Cal,
+                                                const TMapViewport& View) {
+  std::vector<int32_t> found;
+  if (View.Width <= 0 || View.Height <= 0) return found;
+  const double centre = CentreLongitude(Cal);
+  double latLo = 1e9, latHi = -1e9, lonLo = 1e9, lonHi = -1e9;
+  for (int i = 0; i <= SampleSteps; ++i)
+    for (int j = 0; j <= SampleSteps; ++j) {
+      const TPoint img = View.ControlToImage(
+          TPoint{View.Width * i / SampleSteps, View.Height * j / SampleSteps});
+      bool v1 = false, v2 = false;
+      const double lat = Cal.CalcLatitude(img.X, img.Y, v1);
+      const double lon = Cal.CalcLongitude(img.X, img.Y, v2);
+      if (!v1 || !v2 || !std::isfinite(lat) || !std::isfinite(lon)) continue;
+      const double l = AroundCentre(lon, centre);
+      latLo = std::min(latLo, lat);
+      latHi = std::max(latHi, lat);
+      lonLo = std::min(lonLo, l);
+      lonHi = std::max(lonHi, l);
+    }
+  if (latLo > latHi) return found;
+  // Curved edges bulge between the samples: widen the box by a share of its size.
+  const double latPad = (latHi - latLo) / SampleSteps + 1e-6;
+  const double lonPad = (lonHi - lonLo) / SampleSteps + 1e-6;
+  latLo = std::max(-90.0, latLo - latPad);
+  latHi = std::min(90.0, latHi + latPad);
+  lonLo -= lonPad;
+  lonHi += lonPad;
+  auto query = [&](double lo, double hi) {
+    const std::vector<int32_t> part = DB.FindItemsInArea(latLo, latHi, lo, hi);
+    found.insert(found.end(), part.begin(), part.end());
+  };
+  if (lonHi - lonLo >= 360) {
+    query(-180, 180);
+  } else {
+    // The box in -180 ... 180, in one or two pieces.
+    const double lo = AroundCentre(lonLo, 0);
+    const double hi = lo + (lonHi - lonLo);
+    if (hi <= 180) {
+      query(lo, hi);
+    } else {
+      query(lo, 180);
+      query(-180, hi - 360);
+    }
+  }
+  std::sort(found.begin(), found.end());
+  found.erase(std::unique(found.begin(), found.end()), found.end());
+  return found;
+}
+
+const TGeoDBLayer::TGeometry& TGeoDBLayer::Geometry(int32_t Entry, const TgdbData& D,
+                                                    const TMapCalibration& Cal,
+                                                    double CentreLong) {
+  auto [it, added] = FGeometry.try_emplace(Entry);
+  TGeometry& g = it->second;
+  if (!added) return g;
+  TgdbPolygon polygon;
+  if (!IsPolygonKind(D.ItemKind) || !FDB->RetrievePolygon(Entry, polygon)) return g;
+  // One batch per item: every vertex through the calibration once, kept in image pixels.
+  g.Points.reserve(polygon.size());
+  int l = INT_MAX, t = INT_MAX, r = INT_MIN, b = INT_MIN;
+  bool broken = false;
+  for (const TSCoords& p : polygon) {
+    int x, y;
+    if (!std::isfinite(p.Latit) || !std::isfinite(p.Longit) ||
+        !Cal.CalcPixelCoords(p.Latit, AroundCentre(p.Longit, CentreLong), x, y)) {
+      broken = true;
+      continue;
+    }
+    if (broken && !g.Points.empty() && (g.RunEnds.empty() || g.RunEnds.back() != int32_t(g.Points.size())))
+      g.RunEnds.push_back(int32_t(g.Points.size()));
+    broken = false;
+    g.Points.push_back(TPoint{x, y});
+    l = std::min(l, x);
+    t = std::min(t, y);
+    r = std::max(r, x);
+    b = std::max(b, y);
+  }
+  if (g.Points.empty()) return g;
+  g.RunEnds.push_back(int32_t(g.Points.size()));
+  g.Bounds = TRect{l, t, r, b};
+  g.Empty = false;
+  return g;
+}
+
+void TGeoDBLayer::Draw(TCanvas& C, const TLayerFrame& F) {
+  FStats = TFrameStats{};
+  FFrameCaptions.clear();
+  if (!FDB || FDB->NumEntries() <= 0 || F.Cal.Model() == cmUndefined) return;
+  CheckSources(F.Cal);
+  const TMapViewport& view = F.View;
+  const double mag = view.Magnify;
+  const double centre = CentreLongitude(F.Cal);
+  const std::vector<int32_t> entries = EntriesInView(*FDB, F.Cal, view);
+  FStats.Found = int32_t(entries.size());
+  const QRect control(0, 0, view.Width, view.Height);
+  TSpriteBlitter blit(C);
+
+  C.Pen().SetMode(pmCopy);
+  C.Pen().SetStyle(psSolid);
+  for (int32_t e : entries) {
+    const TgdbData d = FDB->Data(e);
+    const TDBItemStyle& st = StyleOf(d.ItemKind, d.ClassFlag);
+    if (!st.Visible) continue;
+
+    if (d.ItemKind == gitTown) {
+      int x, y;
+      const double lat = (double(d.LatLow) + d.LatHigh) / 2;
+      const double lon = (double(d.LongLow) + d.LongHigh) / 2;
+      if (!F.Cal.CalcPixelCoords(lat, AroundCentre(lon, centre), x, y)) continue;
+      const TPoint p = view.ImageToControl(TPoint{x, y});
+      if (p.X <= 0 || p.Y <= 0 || p.X >= view.Width || p.Y >= view.Height) continue;
+      const TLandMarkSprite* s = F.Images ? F.Images->Symbol(st.Symbol, C) : nullptr;
+      if (s) {
+        blit.Blit(*s, p.X, p.Y);
+      } else {
+        DrawLandMarkSymbolOnCanvas(C, p.X, p.Y, st.Symbol);
+        blit.Release();
+      }
+      ++FStats.Drawn;
+      if (st.Caption.Size == 0 || d.Name.empty()) continue;
+      TLMTextProperties cap = st.Caption;
+      cap.Text.SetAnsi(std::string_view(d.Name.Chars, d.Name.Len));
+      if (F.Captions) {
+        FFrameCaptions.push_back(cap);
+        F.Captions->push_back(TCaptionRequest{CaptionPriority, (int64_t(1) << 40) + e,
+                                              QPoint(p.X, p.Y), std::max(st.Symbol.Size, 0),
+                                              &FFrameCaptions.back(), -1});
+      } else if (const TLandMarkSprite* cs = F.Images ? F.Images->Caption(cap, C) : nullptr) {
+        blit.Blit(*cs, p.X + cap.dx, p.Y + cap.dy);
+      } else {
+        DrawLandMarkCaption(C, p.X, p.Y, cap);
+        blit.Release();
+      }
+      continue;
+    }
+
+    const TGeometry& g = Geometry(e, d, F.Cal, centre);
+    if (g.Empty) continue;
+    // Items within a pixel at this magnification (vertices are rounded to whole image
+    // pixels, so a span of one may be less) show nothing worth drawing.
+    const double w = double(g.Bounds.Right - g.Bounds.Left) * mag;
+    const double h = double(g.Bounds.Bottom - g.Bounds.Top) * mag;
+    if (w <= 1 && h <= 1) {
+      ++FStats.Skipped;
+      continue;
+    }
+    double l, t, r, b;
+    view.ImageToControl(g.Bounds.Left, g.Bounds.Top, l, t);
+    view.ImageToControl(g.Bounds.Right, g.Bounds.Bottom, r, b);
+    if (r < -st.LineWidth || b < -st.LineWidth || l > view.Width + st.LineWidth ||
+        t > view.Height + st.LineWidth)
+      continue;
+    ++FStats.Drawn;
+    blit.Release();
+    C.Pen().SetColor(st.LineColor);
+    C.Pen().SetWidth(st.LineWidth);
+    const bool fill = st.Fill && d.Closed && g.RunEnds.size() == 1;
+    int32_t start = 0;
+    for (int32_t end : g.RunEnds) {
+      // Control pixels; a vertex on the same pixel as the one before is merged into it.
+      FRun.clear();
+      for (int32_t k = start; k < end; ++k) {
+        const TPoint p = view.ImageToControl(g.Points[size_t(k)]);
+        if (FRun.empty() || p.X != FRun.back().X || p.Y != FRun.back().Y) FRun.push_back(p);
+      }
+      start = end;
+      FStats.Vertices += int64_t(FRun.size());
+      if (fill && FRun.size() >= 3) {
+        C.Brush().SetStyle(bsSolid);
+        C.Brush().SetColor(st.FillColor);
+        C.Polygon(FRun);
+      } else if (FRun.size() >= 2) {
+        if (d.Closed && FRun.size() >= 3) FRun.push_back(FRun.front());
+        C.Polyline(FRun);
+      }
+    }
+  }
+  C.Pen().SetWidth(1);
+}
+
+}  // namespace vek
