@@ -137,6 +137,7 @@ const TDBItemStyle& TGeoDBLayer::StyleOf(TgdbItem Kind, uint8_t Class) const {
 
 void TGeoDBLayer::Invalidate() {
   FGeometry.clear();
+  FPolygons.clear();
   FDBSignature.clear();
 }
 
@@ -151,14 +152,13 @@ void TGeoDBLayer::CheckSources(const TMapCalibration& Cal) {
                        : std::string();
   if (db != FDBSignature) {
     FGeometry.clear();
+    FPolygons.clear();
     FDBSignature = std::move(db);
   }
 }
 
-std::vector<int32_t> TGeoDBLayer::EntriesInView(const TGeoDB& DB, const TMapCalibration& Cal,
-                                                const TMapViewport& View) {
-  std::vector<int32_t> found;
-  if (View.Width <= 0 || View.Height <= 0) return found;
+bool TGeoDBLayer::ViewBox(const TMapCalibration& Cal, const TMapViewport& View, TViewBox& Box) {
+  if (View.Width <= 0 || View.Height <= 0) return false;
   const double centre = CentreLongitude(Cal);
   double latLo = 1e9, latHi = -1e9, lonLo = 1e9, lonHi = -1e9;
   for (int i = 0; i <= SampleSteps; ++i)
@@ -175,30 +175,28 @@ std::vector<int32_t> TGeoDBLayer::EntriesInView(const TGeoDB& DB, const TMapCali
       lonLo = std::min(lonLo, l);
       lonHi = std::max(lonHi, l);
     }
-  if (latLo > latHi) return found;
+  if (latLo > latHi) return false;
   // Curved edges bulge between the samples: widen the box by a share of its size.
   const double latPad = (latHi - latLo) / SampleSteps + 1e-6;
   const double lonPad = (lonHi - lonLo) / SampleSteps + 1e-6;
-  latLo = std::max(-90.0, latLo - latPad);
-  latHi = std::min(90.0, latHi + latPad);
-  lonLo -= lonPad;
-  lonHi += lonPad;
-  auto query = [&](double lo, double hi) {
-    const std::vector<int32_t> part = DB.FindItemsInArea(latLo, latHi, lo, hi);
+  Box.LatLo = std::max(-90.0, latLo - latPad);
+  Box.LatHi = std::min(90.0, latHi + latPad);
+  Box.LongLo = lonLo - lonPad;
+  Box.LongHi = lonHi + lonPad;
+  return true;
+}
+
+std::vector<int32_t> TGeoDBLayer::EntriesInView(const TGeoDB& DB, const TMapCalibration& Cal,
+                                                const TMapViewport& View) {
+  std::vector<int32_t> found;
+  TViewBox box;
+  if (!ViewBox(Cal, View, box)) return found;
+  // Items are stored with longitudes in -180 ... 180 or, when they cross the antimeridian,
+  // running on beyond it: the box is looked up one turn to the west and east as well.
+  for (double shift : {-360.0, 0.0, 360.0}) {
+    const std::vector<int32_t> part =
+        DB.FindItemsInArea(box.LatLo, box.LatHi, box.LongLo + shift, box.LongHi + shift);
     found.insert(found.end(), part.begin(), part.end());
-  };
-  if (lonHi - lonLo >= 360) {
-    query(-180, 180);
-  } else {
-    // The box in -180 ... 180, in one or two pieces.
-    const double lo = AroundCentre(lonLo, 0);
-    const double hi = lo + (lonHi - lonLo);
-    if (hi <= 180) {
-      query(lo, hi);
-    } else {
-      query(lo, 180);
-      query(-180, hi - 360);
-    }
   }
   std::sort(found.begin(), found.end());
   found.erase(std::unique(found.begin(), found.end()), found.end());
@@ -206,25 +204,32 @@ std::vector<int32_t> TGeoDBLayer::EntriesInView(const TGeoDB& DB, const TMapCali
 }
 
 const TGeoDBLayer::TGeometry& TGeoDBLayer::Geometry(int32_t Entry, const TgdbData& D,
-                                                    const TMapCalibration& Cal,
-                                                    double CentreLong) {
-  auto [it, added] = FGeometry.try_emplace(Entry);
+                                                    const TMapCalibration& Cal, int Turns) {
+  auto [it, added] = FGeometry.try_emplace(int64_t(Entry) * 8 + (Turns + 4));
   TGeometry& g = it->second;
   if (!added) return g;
-  TgdbPolygon polygon;
-  if (!IsPolygonKind(D.ItemKind) || !FDB->RetrievePolygon(Entry, polygon)) return g;
+  const TgdbPolygon* polygon = Polygon(Entry, D);
+  if (!polygon) return g;
   // One batch per item: every vertex through the calibration once, kept in image pixels.
-  g.Points.reserve(polygon.size());
+  g.Points.reserve(polygon->size());
   int l = INT_MAX, t = INT_MAX, r = INT_MIN, b = INT_MIN;
   bool broken = false;
-  for (const TSCoords& p : polygon) {
+  double prev = 0;
+  bool first = true;
+  for (const TSCoords& p : *polygon) {
+    // Longitudes follow on from the vertex before, whichever way the item was stored.
+    double lon = p.Longit;
+    if (!first) lon = prev + AroundCentre(lon - prev, 0);
+    first = false;
+    prev = lon;
     int x, y;
-    if (!std::isfinite(p.Latit) || !std::isfinite(p.Longit) ||
-        !Cal.CalcPixelCoords(p.Latit, AroundCentre(p.Longit, CentreLong), x, y)) {
+    if (!std::isfinite(p.Latit) || !std::isfinite(lon) ||
+        !Cal.CalcPixelCoords(p.Latit, lon + 360.0 * Turns, x, y)) {
       broken = true;
       continue;
     }
-    if (broken && !g.Points.empty() && (g.RunEnds.empty() || g.RunEnds.back() != int32_t(g.Points.size())))
+    if (broken && !g.Points.empty() &&
+        (g.RunEnds.empty() || g.RunEnds.back() != int32_t(g.Points.size())))
       g.RunEnds.push_back(int32_t(g.Points.size()));
     broken = false;
     g.Points.push_back(TPoint{x, y});
@@ -240,17 +245,45 @@ const TGeoDBLayer::TGeometry& TGeoDBLayer::Geometry(int32_t Entry, const TgdbDat
   return g;
 }
 
+const TgdbPolygon* TGeoDBLayer::Polygon(int32_t Entry, const TgdbData& D) {
+  auto [it, added] = FPolygons.try_emplace(Entry);
+  TPolygonInfo& info = it->second;
+  if (added) {
+    if (IsPolygonKind(D.ItemKind) && FDB->RetrievePolygon(Entry, info.Points) &&
+        !info.Points.empty()) {
+      // The longitudes the item covers once its vertices follow on from each other.
+      double prev = info.Points.front().Longit, lo = prev, hi = prev;
+      for (const TSCoords& p : info.Points) {
+        if (!std::isfinite(p.Longit)) continue;
+        prev = prev + AroundCentre(p.Longit - prev, 0);
+        lo = std::min(lo, prev);
+        hi = std::max(hi, prev);
+      }
+      info.LongLo = lo;
+      info.LongHi = hi;
+      info.Valid = std::isfinite(lo) && std::isfinite(hi);
+    }
+  }
+  return info.Valid ? &info.Points : nullptr;
+}
+
 void TGeoDBLayer::Draw(TCanvas& C, const TLayerFrame& F) {
   FStats = TFrameStats{};
   FFrameCaptions.clear();
   if (!FDB || FDB->NumEntries() <= 0 || F.Cal.Model() == cmUndefined) return;
   CheckSources(F.Cal);
   const TMapViewport& view = F.View;
-  const double mag = view.Magnify;
-  const double centre = CentreLongitude(F.Cal);
+  TViewBox box;
+  if (!ViewBox(F.Cal, view, box)) return;
   const std::vector<int32_t> entries = EntriesInView(*FDB, F.Cal, view);
+  // The turns round the globe (-1, 0, 1) that bring longitudes lo ... hi into the view.
+  auto turns = [&](double lo, double hi, int out[3]) {
+    int n = 0;
+    for (int k = -1; k <= 1; ++k)
+      if (hi + 360.0 * k >= box.LongLo && lo + 360.0 * k <= box.LongHi) out[n++] = k;
+    return n;
+  };
   FStats.Found = int32_t(entries.size());
-  const QRect control(0, 0, view.Width, view.Height);
   TSpriteBlitter blit(C);
 
   C.Pen().SetMode(pmCopy);
@@ -261,55 +294,76 @@ void TGeoDBLayer::Draw(TCanvas& C, const TLayerFrame& F) {
     if (!st.Visible) continue;
 
     if (d.ItemKind == gitTown) {
-      int x, y;
       const double lat = (double(d.LatLow) + d.LatHigh) / 2;
       const double lon = (double(d.LongLow) + d.LongHigh) / 2;
-      if (!F.Cal.CalcPixelCoords(lat, AroundCentre(lon, centre), x, y)) continue;
-      const TPoint p = view.ImageToControl(TPoint{x, y});
-      if (p.X <= 0 || p.Y <= 0 || p.X >= view.Width || p.Y >= view.Height) continue;
-      const TLandMarkSprite* s = F.Images ? F.Images->Symbol(st.Symbol, C) : nullptr;
-      if (s) {
-        blit.Blit(*s, p.X, p.Y);
-      } else {
-        DrawLandMarkSymbolOnCanvas(C, p.X, p.Y, st.Symbol);
-        blit.Release();
-      }
-      ++FStats.Drawn;
-      if (st.Caption.Size == 0 || d.Name.empty()) continue;
-      TLMTextProperties cap = st.Caption;
-      cap.Text.SetAnsi(std::string_view(d.Name.Chars, d.Name.Len));
-      if (F.Captions) {
-        FFrameCaptions.push_back(cap);
-        F.Captions->push_back(TCaptionRequest{CaptionPriority, (int64_t(1) << 40) + e,
-                                              QPoint(p.X, p.Y), std::max(st.Symbol.Size, 0),
-                                              &FFrameCaptions.back(), -1});
-      } else if (const TLandMarkSprite* cs = F.Images ? F.Images->Caption(cap, C) : nullptr) {
-        blit.Blit(*cs, p.X + cap.dx, p.Y + cap.dy);
-      } else {
-        DrawLandMarkCaption(C, p.X, p.Y, cap);
-        blit.Release();
-      }
+      int k[3];
+      const int n = turns(lon, lon, k);
+      for (int i = 0; i < n; ++i) DrawTown(C, F, blit, e, d, st, lat, lon + 360.0 * k[i]);
       continue;
     }
+    if (!Polygon(e, d)) continue;
+    const TPolygonInfo& info = FPolygons[e];
+    int k[3];
+    const int n = turns(info.LongLo, info.LongHi, k);
+    blit.Release();
+    for (int i = 0; i < n; ++i) DrawShape(C, F, e, d, st, k[i]);
+  }
+  C.Pen().SetWidth(1);
+}
 
-    const TGeometry& g = Geometry(e, d, F.Cal, centre);
-    if (g.Empty) continue;
+void TGeoDBLayer::DrawTown(TCanvas& C, const TLayerFrame& F, TSpriteBlitter& Blit, int32_t Entry,
+                           const TgdbData& d, const TDBItemStyle& st, double Lat, double Long) {
+  const TMapViewport& view = F.View;
+  int x, y;
+  if (!F.Cal.CalcPixelCoords(Lat, Long, x, y)) return;
+  const TPoint p = view.ImageToControl(TPoint{x, y});
+  if (p.X <= 0 || p.Y <= 0 || p.X >= view.Width || p.Y >= view.Height) return;
+  const TLandMarkSprite* s = F.Images ? F.Images->Symbol(st.Symbol, C) : nullptr;
+  if (s) {
+    Blit.Blit(*s, p.X, p.Y);
+  } else {
+    DrawLandMarkSymbolOnCanvas(C, p.X, p.Y, st.Symbol);
+    Blit.Release();
+  }
+  ++FStats.Drawn;
+  if (st.Caption.Size == 0 || d.Name.empty()) return;
+  TLMTextProperties cap = st.Caption;
+  cap.Text.SetAnsi(std::string_view(d.Name.Chars, d.Name.Len));
+  if (F.Captions) {
+    FFrameCaptions.push_back(cap);
+    F.Captions->push_back(TCaptionRequest{CaptionPriority, (int64_t(1) << 40) + Entry,
+                                          QPoint(p.X, p.Y), std::max(st.Symbol.Size, 0),
+                                          &FFrameCaptions.back(), -1});
+  } else if (const TLandMarkSprite* cs = F.Images ? F.Images->Caption(cap, C) : nullptr) {
+    Blit.Blit(*cs, p.X + cap.dx, p.Y + cap.dy);
+  } else {
+    DrawLandMarkCaption(C, p.X, p.Y, cap);
+    Blit.Release();
+  }
+}
+
+void TGeoDBLayer::DrawShape(TCanvas& C, const TLayerFrame& F, int32_t e, const TgdbData& d,
+                            const TDBItemStyle& st, int Turns) {
+  const TMapViewport& view = F.View;
+  const double mag = view.Magnify;
+  {
+    const TGeometry& g = Geometry(e, d, F.Cal, Turns);
+    if (g.Empty) return;
     // Items within a pixel at this magnification (vertices are rounded to whole image
     // pixels, so a span of one may be less) show nothing worth drawing.
     const double w = double(g.Bounds.Right - g.Bounds.Left) * mag;
     const double h = double(g.Bounds.Bottom - g.Bounds.Top) * mag;
     if (w <= 1 && h <= 1) {
       ++FStats.Skipped;
-      continue;
+      return;
     }
     double l, t, r, b;
     view.ImageToControl(g.Bounds.Left, g.Bounds.Top, l, t);
     view.ImageToControl(g.Bounds.Right, g.Bounds.Bottom, r, b);
     if (r < -st.LineWidth || b < -st.LineWidth || l > view.Width + st.LineWidth ||
         t > view.Height + st.LineWidth)
-      continue;
+      return;
     ++FStats.Drawn;
-    blit.Release();
     C.Pen().SetColor(st.LineColor);
     C.Pen().SetWidth(st.LineWidth);
     const bool fill = st.Fill && d.Closed && g.RunEnds.size() == 1;

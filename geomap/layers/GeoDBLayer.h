@@ -19,6 +19,7 @@
 namespace vek {
 
 class TGeoDB;
+class TSpriteBlitter;
 
 struct TDBItemStyle {
   bool Visible = true;
@@ -63,8 +64,13 @@ class TGeoDBLayer : public TMapLayer {
   };
   const TFrameStats& LastFrame() const { return FStats; }
 
-  // The database entries in the geographic box of a view: both sides of the antimeridian
-  // when the view spans it. Longitudes of the view are taken round the map's centre.
+  // The geographic box of a view, its longitudes taken round the map's centre (so they may
+  // run beyond 180). False when the calibration places none of the view.
+  struct TViewBox {
+    double LatLo = 0, LatHi = 0, LongLo = 0, LongHi = 0;
+  };
+  static bool ViewBox(const TMapCalibration& Cal, const TMapViewport& View, TViewBox& Box);
+  // The database entries in that box, on both sides of the antimeridian.
   static std::vector<int32_t> EntriesInView(const TGeoDB& DB, const TMapCalibration& Cal,
                                             const TMapViewport& View);
 
@@ -76,14 +82,28 @@ class TGeoDBLayer : public TMapLayer {
     TRect Bounds{};                // image pixels
     bool Empty = true;
   };
+  // The item's vertices, longitudes following on from each other, and the longitudes they
+  // cover; read once from the database.
+  struct TPolygonInfo {
+    TgdbPolygon Points;
+    double LongLo = 0, LongHi = 0;
+    bool Valid = false;
+  };
+  const TgdbPolygon* Polygon(int32_t Entry, const TgdbData& D);
+  // The item turned Turns times round the globe, in image pixels.
   const TGeometry& Geometry(int32_t Entry, const TgdbData& D, const TMapCalibration& Cal,
-                            double CentreLong);
+                            int Turns);
   void CheckSources(const TMapCalibration& Cal);
+  void DrawTown(TCanvas& C, const TLayerFrame& F, TSpriteBlitter& Blit, int32_t Entry,
+                const TgdbData& D, const TDBItemStyle& St, double Lat, double Long);
+  void DrawShape(TCanvas& C, const TLayerFrame& F, int32_t Entry, const TgdbData& D,
+                 const TDBItemStyle& St, int Turns);
 
   TGeoDB* FDB;
   std::array<TDBItemStyle, 9> FKindStyles;
   std::map<std::pair<uint8_t, uint8_t>, TDBItemStyle> FClassStyles;
-  std::unordered_map<int32_t, TGeometry> FGeometry;
+  std::unordered_map<int32_t, TPolygonInfo> FPolygons;
+  std::unordered_map<int64_t, TGeometry> FGeometry;
   std::string FCalSignature;
   std::string FDBSignature;
   std::deque<TLMTextProperties> FFrameCaptions;

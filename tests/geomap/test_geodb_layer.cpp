@@ -98,7 +98,9 @@ TEST_F(LayerFixture, VerticesWhereTheCalibrationPutsThemUnderEveryModel) {
     m.SetMagnification(2.0);  // at another view as well
     for (const TSCoords& v : border) {
       const TPoint p = Where(v.Latit, v.Longit);
-      if (p.X > 0 && p.Y > 0 && p.X < 400 && p.Y < 300) EXPECT_EQ(PixelOf(Picture(), p.X, p.Y), Ink);
+      if (p.X > 0 && p.Y > 0 && p.X < 400 && p.Y < 300) {
+        EXPECT_EQ(PixelOf(Picture(), p.X, p.Y), Ink);
+      }
     }
   }
 }
@@ -139,6 +141,22 @@ TEST_F(LayerFixture, ItemsAcrossTheAntimeridian) {
   const std::vector<int32_t> found = TGeoDBLayer::EntriesInView(db, m.Calibration(), m.Viewport());
   EXPECT_NE(std::find(found.begin(), found.end(), 1), found.end());  // the line
   EXPECT_NE(std::find(found.begin(), found.end(), 3), found.end());  // the town
+
+  // On a map of the whole world, a line stored running on to 190 E shows at both edges.
+  layer->Invalidate();
+  AddBorder(db, TgdbPolygon{{-20, 172}, {-20, 188}}, false);
+  Map(360, 180);
+  m.ClearCalibData();
+  m.SetCalibModel(cmEquiRect);
+  m.AddCalibPoint(90, -180, 0, 0);
+  m.AddCalibPoint(90, 180, 360, 0);
+  m.AddCalibPoint(-90, -180, 0, 180);
+  m.SetSuppressPaint(false);
+  for (double lon : {174.0, -174.0}) {
+    const TPoint p = Where(-20, lon);
+    EXPECT_EQ(PixelOf(Picture(), p.X, p.Y), Ink) << lon;
+  }
+  EXPECT_EQ(PixelOf(Picture(), Where(-20, 0).X, Where(-20, 0).Y), Paper);  // not across the map
 }
 
 TEST_F(LayerFixture, TinyItemsCostNothingVisible) {
