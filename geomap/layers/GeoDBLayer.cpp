@@ -6,6 +6,7 @@
 
 #include "CaptionPlacer.h"
 #include "LandMarkImageCache.h"
+#include "LandMarkStore.h"  // RoundToInt
 #include "MathUtils.h"
 #include "SymbolDrawing.h"
 #include "TGeoDB.h"
@@ -212,7 +213,11 @@ const TGeoDBLayer::TGeometry& TGeoDBLayer::Geometry(int32_t Entry, const TgdbDat
   if (!polygon) return g;
   // One batch per item: every vertex through the calibration once, kept in image pixels.
   g.Points.reserve(polygon->size());
-  int l = INT_MAX, t = INT_MAX, r = INT_MIN, b = INT_MIN;
+  double l = 1e300, t = 1e300, r = -1e300, b = -1e300;
+  // Unrounded pixels keep magnified views smooth where the model has them in degrees.
+  const TCalibModel model = Cal.Model();
+  const bool exact =
+      model == cmEquiRect || model == cmBiquadraticPn || model == cmMillerCylindrical;
   bool broken = false;
   double prev = 0;
   bool first = true;
@@ -222,9 +227,18 @@ const TGeoDBLayer::TGeometry& TGeoDBLayer::Geometry(int32_t Entry, const TgdbDat
     if (!first) lon = prev + AroundCentre(lon - prev, 0);
     first = false;
     prev = lon;
-    int x, y;
-    if (!std::isfinite(p.Latit) || !std::isfinite(lon) ||
-        !Cal.CalcPixelCoords(p.Latit, lon + 360.0 * Turns, x, y)) {
+    double x = 0, y = 0;
+    bool placed = std::isfinite(p.Latit) && std::isfinite(lon);
+    if (placed && exact) {
+      placed = Cal.GeoToPixel(p.Latit, lon + 360.0 * Turns, x, y) && std::isfinite(x) &&
+               std::isfinite(y) && std::fabs(x) < 1e8 && std::fabs(y) < 1e8;
+    } else if (placed) {
+      int ix, iy;
+      placed = Cal.CalcPixelCoords(p.Latit, lon + 360.0 * Turns, ix, iy);
+      x = ix;
+      y = iy;
+    }
+    if (!placed) {
       broken = true;
       continue;
     }
@@ -232,7 +246,7 @@ const TGeoDBLayer::TGeometry& TGeoDBLayer::Geometry(int32_t Entry, const TgdbDat
         (g.RunEnds.empty() || g.RunEnds.back() != int32_t(g.Points.size())))
       g.RunEnds.push_back(int32_t(g.Points.size()));
     broken = false;
-    g.Points.push_back(TPoint{x, y});
+    g.Points.emplace_back(x, y);
     l = std::min(l, x);
     t = std::min(t, y);
     r = std::max(r, x);
@@ -240,7 +254,7 @@ const TGeoDBLayer::TGeometry& TGeoDBLayer::Geometry(int32_t Entry, const TgdbDat
   }
   if (g.Points.empty()) return g;
   g.RunEnds.push_back(int32_t(g.Points.size()));
-  g.Bounds = TRect{l, t, r, b};
+  g.Bounds = QRectF(QPointF(l, t), QPointF(r, b));
   g.Empty = false;
   return g;
 }
@@ -349,17 +363,16 @@ void TGeoDBLayer::DrawShape(TCanvas& C, const TLayerFrame& F, int32_t e, const T
   {
     const TGeometry& g = Geometry(e, d, F.Cal, Turns);
     if (g.Empty) return;
-    // Items within a pixel at this magnification (vertices are rounded to whole image
-    // pixels, so a span of one may be less) show nothing worth drawing.
-    const double w = double(g.Bounds.Right - g.Bounds.Left) * mag;
-    const double h = double(g.Bounds.Bottom - g.Bounds.Top) * mag;
-    if (w <= 1 && h <= 1) {
+    // Items smaller than a pixel at this magnification show nothing worth drawing.
+    const double w = g.Bounds.width() * mag;
+    const double h = g.Bounds.height() * mag;
+    if (w < 1 && h < 1) {
       ++FStats.Skipped;
       return;
     }
     double l, t, r, b;
-    view.ImageToControl(g.Bounds.Left, g.Bounds.Top, l, t);
-    view.ImageToControl(g.Bounds.Right, g.Bounds.Bottom, r, b);
+    view.ImageToControl(g.Bounds.left(), g.Bounds.top(), l, t);
+    view.ImageToControl(g.Bounds.right(), g.Bounds.bottom(), r, b);
     if (r < -st.LineWidth || b < -st.LineWidth || l > view.Width + st.LineWidth ||
         t > view.Height + st.LineWidth)
       return;
@@ -372,7 +385,9 @@ void TGeoDBLayer::DrawShape(TCanvas& C, const TLayerFrame& F, int32_t e, const T
       // Control pixels; a vertex on the same pixel as the one before is merged into it.
       FRun.clear();
       for (int32_t k = start; k < end; ++k) {
-        const TPoint p = view.ImageToControl(g.Points[size_t(k)]);
+        double cx, cy;
+        view.ImageToControl(g.Points[size_t(k)].x(), g.Points[size_t(k)].y(), cx, cy);
+        const TPoint p{RoundToInt(cx), RoundToInt(cy)};
         if (FRun.empty() || p.X != FRun.back().X || p.Y != FRun.back().Y) FRun.push_back(p);
       }
       start = end;

@@ -12,6 +12,9 @@
 #include <utility>
 #include <vector>
 
+#include <QPointF>
+#include <QRectF>
+
 #include "GeoDBRecords.h"
 #include "GeoMapRecords.h"
 #include "MapLayer.h"
@@ -77,9 +80,9 @@ class TGeoDBLayer : public TMapLayer {
  private:
   // An item in image pixels: runs of vertices, broken where the calibration cannot place one.
   struct TGeometry {
-    std::vector<TPoint> Points;
+    std::vector<QPointF> Points;
     std::vector<int32_t> RunEnds;  // end index of each run in Points
-    TRect Bounds{};                // image pixels
+    QRectF Bounds;                 // image pixels
     bool Empty = true;
   };
   // The item's vertices, longitudes following on from each other, and the longitudes they

@@ -214,7 +214,9 @@ TEST(LandMarkImages, DeclutteredCaptionsNeverOverlapAndStayPut) {
     if (x <= 0 || y <= 0 || x >= ImgW || y >= ImgH) continue;
     const bool covered = std::any_of(boxes.begin(), boxes.end(),
                                      [&](const QRect& b) { return b.contains(x, y); });
-    if (!covered) EXPECT_EQ(PixelOf(pic, x, y), 0x00AA00u) << i;
+    if (!covered) {
+      EXPECT_EQ(PixelOf(pic, x, y), 0x00AA00u) << i;
+    }
   }
   pic.save("landmark_captions_decluttered.png");
   Draw(m, false, 1, TLandMarkDrawing{&cache}).save("landmark_captions_all.png");
