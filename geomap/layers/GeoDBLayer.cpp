@@ -137,23 +137,22 @@ const TDBItemStyle& TGeoDBLayer::StyleOf(TgdbItem Kind, uint8_t Class) const {
 }
 
 void TGeoDBLayer::Invalidate() {
-  FGeometry.clear();
-  FPolygons.clear();
+  FItems.clear();
   FDBSignature.clear();
 }
 
 void TGeoDBLayer::CheckSources(const TMapCalibration& Cal) {
   std::string cal = CalibSignature(Cal);
   if (cal != FCalSignature) {
-    FGeometry.clear();
+    for (TItem& it : FItems)
+      for (auto& shape : it.Shapes) shape.reset();
     FCalSignature = std::move(cal);
   }
   std::string db = FDB ? FDB->DBName() + '\n' + std::to_string(FDB->NumEntries()) + '\n' +
                              std::to_string(FDB->Revision())
                        : std::string();
   if (db != FDBSignature) {
-    FGeometry.clear();
-    FPolygons.clear();
+    FItems.clear();
     FDBSignature = std::move(db);
   }
 }
@@ -194,22 +193,40 @@ std::vector<int32_t> TGeoDBLayer::EntriesInView(const TGeoDB& DB, const TMapCali
   if (!ViewBox(Cal, View, box)) return found;
   // Items are stored with longitudes in -180 ... 180 or, when they cross the antimeridian,
   // running on beyond it: the box is looked up one turn to the west and east as well.
+  int parts = 0;
   for (double shift : {-360.0, 0.0, 360.0}) {
-    const std::vector<int32_t> part =
+    std::vector<int32_t> part =
         DB.FindItemsInArea(box.LatLo, box.LatHi, box.LongLo + shift, box.LongHi + shift);
-    found.insert(found.end(), part.begin(), part.end());
+    if (part.empty()) continue;
+    if (parts++ == 0) {
+      found = std::move(part);  // ascending already
+    } else {
+      found.insert(found.end(), part.begin(), part.end());
+    }
   }
+  if (parts < 2) return found;
   std::sort(found.begin(), found.end());
   found.erase(std::unique(found.begin(), found.end()), found.end());
   return found;
 }
 
-const TGeoDBLayer::TGeometry& TGeoDBLayer::Geometry(int32_t Entry, const TgdbData& D,
-                                                    const TMapCalibration& Cal, int Turns) {
-  auto [it, added] = FGeometry.try_emplace(int64_t(Entry) * 8 + (Turns + 4));
-  TGeometry& g = it->second;
-  if (!added) return g;
-  const TgdbPolygon* polygon = Polygon(Entry, D);
+TGeoDBLayer::TItem& TGeoDBLayer::Item(int32_t Entry) {
+  if (size_t(Entry) >= FItems.size()) FItems.resize(size_t(Entry) + 1);
+  TItem& it = FItems[size_t(Entry)];
+  if (!it.RecordRead) {
+    it.Data = FDB->Data(Entry);
+    it.RecordRead = true;
+  }
+  return it;
+}
+
+TGeoDBLayer::TGeometry& TGeoDBLayer::Geometry(int32_t Entry, TItem& It,
+                                              const TMapCalibration& Cal, int Turns) {
+  std::unique_ptr<TGeometry>& shape = It.Shapes[size_t(std::clamp(Turns, -1, 1) + 1)];
+  if (shape) return *shape;
+  shape = std::make_unique<TGeometry>();
+  TGeometry& g = *shape;
+  const TgdbPolygon* polygon = Polygon(Entry, It);
   if (!polygon) return g;
   // One batch per item: every vertex through the calibration once, kept in image pixels.
   g.Points.reserve(polygon->size());
@@ -259,11 +276,10 @@ const TGeoDBLayer::TGeometry& TGeoDBLayer::Geometry(int32_t Entry, const TgdbDat
   return g;
 }
 
-const TgdbPolygon* TGeoDBLayer::Polygon(int32_t Entry, const TgdbData& D) {
-  auto [it, added] = FPolygons.try_emplace(Entry);
-  TPolygonInfo& info = it->second;
-  if (added) {
-    if (IsPolygonKind(D.ItemKind) && FDB->RetrievePolygon(Entry, info.Points) &&
+const TgdbPolygon* TGeoDBLayer::Polygon(int32_t Entry, TItem& info) {
+  if (!info.PointsRead) {
+    info.PointsRead = true;
+    if (IsPolygonKind(info.Data.ItemKind) && FDB->RetrievePolygon(Entry, info.Points) &&
         !info.Points.empty()) {
       // The longitudes the item covers once its vertices follow on from each other.
       double prev = info.Points.front().Longit, lo = prev, hi = prev;
@@ -303,7 +319,9 @@ void TGeoDBLayer::Draw(TCanvas& C, const TLayerFrame& F) {
   C.Pen().SetMode(pmCopy);
   C.Pen().SetStyle(psSolid);
   for (int32_t e : entries) {
-    const TgdbData d = FDB->Data(e);
+    if (e < 1 || e > FDB->NumEntries()) continue;
+    TItem& item = Item(e);
+    const TgdbData& d = item.Data;
     const TDBItemStyle& st = StyleOf(d.ItemKind, d.ClassFlag);
     if (!st.Visible) continue;
 
@@ -315,12 +333,11 @@ void TGeoDBLayer::Draw(TCanvas& C, const TLayerFrame& F) {
       for (int i = 0; i < n; ++i) DrawTown(C, F, blit, e, d, st, lat, lon + 360.0 * k[i]);
       continue;
     }
-    if (!Polygon(e, d)) continue;
-    const TPolygonInfo& info = FPolygons[e];
+    if (!Polygon(e, item)) continue;
     int k[3];
-    const int n = turns(info.LongLo, info.LongHi, k);
+    const int n = turns(item.LongLo, item.LongHi, k);
     blit.Release();
-    for (int i = 0; i < n; ++i) DrawShape(C, F, e, d, st, k[i]);
+    for (int i = 0; i < n; ++i) DrawShape(C, F, e, item, st, k[i]);
   }
   C.Pen().SetWidth(1);
 }
@@ -356,12 +373,13 @@ void TGeoDBLayer::DrawTown(TCanvas& C, const TLayerFrame& F, TSpriteBlitter& Bli
   }
 }
 
-void TGeoDBLayer::DrawShape(TCanvas& C, const TLayerFrame& F, int32_t e, const TgdbData& d,
+void TGeoDBLayer::DrawShape(TCanvas& C, const TLayerFrame& F, int32_t e, TItem& item,
                             const TDBItemStyle& st, int Turns) {
+  const TgdbData& d = item.Data;
   const TMapViewport& view = F.View;
   const double mag = view.Magnify;
   {
-    const TGeometry& g = Geometry(e, d, F.Cal, Turns);
+    TGeometry& g = Geometry(e, item, F.Cal, Turns);
     if (g.Empty) return;
     // Items smaller than a pixel at this magnification show nothing worth drawing.
     const double w = g.Bounds.width() * mag;
@@ -377,16 +395,34 @@ void TGeoDBLayer::DrawShape(TCanvas& C, const TLayerFrame& F, int32_t e, const T
         t > view.Height + st.LineWidth)
       return;
     ++FStats.Drawn;
+    if (g.LodMag != mag) {
+      // Vertices closer than a control pixel to the one kept before are merged into it;
+      // panning at one magnification reuses the result.
+      g.Lod.clear();
+      g.LodRunEnds.clear();
+      int32_t from = 0;
+      for (int32_t end : g.RunEnds) {
+        for (int32_t k = from; k < end; ++k) {
+          const QPointF& p = g.Points[size_t(k)];
+          if (k == from || k == end - 1 || std::fabs(p.x() - g.Lod.back().x()) * mag >= 1 ||
+              std::fabs(p.y() - g.Lod.back().y()) * mag >= 1)
+            g.Lod.push_back(p);
+        }
+        g.LodRunEnds.push_back(int32_t(g.Lod.size()));
+        from = end;
+      }
+      g.LodMag = mag;
+    }
     C.Pen().SetColor(st.LineColor);
     C.Pen().SetWidth(st.LineWidth);
-    const bool fill = st.Fill && d.Closed && g.RunEnds.size() == 1;
+    const bool fill = st.Fill && d.Closed && g.LodRunEnds.size() == 1;
     int32_t start = 0;
-    for (int32_t end : g.RunEnds) {
+    for (int32_t end : g.LodRunEnds) {
       // Control pixels; a vertex on the same pixel as the one before is merged into it.
       FRun.clear();
       for (int32_t k = start; k < end; ++k) {
         double cx, cy;
-        view.ImageToControl(g.Points[size_t(k)].x(), g.Points[size_t(k)].y(), cx, cy);
+        view.ImageToControl(g.Lod[size_t(k)].x(), g.Lod[size_t(k)].y(), cx, cy);
         const TPoint p{RoundToInt(cx), RoundToInt(cy)};
         if (FRun.empty() || p.X != FRun.back().X || p.Y != FRun.back().Y) FRun.push_back(p);
       }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -84,29 +85,36 @@ class TGeoDBLayer : public TMapLayer {
     std::vector<int32_t> RunEnds;  // end index of each run in Points
     QRectF Bounds;                 // image pixels
     bool Empty = true;
+    // The vertices at least a control pixel apart at magnification LodMag.
+    double LodMag = 0;
+    std::vector<QPointF> Lod;
+    std::vector<int32_t> LodRunEnds;
   };
-  // The item's vertices, longitudes following on from each other, and the longitudes they
-  // cover; read once from the database.
-  struct TPolygonInfo {
+  // What was read of one database entry: its record, its vertices (longitudes following on
+  // from each other) with the longitudes they cover, and its shape per turn round the globe.
+  struct TItem {
+    bool RecordRead = false;
+    TgdbData Data{};
+    bool PointsRead = false;
+    bool Valid = false;
     TgdbPolygon Points;
     double LongLo = 0, LongHi = 0;
-    bool Valid = false;
+    std::array<std::unique_ptr<TGeometry>, 3> Shapes;
   };
-  const TgdbPolygon* Polygon(int32_t Entry, const TgdbData& D);
-  // The item turned Turns times round the globe, in image pixels.
-  const TGeometry& Geometry(int32_t Entry, const TgdbData& D, const TMapCalibration& Cal,
-                            int Turns);
+  TItem& Item(int32_t Entry);
+  const TgdbPolygon* Polygon(int32_t Entry, TItem& It);
+  // The item turned Turns (-1 ... 1) times round the globe, in image pixels.
+  TGeometry& Geometry(int32_t Entry, TItem& It, const TMapCalibration& Cal, int Turns);
   void CheckSources(const TMapCalibration& Cal);
   void DrawTown(TCanvas& C, const TLayerFrame& F, TSpriteBlitter& Blit, int32_t Entry,
                 const TgdbData& D, const TDBItemStyle& St, double Lat, double Long);
-  void DrawShape(TCanvas& C, const TLayerFrame& F, int32_t Entry, const TgdbData& D,
+  void DrawShape(TCanvas& C, const TLayerFrame& F, int32_t Entry, TItem& It,
                  const TDBItemStyle& St, int Turns);
 
   TGeoDB* FDB;
   std::array<TDBItemStyle, 9> FKindStyles;
   std::map<std::pair<uint8_t, uint8_t>, TDBItemStyle> FClassStyles;
-  std::unordered_map<int32_t, TPolygonInfo> FPolygons;
-  std::unordered_map<int64_t, TGeometry> FGeometry;
+  std::vector<TItem> FItems;  // by entry number
   std::string FCalSignature;
   std::string FDBSignature;
   std::deque<TLMTextProperties> FFrameCaptions;
