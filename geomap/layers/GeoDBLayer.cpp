@@ -314,6 +314,9 @@ void TGeoDBLayer::Draw(TCanvas& C, const TLayerFrame& F) {
     return n;
   };
   FStats.Found = int32_t(entries.size());
+  // Control pixels per degree, roughly, over the view.
+  const double pxPerLong = view.Width / std::max(box.LongHi - box.LongLo, 1e-9);
+  const double pxPerLat = view.Height / std::max(box.LatHi - box.LatLo, 1e-9);
   TSpriteBlitter blit(C);
 
   C.Pen().SetMode(pmCopy);
@@ -331,6 +334,12 @@ void TGeoDBLayer::Draw(TCanvas& C, const TLayerFrame& F) {
       int k[3];
       const int n = turns(lon, lon, k);
       for (int i = 0; i < n; ++i) DrawTown(C, F, blit, e, d, st, lat, lon + 360.0 * k[i]);
+      continue;
+    }
+    // The record's box tells most tiny items without reading their vertices.
+    if ((double(d.LongHigh) - d.LongLow) * pxPerLong < 0.5 &&
+        (double(d.LatHigh) - d.LatLow) * pxPerLat < 0.5) {
+      ++FStats.Skipped;
       continue;
     }
     if (!Polygon(e, item)) continue;
