@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -68,14 +69,14 @@ Options Parse(const std::vector<std::string>& args) {
 }
 
 // The widgets need an application; without a display they draw off screen.
-void EnsureApplication() {
+void EnsureApplication(std::optional<QApplication>& App) {
   if (QApplication::instance()) return;
   if (!std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
   static int argc = 1;
   static char name[] = "vekgeo";
   static char* argv[] = {name, nullptr};
-  new QApplication(argc, argv);  // lives for the rest of the process
+  App.emplace(argc, argv);
 }
 
 int RunRender(const std::vector<std::string>& args) {
@@ -85,7 +86,8 @@ int RunRender(const std::vector<std::string>& args) {
   for (const std::string& db : o.dbs)
     if (!std::filesystem::exists(vek::StripExtension(db) + ".vekgds"))
       throw std::runtime_error("no database \"" + vek::StripExtension(db) + "\"");
-  EnsureApplication();
+  std::optional<QApplication> app;  // outlives the map below
+  EnsureApplication(app);
 
   vek::TGeoMap map;
   map.SetSuppressPaint(true);
