@@ -22,6 +22,8 @@
 
 #include "CalibPointDialog.h"
 #include "CalibrationPanel.h"
+#include "GeoDBLayer.h"
+#include <QMenu>
 #include "ViewerWindow.h"
 #include "Vek_geobasics.h"
 
@@ -120,6 +122,19 @@ TEST(ViewerApp, DemoAtlasZoomsByClickShowsThePositionMeasuresAndSelects) {
   EXPECT_TRUE(items.filter("Kampala").size() == 1) << items.join("; ").toStdString();
   EXPECT_FALSE(items.filter("lake").isEmpty());
   EXPECT_TRUE(items.filter("Nairobi").isEmpty());
+
+  // The world database lies over the map as a layer; the Layers menu hides and shows it.
+  ASSERT_EQ(w.Map()->NumLayers(), 1);
+  auto* layer = dynamic_cast<TGeoDBLayer*>(w.Map()->Layer(0));
+  ASSERT_NE(layer, nullptr);
+  w.Map()->Paint();
+  EXPECT_GT(layer->LastFrame().Drawn, 0);
+  QMenu* layers = w.findChild<QMenu*>("LayersMenu");
+  ASSERT_NE(layers, nullptr);
+  layers->actions().at(0)->trigger();
+  EXPECT_FALSE(layer->Visible);
+  layers->actions().at(0)->trigger();
+  EXPECT_TRUE(layer->Visible);
 }
 
 TEST(ViewerApp, ThreeClicksCalibrateAScannedImageAndTheSavedFileConverts) {
