@@ -94,7 +94,7 @@ constexpr int64_t MaxMemoSlots = int64_t(1) << 23;
 void TLandMarkImageCache::Remember(int64_t Slot, uint64_t Hash, const TLandMarkSprite* Sprite) {
   if (Slot < 0 || Slot >= MaxMemoSlots) return;
   if (size_t(Slot) >= FMemo.size()) FMemo.resize(size_t(Slot) + 1 + FMemo.size() / 2);
-  FMemo[size_t(Slot)] = TMemo{Hash, FEpoch, Sprite};
+  FMemo[size_t(Slot)] = TMemo{Hash, FEpoch, Sprite, Sprite ? Sprite->Box() : QRect()};
 }
 
 const TLandMarkSprite* TLandMarkImageCache::Find(uint64_t& Hash, bool& Taken, int64_t Slot) {
@@ -102,12 +102,16 @@ const TLandMarkSprite* TLandMarkImageCache::Find(uint64_t& Hash, bool& Taken, in
   Taken = false;
   if (Slot >= 0 && size_t(Slot) < FMemo.size()) {
     const TMemo& m = FMemo[size_t(Slot)];
-    if (m.Epoch == FEpoch && m.Hash == Hash) return m.Sprite;
+    if (m.Epoch == FEpoch && m.Hash == Hash) {
+      if (FBoxOut) *FBoxOut = m.Box;
+      return m.Sprite;
+    }
   }
   const auto it = FSprites.find(Hash);
   if (it == FSprites.end()) return nullptr;
   if (it->second.Key == FKey) {
     Remember(Slot, Hash, &it->second.Sprite);
+    if (FBoxOut) *FBoxOut = it->second.Sprite.Box();
     return &it->second.Sprite;
   }
   Taken = true;
@@ -131,6 +135,7 @@ const TLandMarkSprite* TLandMarkImageCache::Store(uint64_t Hash, TLandMarkSprite
   FBytes += bytes;
   const TLandMarkSprite* stored = &FSprites.emplace(Hash, TEntry{FKey, std::move(S)}).first->second.Sprite;
   Remember(Slot, Hash, stored);
+  if (FBoxOut) *FBoxOut = stored->Box();
   return stored;
 }
 
@@ -161,7 +166,7 @@ const TLandMarkSprite* TLandMarkImageCache::Symbol(const TSymbolProperties& S,
   if (const TLandMarkSprite* found = Find(hash, taken, slot)) return found;
   if (taken) return nullptr;
 
-  TLandMarkSprite sprite{TransparentImage(2 * c + 1, 2 * c + 1), QPoint(-c, -c)};
+  TLandMarkSprite sprite{TransparentImage(2 * c + 1, 2 * c + 1), QPoint(-c, -c), QSize()};
   {
     TCanvas canvas(&sprite.Image);
     canvas.SetAntialiasing(Style.Antialiasing());
@@ -173,6 +178,16 @@ const TLandMarkSprite* TLandMarkImageCache::Symbol(const TSymbolProperties& S,
   }
   Crop(sprite);
   return Store(hash, std::move(sprite), slot);
+}
+
+const TLandMarkSprite* TLandMarkImageCache::Caption(const TLMTextProperties& Cap,
+                                                    const TCanvas& Style, bool AtOnce,
+                                                    int32_t Memo, QRect& Box) {
+  Box = QRect();
+  FBoxOut = &Box;
+  const TLandMarkSprite* s = Caption(Cap, Style, AtOnce, Memo);
+  FBoxOut = nullptr;
+  return s;
 }
 
 const TLandMarkSprite* TLandMarkImageCache::Caption(const TLMTextProperties& Cap,
@@ -226,7 +241,7 @@ const TLandMarkSprite* TLandMarkImageCache::Caption(const TLMTextProperties& Cap
   if (box.width() > 2 * MaxReach || box.height() > 2 * MaxReach ||
       std::abs(box.left()) > MaxReach * 4 || std::abs(box.top()) > MaxReach * 4)
     return nullptr;
-  TLandMarkSprite sprite{TransparentImage(box.width(), box.height()), box.topLeft()};
+  TLandMarkSprite sprite{TransparentImage(box.width(), box.height()), box.topLeft(), QSize()};
   {
     TCanvas canvas(&sprite.Image);
     canvas.SetAntialiasing(Style.Antialiasing());

@@ -49,6 +49,9 @@ class TLandMarkImageCache {
   // than drawing them; AtOnce makes it at the first. Captions without text have no image.
   const TLandMarkSprite* Caption(const TLMTextProperties& C, const TCanvas& Style,
                                  bool AtOnce = false, int32_t Memo = -1);
+  // The same with the image's box (Box of the sprite), read from the memo when it can be.
+  const TLandMarkSprite* Caption(const TLMTextProperties& C, const TCanvas& Style,
+                                 bool AtOnce, int32_t Memo, QRect& Box);
 
   void Clear();
   size_t Bytes() const { return FBytes; }
@@ -74,6 +77,7 @@ class TLandMarkImageCache {
     uint64_t Hash = 0;
     uint64_t Epoch = 0;
     const TLandMarkSprite* Sprite = nullptr;
+    QRect Box;  // the sprite's, so that placing captions need not touch the sprites
   };
   std::vector<TMemo> FMemo;
   uint64_t FEpoch = 1;  // memos of an older epoch point into a cleared table
@@ -81,6 +85,7 @@ class TLandMarkImageCache {
   size_t FByteLimit;
   uint64_t FGeneration = 0;
   std::string FKey;  // reused between look-ups
+  QRect* FBoxOut = nullptr;  // where the look-up under way puts the box, if anywhere
 };
 
 // Draws sprites with the canvas's painter, taken once for many sprites. Call Release after

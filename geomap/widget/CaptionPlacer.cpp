@@ -53,12 +53,13 @@ int PlaceCaptions(TCanvas& C, std::vector<TCaptionRequest>& Requests, TCaptionPl
   int drawn = 0;
   TSpriteBlitter blit(C);
   for (const TCaptionRequest& r : Requests) {
-    const TLandMarkSprite* s = Cache.Caption(*r.Caption, C, true, r.Memo);
-    if (!s || s->Empty()) continue;  // no text, or too large to place
+    QRect box;
+    const TLandMarkSprite* s = Cache.Caption(*r.Caption, C, true, r.Memo, box);
+    if (!s || box.isEmpty()) continue;  // no text, or too large to place
     const int64_t ox = int64_t(r.Anchor.x()) + r.Caption->dx;
     const int64_t oy = int64_t(r.Anchor.y()) + r.Caption->dy;
     if (std::llabs(ox) > Far || std::llabs(oy) > Far) continue;
-    const QRect own = s->Box().translated(int(ox), int(oy));
+    const QRect own = box.translated(int(ox), int(oy));
     const int w = own.width(), h = own.height();
     const int reach = std::clamp(r.Reach, 0, 1 << 16) + Gap;
     const QPoint a = r.Anchor;
@@ -69,9 +70,9 @@ int PlaceCaptions(TCanvas& C, std::vector<TCaptionRequest>& Requests, TCaptionPl
         QRect(a.x() - w / 2, a.y() - reach - h, w, h),
         QRect(a.x() - w / 2, a.y() + reach, w, h),
     };
-    for (const QRect& box : candidates) {
-      if (!Placer.TryPlace(box)) continue;
-      blit.Blit(*s, box.left() - s->Offset.x(), box.top() - s->Offset.y());
+    for (const QRect& place : candidates) {
+      if (!Placer.TryPlace(place)) continue;
+      blit.Blit(*s, place.left() - box.left(), place.top() - box.top());
       ++drawn;
       break;
     }
