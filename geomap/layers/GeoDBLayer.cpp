@@ -432,7 +432,9 @@ void TGeoDBLayer::DrawShape(TCanvas& C, const TLayerFrame& F, int32_t e, TItem& 
       for (int32_t k = start; k < end; ++k) {
         double cx, cy;
         view.ImageToControl(g.Lod[size_t(k)].x(), g.Lod[size_t(k)].y(), cx, cy);
-        const TPoint p{RoundToInt(cx), RoundToInt(cy)};
+        // Far-off vertices are pulled in to where the rasteriser's fixed point still holds.
+        constexpr double Far = 1 << 22;
+        const TPoint p{RoundToInt(std::clamp(cx, -Far, Far)), RoundToInt(std::clamp(cy, -Far, Far))};
         if (FRun.empty() || p.X != FRun.back().X || p.Y != FRun.back().Y) FRun.push_back(p);
       }
       start = end;
