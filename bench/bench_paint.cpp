@@ -169,6 +169,46 @@ struct Baseline {
   }
 };
 
+// The loop an application writes with Qt alone: the image region, then per landmark a circle
+// and its caption laid out by drawText, every frame.
+struct PlainLoop {
+  QImage img{kW, kH, QImage::Format_RGB32};
+  QImage source;
+  std::vector<std::pair<QPoint, QString>> placed;
+  QFont font{"DejaVu Sans"};
+  PlainLoop(const Scene& s) {
+    source.load(QString::fromStdString(MapImageFile()));
+    source = source.convertToFormat(QImage::Format_RGB32);
+    TMapViewport view;
+    view.Magnify = 1;
+    view.Width = kW;
+    view.Height = kH;
+    for (int i = 1; i <= s.map->NumLandMarks(); ++i) {
+      const TLandMark lm = s.map->GetLandMarkData(i);
+      int x, y;
+      s.map->CalcPixelCoords(lm.Latitude, lm.Longitude, x, y);
+      const TPoint p = view.ImageToControl(TPoint{x, y});
+      placed.emplace_back(QPoint(p.X, p.Y), QString::fromStdString(lm.Caption.Text.str()));
+    }
+    font.setPixelSize(11);
+  }
+  void operator()() {
+    QPainter p(&img);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.drawImage(0, 0, source, 0, 0, kW, kH);
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    p.setFont(font);
+    p.setPen(Qt::black);
+    p.setBrush(Qt::yellow);
+    for (const auto& [pt, text] : placed) {
+      p.drawEllipse(pt, 5, 5);
+      p.drawText(pt + QPoint(6, -4), text);
+    }
+    p.end();
+    benchmark::DoNotOptimize(img.constBits());
+  }
+};
+
 Scene& Scene20k() {
   static Scene s(20000);
   return s;
@@ -178,6 +218,14 @@ void BM_MapPaint(benchmark::State& state) {
   Scene& s = Scene20k();
   s.View(state.range(0) / 100.0);
   for (auto _ : state) s.map->Paint();
+}
+
+void BM_MapPaintDecluttered(benchmark::State& state) {
+  Scene& s = Scene20k();
+  s.View(1.0);
+  s.map->SetLMCaptionDeclutter(true);
+  for (auto _ : state) s.map->Paint();
+  s.map->SetLMCaptionDeclutter(false);
 }
 
 void BM_BareQt(benchmark::State& state) {
@@ -231,6 +279,29 @@ void PrintRatios() {
           [&] { s.map->SetMagnification((++frame & 1) ? 0.85 : 0.83); },
           [&] { (++bframe & 1) ? b1() : b0(); });
   }
+  {
+    PlainLoop plain(s);
+    s.View(1.0);
+    Ratio("20,000 landmarks / plain QPainter loop", 10, [&] { s.map->Paint(); }, plain);
+    s.map->SetLMCaptionDeclutter(true);
+    Ratio("20,000 landmarks decluttered / plain loop", 10, [&] { s.map->Paint(); }, plain);
+    s.map->SetLMCaptionDeclutter(false);
+    Ratio("decluttered / not decluttered", 10,
+          [&] {
+            s.map->SetSuppressPaint(true);
+            s.map->SetLMCaptionDeclutter(true);
+            s.map->SetSuppressPaint(false);
+          },
+          [&] {
+            s.map->SetSuppressPaint(true);
+            s.map->SetLMCaptionDeclutter(false);
+            s.map->SetSuppressPaint(false);
+          });
+    s.map->SetLMCaptionDeclutter(true);
+    s.map->CompositionBitmap()->Image().save("landmarks_20000_decluttered.png");
+    s.map->SetLMCaptionDeclutter(false);
+    s.map->CompositionBitmap()->Image().save("landmarks_20000.png");
+  }
   Scene big(200000);
   big.View(1.0);
   s.View(1.0);
@@ -240,6 +311,7 @@ void PrintRatios() {
 }
 
 BENCHMARK(BM_MapPaint)->Arg(100)->Arg(50)->Arg(137)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MapPaintDecluttered)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BareQt)->Arg(100)->Arg(50)->Arg(137)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -162,11 +162,15 @@ void TGeoAtlas::WireMap(TGeoMap* Map) {
 
 void TGeoAtlas::SetCurrentMap(TGeoMap* Value) {
   if (!Value || Value == FGeoMap) return;
+  TGeoMap::TLayerList layers;
   if (FGeoMap) {
     FGeoMap->OnDataRendered = nullptr;
     FGeoMap->OnMapImageRequest = nullptr;
+    layers = FGeoMap->Layers();
   }
   if (!Replace(FGeoMap, Value, this)) return;
+  // The layers stay with the atlas, whichever control shows its maps.
+  if (!layers.empty() && Value->Layers().empty()) Value->SetLayers(layers);
   WireMap(FGeoMap);
   FGeoMap->SetAllowPan(!(FSBZoom && FSBZoom->Down()));
   LayoutChildren();

@@ -22,6 +22,7 @@
 #include "UTMGridOverlay.h"
 #include "Vek_geobasics.h"
 #include "Vek_support.h"
+#include "LayersMenu.h"
 #include "WorldData.h"
 
 namespace vek::viewer {
@@ -140,6 +141,7 @@ ViewerWindow::ViewerWindow(QWidget* Parent)
 
   WireMap();
   BuildMenus();
+  AddLayersMenu(this, FAtlas, FDB.get());
   resize(1200, 800);
 }
 

@@ -112,6 +112,10 @@ class TMapCalibration {
   double CalcLongitude(const TPoint& P, bool& Valid) const { return CalcLongitude(P.X, P.Y, Valid); }
   // False when the model cannot place the position (X, Y then unspecified).
   bool CalcPixelCoords(double Lat, double Long, int& X, int& Y) const;
+  // Unrounded image position of a position (degrees, or northing/easting under cmUTM) under
+  // the point models; what CalcPixelCoords rounds, except that the conic model rounds its
+  // row first. Not for the parabolic model.
+  bool GeoToPixel(double Lat, double Long, double& X, double& Y) const;
   // UTM position in the map's own zone; false and (0, 0) unless the model is cmUTM.
   bool CalcPixelCoordsUTM(double Northing, double Easting, int& X, int& Y) const;
   // Row where the line of constant northing crosses column X, and column where the line of
@@ -165,8 +169,6 @@ class TMapCalibration {
   int NumQuads() const;
   int NumLinePoints(int Line) const;
   void Refit(bool WithGratMat);
-  // Unrounded image position of a position (degrees, or northing/easting under cmUTM).
-  bool GeoToPixel(double Lat, double Long, double& X, double& Y) const;
   bool ModelPixelOfQuad(const TCalQuad& Q, double& X, double& Y) const;
   bool RemoveLinePoint(int Line, int Point);
   void RemoveQuad(int Index);

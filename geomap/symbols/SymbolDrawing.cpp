@@ -40,9 +40,10 @@ void Fill(TCanvas& c, TColor color) {
   c.Brush().SetStyle(bsSolid);
 }
 
-// A corner at distance r from (x, y) in the direction a (radians, clockwise from up).
+// A corner at distance r from (x, y) in the direction a (radians, clockwise from up). The
+// offset is rounded on its own, so that a symbol has the same shape wherever it stands.
 TPoint Polar(int x, int y, double r, double a) {
-  return {Rnd(x + r * std::sin(a)), Rnd(y - r * std::cos(a))};
+  return {x + Rnd(r * std::sin(a)), y + Rnd(-r * std::cos(a))};
 }
 
 // A filled square with a frame: the frame in the background colour first, so that a
@@ -192,8 +193,9 @@ void DrawLandMarkSymbolOnCanvas(TCanvas& Canvas, int X, int Y, const TSymbolProp
                              s.Length, s.Transparent);
 }
 
-void DrawLandMarkCaption(TCanvas& C, int x, int y, const TLMTextProperties& cap) {
-  if (cap.Text.empty()) return;
+bool LandMarkCaptionCell(TCanvas& C, const TLMTextProperties& cap, TPoint& Origin,
+                         TSize& Cell) {
+  if (cap.Text.empty()) return false;
   C.Brush().SetColor(cap.BGColor);
   TFont& f = C.Font();
   f.SetColor(cap.FGColor);
@@ -210,16 +212,28 @@ void DrawLandMarkCaption(TCanvas& C, int x, int y, const TLMTextProperties& cap)
     f.SetQuality(fqDefault);
   }
   const int ha = cap.HAlignment, vb = cap.VAlignment;
-  if (ha < 0 || ha > 2 || vb < 0 || vb > 2) return;
+  if (ha < 0 || ha > 2 || vb < 0 || vb > 2) return false;
   const QString text = QString::fromStdString(cap.Text.str());
-  const int w = C.TextWidth(text) / 2, h = C.TextHeight(text) / 2;
+  const int tw = C.TextWidth(text), th = C.TextHeight(text);
+  const int w = tw / 2, h = th / 2;
   const double phi = DegToRad(cap.Direction % 360);
   const int a = ha == taLeftJustify ? 0 : (ha == taRightJustify ? 2 : 1);
   const double cs = std::cos(phi), sn = std::sin(phi);
-  const int64_t tx = int64_t(x) + cap.dx + Rnd(-a * w * cs - vb * h * sn);
-  const int64_t ty = int64_t(y) + cap.dy + Rnd(a * w * sn - vb * h * cs);
-  if (std::abs(tx) > kFar || std::abs(ty) > kFar) return;  // offsets from a file, far off
-  C.TextOut(int(tx), int(ty), text);
+  const int64_t tx = int64_t(cap.dx) + Rnd(-a * w * cs - vb * h * sn);
+  const int64_t ty = int64_t(cap.dy) + Rnd(a * w * sn - vb * h * cs);
+  if (std::abs(tx) > kFar || std::abs(ty) > kFar) return false;  // offsets from a file, far off
+  Origin = TPoint{int(tx), int(ty)};
+  Cell = TSize{tw, th};
+  return true;
+}
+
+void DrawLandMarkCaption(TCanvas& C, int x, int y, const TLMTextProperties& cap) {
+  TPoint o;
+  TSize cell;
+  if (!LandMarkCaptionCell(C, cap, o, cell)) return;
+  const int64_t tx = int64_t(x) + o.X, ty = int64_t(y) + o.Y;
+  if (std::abs(tx) > kFar || std::abs(ty) > kFar) return;
+  C.TextOut(int(tx), int(ty), QString::fromStdString(cap.Text.str()));
 }
 
 void DrawLandMarkCaption(TCanvas* Canvas, int X, int Y, const TLMTextProperties& Caption) {

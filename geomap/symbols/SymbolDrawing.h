@@ -27,4 +27,10 @@ void DrawLandMarkSymbolOnCanvas(TCanvas& Canvas, int X, int Y, const TSymbolProp
 void DrawLandMarkCaption(TCanvas& Canvas, int X, int Y, const TLMTextProperties& Caption);
 void DrawLandMarkCaption(TCanvas* Canvas, int X, int Y, const TLMTextProperties& Caption);
 
+// Sets the canvas's font and brush for Caption as DrawLandMarkCaption does and gives the
+// top-left corner of its text cell relative to the landmark (before the font's turn about
+// that corner) and the cell's size. False when DrawLandMarkCaption would draw no text.
+bool LandMarkCaptionCell(TCanvas& Canvas, const TLMTextProperties& Caption, TPoint& Origin,
+                         TSize& Cell);
+
 }  // namespace vek

@@ -4,6 +4,7 @@
 
 #include "DegreeText.h"
 #include "DialectBlock.h"
+#include "LandMarkImageCache.h"
 #include "LandMarkXml.h"
 #include "TagReader.h"
 #include "XmlText.h"
@@ -48,11 +49,13 @@ TSymbol TSymbolRepository::GetValues(int32_t ix) const {
 void TSymbolRepository::SetValues(int32_t ix, const TSymbol& v) {
   if (ix < 1 || ix > FNEntries) return;
   FSymbols[size_t(ix - 1)] = v;
+  TLandMarkImageCache::InvalidateAll();
 }
 
 void TSymbolRepository::Clear() {
   const TSymbol d = DefaultSymbolRecord();
   for (TSymbol& S : FSymbols) S = d;
+  TLandMarkImageCache::InvalidateAll();
 }
 
 void TSymbolRepository::Backup() {
@@ -62,12 +65,14 @@ void TSymbolRepository::Backup() {
 
 void TSymbolRepository::Restore() {
   FSymbols = FSymbolsBak;
+  TLandMarkImageCache::InvalidateAll();
   FNEntries = FNEntriesBak;
   FArrayLen = FNEntries;
 }
 
 void TSymbolRepository::Assign(const TSymbolRepository& Source) {
   if (&Source == this) return;
+  TLandMarkImageCache::InvalidateAll();
   FSymbols = Source.FSymbols;
   FSymbolsBak = Source.FSymbolsBak;
   FNEntries = Source.FNEntries;
@@ -176,6 +181,7 @@ bool TSymbolRepository::ReadFromOpenXMLFile(TextFile& F, const std::string& Data
                         }))
     return false;
 
+  TLandMarkImageCache::InvalidateAll();
   FSymbols.clear();
   FNEntries = 0;
   FArrayLen = CapacityStep;

@@ -1,9 +1,14 @@
 #include "MapRenderer.h"
 
 #include <algorithm>
+#include <climits>
+#include <deque>
 #include <cmath>
+#include <cstdlib>
 
+#include "CaptionPlacer.h"
 #include "Grids.h"
+#include "LandMarkImageCache.h"
 #include "MathUtils.h"
 #include "SLine.h"
 #include "SymbolDrawing.h"
@@ -294,25 +299,89 @@ double TMapRenderer::SampleFraction(const PArray<bool, 0, 255>& ClassVisible,
 
 void TMapRenderer::DrawLandMarks(TCanvas& C, const PArray<bool, 0, 255>& ClassVisible,
                                  int32_t Limit, const TLandMarkHook& Hook) const {
+  DrawLandMarks(C, ClassVisible, Limit, Hook, TLandMarkDrawing{});
+}
+
+namespace {
+
+// A fixed pseudo-random choice per landmark, so that a sampled view keeps its landmarks.
+bool StableSample(int32_t Index, double P) {
+  uint64_t z = uint64_t(Index) * 0x9E3779B97F4A7C15ull;
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  z ^= z >> 31;
+  return double(z >> 11) * (1.0 / 9007199254740992.0) < P;
+}
+
+}  // namespace
+
+void TMapRenderer::DrawLandMarks(TCanvas& C, const PArray<bool, 0, 255>& ClassVisible,
+                                 int32_t Limit, const TLandMarkHook& Hook,
+                                 const TLandMarkDrawing& How) const {
   const double p = SampleFraction(ClassVisible, Limit);
+  TLandMarkImageCache local;
+  TLandMarkImageCache* cache = How.Cache ? How.Cache : (How.Declutter ? &local : nullptr);
+  TSpriteBlitter blit(C);
+  std::vector<TCaptionRequest> own;
+  std::vector<TCaptionRequest>& captions = How.Captions ? *How.Captions : own;
+  std::deque<TLandMark> hooked;
+
+  auto draw = [&](int32_t Index, const TPoint& pt, const TLandMark& lm) {
+    const TSymbolProperties& s = lm.SymbolProps;
+    if (const TLandMarkSprite* sprite = cache ? cache->Symbol(s, C, Index) : nullptr) {
+      blit.Blit(*sprite, pt.X, pt.Y);
+    } else {
+      DrawLandMarkSymbolOnCanvas(C, pt.X, pt.Y, s);
+      blit.Release();
+    }
+    if (lm.Caption.Text.empty()) return;
+    if (How.Declutter) {
+      const int32_t reach = s.Kind <= lmUserDef && s.Kind != lmArrowFrom && s.Kind != lmArrowTo
+                                ? std::clamp(s.Size, 0, 1 << 16)
+                                : 0;
+      captions.push_back(TCaptionRequest{Index == How.Highlight ? INT32_MAX : reach, Index,
+                                         QPoint(pt.X, pt.Y), reach, &lm.Caption, Index});
+      return;
+    }
+    const int64_t cx = int64_t(pt.X) + lm.Caption.dx, cy = int64_t(pt.Y) + lm.Caption.dy;
+    // Randomly sampled views show ever other captions: those are drawn as they come.
+    const TLandMarkSprite* sprite = cache && p >= 1.0 && std::llabs(cx) < (1 << 28) && std::llabs(cy) < (1 << 28)
+                                        ? cache->Caption(lm.Caption, C, false, Index)
+                                        : nullptr;
+    if (sprite) {
+      blit.Blit(*sprite, int(cx), int(cy));
+    } else {
+      DrawLandMarkCaption(C, pt.X, pt.Y, lm.Caption);
+      blit.Release();
+    }
+  };
+
   // The count is read at every step: a hook may add or remove landmarks.
   for (int32_t i = 1; i <= FLM.NumLandMarks(); ++i) {
     const TLandMark& lm = FLM[i];
     if (!ClassVisible[lm.ClassFlag]) continue;
-    if (p < 1.0 && !BRandom(p)) continue;
+    if (p < 1.0 && !(How.Declutter ? StableSample(i, p) : BRandom(p))) continue;
     int32_t x, y;
     if (!FCal.CalcPixelCoords(lm.Latitude, lm.Longitude, x, y)) continue;
     TPoint pt = FView.ImageToControl(TPoint{x, y});
     if (Hook) {
-      const TLandMark copy = lm;  // the hook may change the store under the reference
+      // The hook may change the store under the reference; placed captions keep a copy.
+      hooked.push_back(lm);
+      const TLandMark& copy = hooked.back();
+      blit.Release();
       if (Hook(C, pt, copy) || !InsideControl(pt)) continue;
-      DrawLandMarkSymbolOnCanvas(C, pt.X, pt.Y, copy.SymbolProps);
-      if (!copy.Caption.Text.empty()) DrawLandMarkCaption(C, pt.X, pt.Y, copy.Caption);
+      draw(i, pt, copy);
+      if (!How.Declutter) hooked.pop_back();
       continue;
     }
     if (!InsideControl(pt)) continue;
-    DrawLandMarkSymbolOnCanvas(C, pt.X, pt.Y, lm.SymbolProps);
-    if (!lm.Caption.Text.empty()) DrawLandMarkCaption(C, pt.X, pt.Y, lm.Caption);
+    draw(i, pt, lm);
+  }
+  if (How.Declutter) {
+    TCaptionPlacer placer(FView.Width, FView.Height);
+    PlaceCaptions(C, captions, placer, *cache);
+    captions.clear();
+    if (How.Placed) *How.Placed = placer.Placed();
   }
 }
 

@@ -8,6 +8,8 @@
 #include <functional>
 #include <vector>
 
+#include <QRect>
+
 #include "Canvas.h"
 #include "GeoMapRecords.h"
 #include "LandMarkStore.h"
@@ -73,6 +75,22 @@ struct THighlightStyle {
 // change); returns true when it drew the landmark itself.
 using TLandMarkHook = std::function<bool(TCanvas& C, TPoint& P, const TLandMark& LM)>;
 
+class TLandMarkImageCache;
+struct TCaptionRequest;
+
+// How landmarks are drawn beyond the plain loop.
+struct TLandMarkDrawing {
+  TLandMarkImageCache* Cache = nullptr;  // symbols and captions blitted from here
+  // Captions are placed without overlapping (symbols are all drawn); sampling then keeps the
+  // same landmarks from frame to frame.
+  bool Declutter = false;
+  int32_t Highlight = 0;  // its caption is placed first
+  // Captions of the layers below, placed together with the landmarks' own.
+  std::vector<TCaptionRequest>* Captions = nullptr;
+  // Receives the boxes of the captions placed, when decluttering.
+  std::vector<QRect>* Placed = nullptr;
+};
+
 class TMapRenderer {
  public:
   TMapRenderer(const TMapCalibration& Cal, const TLandMarkStore& LandMarks,
@@ -89,6 +107,8 @@ class TMapRenderer {
   // are drawn, but every one the calibration can place is offered to Hook.
   void DrawLandMarks(TCanvas& C, const PArray<bool, 0, 255>& ClassVisible, int32_t Limit,
                      const TLandMarkHook& Hook) const;
+  void DrawLandMarks(TCanvas& C, const PArray<bool, 0, 255>& ClassVisible, int32_t Limit,
+                     const TLandMarkHook& Hook, const TLandMarkDrawing& How) const;
 
   // Landmark Index (1-based) once more on top in the highlight colours, without caption.
   void DrawHighlight(TCanvas& C, int32_t Index, const PArray<bool, 0, 255>& ClassVisible,

@@ -3,12 +3,16 @@
 
 #include <cmath>
 
+#include "LandMarkImageCache.h"
+#include "MapLayer.h"
+
 namespace vek {
 
 TGeoMap::TGeoMap(QWidget* AOwner)
     : TCustomControl(AOwner),
       AuxBmp(std::make_unique<TBitmap>()),
       FImgCache(std::make_unique<TBitmap>()),
+      FLMImages(std::make_unique<TLandMarkImageCache>()),
       GrafBmp(std::make_unique<TBitmap>()) {
   resize(500, 400);
   AuxBmp->SetPixelFormat(pf15bit);
@@ -112,6 +116,50 @@ void TGeoMap::SetShowGrat(TShowGrat Value) {
 // ---- public properties and methods ----
 
 void TGeoMap::SetMapCaption(const std::string& Value) { FCal.Data().Caption = Value; }
+
+void TGeoMap::SetLMCaptionDeclutter(bool Value) {
+  if (Value == FLMCaptionDeclutter) return;
+  FLMCaptionDeclutter = Value;
+  Paint();
+}
+
+void TGeoMap::SetLayers(const TLayerList& Value) {
+  FLayers.clear();
+  for (const auto& layer : Value)
+    if (layer) FLayers.push_back(layer);
+  Paint();
+}
+
+TMapLayer* TGeoMap::Layer(int32_t Index) const {
+  return Index >= 0 && Index < NumLayers() ? FLayers[size_t(Index)].get() : nullptr;
+}
+
+void TGeoMap::AddLayer(std::shared_ptr<TMapLayer> Layer) {
+  if (!Layer) return;
+  FLayers.push_back(std::move(Layer));
+  Paint();
+}
+
+void TGeoMap::RemoveLayer(int32_t Index) {
+  if (Index < 0 || Index >= NumLayers()) return;
+  FLayers.erase(FLayers.begin() + Index);
+  Paint();
+}
+
+void TGeoMap::MoveLayer(int32_t From, int32_t To) {
+  if (From < 0 || From >= NumLayers() || To < 0 || To >= NumLayers() || From == To) return;
+  auto layer = FLayers[size_t(From)];
+  FLayers.erase(FLayers.begin() + From);
+  FLayers.insert(FLayers.begin() + To, std::move(layer));
+  Paint();
+}
+
+void TGeoMap::SetLayerVisible(int32_t Index, bool Visible) {
+  TMapLayer* layer = Layer(Index);
+  if (!layer || layer->Visible == Visible) return;
+  layer->Visible = Visible;
+  Paint();
+}
 
 void TGeoMap::SetRandSampleLimit(int32_t Value) {
   if (Value <= 1000 || Value == FLMRandSampleLimit) return;

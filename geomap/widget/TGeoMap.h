@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Bitmap.h"
 #include "Canvas.h"
@@ -27,6 +28,9 @@
 #include "VekTypes.h"
 
 namespace vek {
+
+class TLandMarkImageCache;
+class TMapLayer;
 
 class TGeoMap : public TCustomControl {
   Q_OBJECT
@@ -94,6 +98,7 @@ class TGeoMap : public TCustomControl {
   Q_PROPERTY(qint64 MapImagePixelLimit READ MapImagePixelLimit WRITE SetMapImagePixelLimit)
   Q_PROPERTY(qint64 MapImageMemoryPixels READ MapImageMemoryPixels WRITE SetMapImageMemoryPixels)
   Q_PROPERTY(QString MapImageCacheDir READ QtMapImageCacheDir WRITE SetQtMapImageCacheDir)
+  Q_PROPERTY(bool LMCaptionDeclutter READ LMCaptionDeclutter WRITE SetLMCaptionDeclutter)
 
   CalibrationModel QtCalibModel() const { return CalibrationModel(CalibModel()); }
   void SetQtCalibModel(CalibrationModel V) { SetCalibModel(TCalibModel(V)); }
@@ -222,6 +227,24 @@ class TGeoMap : public TCustomControl {
   int32_t LastMousePosX() const { return FMouse.LastMMousePosX; }
   int32_t LastMousePosY() const { return FMouse.LastMMousePosY; }
   int32_t LMRandomDisplayThreshold() const { return FLMRandSampleLimit; }
+  // Captions that would overlap one placed before are moved to another side of their
+  // symbol or left out: the highlighted landmark first, then larger symbols, then list order.
+  // Off by default.
+  bool LMCaptionDeclutter() const { return FLMCaptionDeclutter; }
+  void SetLMCaptionDeclutter(bool Value);
+
+  // ---- layers: drawn in list order after OnBeforeRenderData, before the graticule and the
+  // landmarks; indexes from 0, out of range ignored; every change repaints ----
+  using TLayerList = std::vector<std::shared_ptr<TMapLayer>>;
+  const TLayerList& Layers() const { return FLayers; }
+  void SetLayers(const TLayerList& Value);
+  int32_t NumLayers() const { return int32_t(FLayers.size()); }
+  TMapLayer* Layer(int32_t Index) const;
+  // On top of the others; null is ignored.
+  void AddLayer(std::shared_ptr<TMapLayer> Layer);
+  void RemoveLayer(int32_t Index);
+  void MoveLayer(int32_t From, int32_t To);
+  void SetLayerVisible(int32_t Index, bool Visible);
   void SetLMRandomDisplayThreshold(int32_t Value) { SetRandSampleLimit(Value); }
   double Magnification() const { return FView.Magnify; }
   const std::string& MapImgFile() const { return FMapImgName; }
@@ -554,6 +577,10 @@ class TGeoMap : public TCustomControl {
 
   PArray<bool, 0, 255> FLMClassVisible{};
   int32_t FLMRandSampleLimit = 20000;
+  bool FLMCaptionDeclutter = false;
+  // Symbols and captions drawn once, blitted in every frame.
+  std::unique_ptr<TLandMarkImageCache> FLMImages;
+  TLayerList FLayers;
 
   // ---- map image ----
   std::string FMapImgName;

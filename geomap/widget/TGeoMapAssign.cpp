@@ -90,6 +90,8 @@ void TGeoMap::Assign(const QObject* Source) {
   FEmptyMsg = src->FEmptyMsg;
   FLMClassVisible = src->FLMClassVisible;
   FLMRandSampleLimit = src->FLMRandSampleLimit;
+  FLMCaptionDeclutter = src->FLMCaptionDeclutter;
+  FLayers = src->FLayers;  // shared: a layer holds no state of one map
   FMapImgName = src->FMapImgName;
   FMapImgWidth = src->FMapImgWidth;
   FMapImgHeight = src->FMapImgHeight;

@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "CaptionPlacer.h"
 #include "Frame.h"
+#include "MapLayer.h"
 #include "MapRenderer.h"
 #include "TGeoMap.h"
 
@@ -43,6 +45,16 @@ void TGeoMap::ConstructInternalMapImg() {
     TMapViewport& view = View();
     DrawMapImage(c);
     if (OnBeforeRenderData) OnBeforeRenderData(this, &c);
+    // Database layers lie on the image; their captions join the landmarks' placement.
+    std::vector<TCaptionRequest> captions;
+    if (!FLayers.empty()) {
+      const TLayerList layers = FLayers;  // a layer may change the list while it draws
+      const TLayerFrame frame{FCal, view, FLMImages.get(),
+                              FLMCaptionDeclutter ? &captions : nullptr};
+      for (const auto& layer : layers)
+        if (layer->Visible) layer->Draw(c, frame);
+      c.Pen().SetWidth(1);
+    }
     // Handlers may have changed anything; the steps below read it afresh.
     const TMapRenderer renderer(FCal, FLM, view, FMapImgWidth, FMapImgHeight);
     c.Pen().SetStyle(psSolid);
@@ -65,7 +77,9 @@ void TGeoMap::ConstructInternalMapImg() {
         OnDrawLandmark(this, handled, &C, P, LM);
         return handled;
       };
-    renderer.DrawLandMarks(c, FLMClassVisible, FLMRandSampleLimit, hook);
+    renderer.DrawLandMarks(c, FLMClassVisible, FLMRandSampleLimit, hook,
+                           TLandMarkDrawing{FLMImages.get(), FLMCaptionDeclutter, FHighLM,
+                                            &captions});
     if (OnDataRendered) OnDataRendered(this, &c);
     renderer.DrawHighlight(c, FHighLM, FLMClassVisible,
                            THighlightStyle{FHighLMColFG, FHighLMColBG, FHighLMTrans}, hook);

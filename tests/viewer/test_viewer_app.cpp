@@ -25,6 +25,8 @@
 
 #include "CalibPointDialog.h"
 #include "CalibrationPanel.h"
+#include "GeoDBLayer.h"
+#include <QMenu>
 #include "ViewerWindow.h"
 #include "Vek_geobasics.h"
 
@@ -253,6 +255,19 @@ TEST(ViewerApp, DemoAtlasZoomsByClickShowsThePositionMeasuresAndSelects) {
   EXPECT_TRUE(list->item(lake)->text().contains("° S")) << list->item(lake)->text().toStdString();
   QApplication::processEvents();
   w.grab().save(QDir::current().filePath("viewer_selection_item.png"));
+
+  // The world database lies over the map as a layer; the Layers menu hides and shows it.
+  ASSERT_EQ(w.Map()->NumLayers(), 1);
+  auto* layer = dynamic_cast<TGeoDBLayer*>(w.Map()->Layer(0));
+  ASSERT_NE(layer, nullptr);
+  w.Map()->Paint();
+  EXPECT_GT(layer->LastFrame().Drawn, 0);
+  QMenu* layers = w.findChild<QMenu*>("LayersMenu");
+  ASSERT_NE(layers, nullptr);
+  layers->actions().at(0)->trigger();
+  EXPECT_FALSE(layer->Visible);
+  layers->actions().at(0)->trigger();
+  EXPECT_TRUE(layer->Visible);
 }
 
 TEST(ViewerApp, ThreeClicksCalibrateAScannedImageAndTheSavedFileConverts) {
