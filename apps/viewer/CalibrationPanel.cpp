@@ -126,20 +126,7 @@ void CalibrationPanel::UpdatePickText() {
   FPick->setStyleSheet(Picking() ? "QPushButton { background: #ffd966; font-weight: bold; }" : "");
 }
 
-bool CalibrationPanel::Usable(const TGeoMap& Map) {
-  const TCalibData& cal = Map.CalibData();
-  switch (Map.CalibModel()) {
-    case cmUndefined: return false;
-    case cmBiquadraticPn: return cal.NumCalQuads >= 6;
-    case cmParabolicIp: {
-      int parallels = 0, meridians = 0;
-      for (int i = 1; i <= std::min<int>(cal.NumCalLines, MaxCalLines); ++i)
-        if (cal.CalLines[i].NumPoints >= 3) ++(cal.CalLines[i].LineType == gtlParallel ? parallels : meridians);
-      return parallels >= 2 && meridians >= 2;
-    }
-    default: return cal.NumCalQuads >= 3;
-  }
-}
+bool CalibrationPanel::Usable(const TGeoMap& Map) { return Map.Calibration().HasEnoughPoints(); }
 
 void CalibrationPanel::Begin() {
   FImage = QString::fromStdString(Map()->MapImgFile());

@@ -85,6 +85,11 @@ class TMapCalibration {
   int ImageWidth() const { return FImgWidth; }
   int ImageHeight() const { return FImgHeight; }
 
+  // True when the model has the points it needs to place positions: three for the point
+  // models, six for the biquadratic one, two parallels and two meridians of three points or
+  // more for the parabolic one. With fewer, conversions give arbitrary places.
+  bool HasEnoughPoints() const;
+
   // ---- fitting ----
   // Graticule matrix of the parabolic model: one row per calibration line (kind, value,
   // parabola a, b, c). True when more than one parallel and more than one meridian with at

@@ -244,6 +244,21 @@ void TMapCalibration::Refit(bool WithGratMat) {
   CalcExtentsAndResolution();
 }
 
+bool TMapCalibration::HasEnoughPoints() const {
+  const TCalibData& D = FCalibData;
+  switch (FCalibModel) {
+    case cmUndefined: return false;
+    case cmBiquadraticPn: return D.NumCalQuads >= 6;
+    case cmParabolicIp: {
+      int parallels = 0, meridians = 0;
+      for (int i = 1; i <= std::clamp(D.NumCalLines, 0, MaxCalLines); ++i)
+        if (D.CalLines[i].NumPoints >= 3) ++(D.CalLines[i].LineType == gtlParallel ? parallels : meridians);
+      return parallels >= 2 && meridians >= 2;
+    }
+    default: return D.NumCalQuads >= 3;
+  }
+}
+
 void TMapCalibration::CalcExtentsAndResolution() { CalcExtentsAndResolution(FImgWidth, FImgHeight); }
 
 void TMapCalibration::CalcExtentsAndResolution(int W, int H) {

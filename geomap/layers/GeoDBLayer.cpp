@@ -300,7 +300,8 @@ const TgdbPolygon* TGeoDBLayer::Polygon(int32_t Entry, TItem& info) {
 void TGeoDBLayer::Draw(TCanvas& C, const TLayerFrame& F) {
   FStats = TFrameStats{};
   FFrameCaptions.clear();
-  if (!FDB || FDB->NumEntries() <= 0 || F.Cal.Model() == cmUndefined) return;
+  // A calibration still being made places items anywhere: nothing is drawn until it can.
+  if (!FDB || FDB->NumEntries() <= 0 || !F.Cal.HasEnoughPoints()) return;
   CheckSources(F.Cal);
   const TMapViewport& view = F.View;
   TViewBox box;
