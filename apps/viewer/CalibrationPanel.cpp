@@ -214,6 +214,7 @@ void CalibrationPanel::Edited() {
   FKept = Map()->Calibration();
   FUnsaved = true;
   Refresh();
+  Map()->Paint();  // layers and outlines follow the calibration as it stands now
 }
 
 void CalibrationPanel::RemoveSelected() {

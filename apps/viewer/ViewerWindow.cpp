@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
 #include <QProgressDialog>
@@ -15,6 +16,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include "CalibrationPanel.h"
 #include "DemoAtlas.h"
@@ -71,14 +73,19 @@ ViewerWindow::ViewerWindow(QWidget* Parent)
   setCentralWidget(FAtlas);
   // Scans of any size open, shown from tiles; the status bar follows the tile build.
   FAtlas->SetMapImagePixelLimit(int64_t(4) << 30);
-  FAtlas->CurrentMap()->OnDataLoading = [this](TObject*, TProgressStage S, uint8_t P, bool,
+  FAtlas->CurrentMap()->OnDataLoading = [this, building = std::make_shared<bool>(false)](
+                                               TObject*, TProgressStage S, uint8_t P, bool,
                                                const TRect&, const std::string& Msg) {
-    if (S != psEnding)
+    // Only a tile build says something; small images load at once.
+    if (S != psEnding) {
+      *building = true;
       statusBar()->showMessage(tr("Building tiles… %1%").arg(P));
-    else if (!Msg.empty())
+    } else if (!Msg.empty()) {
       statusBar()->showMessage(QString::fromStdString(Msg), 10000);
-    else
+    } else if (*building) {
       statusBar()->showMessage(tr("All tiles built."), 3000);
+    }
+    if (S == psEnding) *building = false;
   };
 
   FPosLabel = new QLabel(this);
@@ -358,6 +365,10 @@ void ViewerWindow::MapSwitched() {
   FShownItem = 0;
   // The other maps' outlines need a calibration that can place them.
   FAtlas->SetMapOutlineVisible(CalibrationUsable());
+  // The generated maps carry the world database in their pixels already: its layer lies over
+  // the other maps only (while the Layers menu has it on).
+  if (QMenu* layers = findChild<QMenu*>("LayersMenu"); layers && Map()->NumLayers() > 0)
+    Map()->SetLayerVisible(0, layers->actions().at(0)->isChecked() && !GeneratedFrame());
   UpdateResolution();
   Map()->setFocus();  // arrow keys and +/- go to the map, not to the list
 }

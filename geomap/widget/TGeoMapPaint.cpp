@@ -51,8 +51,14 @@ void TGeoMap::ConstructInternalMapImg() {
       const TLayerList layers = FLayers;  // a layer may change the list while it draws
       const TLayerFrame frame{FCal, view, FLMImages.get(),
                               FLMCaptionDeclutter ? &captions : nullptr};
+      // Like the graticule, layers end with the image: beyond it there is no map to lie on.
+      double l, t, r, b;
+      view.ImageToControl(0, 0, l, t);
+      view.ImageToControl(FMapImgWidth, FMapImgHeight, r, b);
+      c.SetClipRect(QRectF(l, t, r - l, b - t));
       for (const auto& layer : layers)
         if (layer->Visible) layer->Draw(c, frame);
+      c.ClearClipRect();
       c.Pen().SetWidth(1);
     }
     // Handlers may have changed anything; the steps below read it afresh.
