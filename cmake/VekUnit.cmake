@@ -79,7 +79,7 @@ endfunction()
 
 # vek_add_test_suite(<unit>): tests/<unit>/*.cpp -> test_<unit>, discovered by CTest.
 function(vek_add_test_suite unit)
-  cmake_parse_arguments(T "QT" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(T "QT" "LOCK" "DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${unit}/*.cpp)
   if(NOT sources)
     return()
@@ -95,8 +95,13 @@ function(vek_add_test_suite unit)
   set_target_properties(test_${unit} PROPERTIES AUTOMOC ON)
   target_include_directories(test_${unit} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/${unit})
   target_link_libraries(test_${unit} PRIVATE ${T_DEPS} GTest::gtest GTest::gmock ${gtest_main_lib})
+  # LOCK names a resource the suite's tests share (a cache folder): they run one at a time.
+  set(lock)
+  if(T_LOCK)
+    set(lock RESOURCE_LOCK ${T_LOCK})
+  endif()
   gtest_discover_tests(test_${unit}
-    PROPERTIES LABELS ${unit} ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+    PROPERTIES LABELS ${unit} ENVIRONMENT "QT_QPA_PLATFORM=offscreen" ${lock}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     DISCOVERY_TIMEOUT 60)
 endfunction()
