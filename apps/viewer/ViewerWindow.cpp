@@ -495,7 +495,12 @@ void ViewerWindow::DrawSelection(TCanvas& C) {
   if (FShownItem > 0) {
     TgdbPolygon poly;
     QPolygonF line;
-    if (FDB->RetrievePolygon(FShownItem, poly))
+    bool read = false;
+    try {
+      read = FDB->RetrievePolygon(FShownItem, poly);
+    } catch (const EVEKError&) {  // a damaged item: its box alone stays marked
+    }
+    if (read)
       for (const TSCoords& c : poly) {
         QPointF q;
         if (at(c.Latit, c.Longit + FShownShift, q)) line << q;

@@ -279,8 +279,14 @@ TGeoDBLayer::TGeometry& TGeoDBLayer::Geometry(int32_t Entry, TItem& It,
 const TgdbPolygon* TGeoDBLayer::Polygon(int32_t Entry, TItem& info) {
   if (!info.PointsRead) {
     info.PointsRead = true;
-    if (IsPolygonKind(info.Data.ItemKind) && FDB->RetrievePolygon(Entry, info.Points) &&
-        !info.Points.empty()) {
+    // An item whose data cannot be read (a damaged file) is left out; painting goes on.
+    bool read = false;
+    try {
+      read = IsPolygonKind(info.Data.ItemKind) && FDB->RetrievePolygon(Entry, info.Points);
+    } catch (const EVEKError&) {
+      info.Points.clear();
+    }
+    if (read && !info.Points.empty()) {
       // The longitudes the item covers once its vertices follow on from each other.
       double prev = info.Points.front().Longit, lo = prev, hi = prev;
       for (const TSCoords& p : info.Points) {

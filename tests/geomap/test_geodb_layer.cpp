@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <filesystem>
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -235,6 +236,28 @@ TEST_F(LayerFixture, LayerListOrderVisibilityAndComposition) {
   m.MoveLayer(0, 3);
   EXPECT_EQ(m.NumLayers(), 1);
   EXPECT_EQ(m.Layer(0), second.get());
+}
+
+// A database whose data file was cut short: the items that cannot be read are left out and
+// the map goes on painting the others.
+TEST_F(LayerFixture, ADamagedDataFileLeavesItsItemsOut) {
+  Map();
+  m.SetCalibModel(cmEquiRect);
+  m.AddCalibPoint(48, 13, 0, 0);
+  m.AddCalibPoint(48, 17, 400, 0);
+  m.AddCalibPoint(46, 13, 0, 300);
+  AddBorder(db, TgdbPolygon{{46.5, 14}, {47.5, 14}, {47.5, 16}, {46.5, 16}});
+  AddBorder(db, TgdbPolygon{{46.6, 14.1}, {47.4, 14.1}, {47.4, 15.9}, {46.6, 15.9}});
+  db.SetLazyWrite(false);
+  const std::string name = QDir(dir.path()).filePath("world").toStdString();
+  db.SetDBName("");
+  std::filesystem::resize_file(name + ".vekgdd", std::filesystem::file_size(name + ".vekgdd") - 40);
+  db.SetDBName(name);
+  m.SetLayers({layer});
+  m.SetSuppressPaint(false);
+  ASSERT_EQ(db.NumEntries(), 2);
+  EXPECT_NO_THROW(m.Paint());
+  EXPECT_LE(layer->LastFrame().Drawn, 1);
 }
 
 }  // namespace
