@@ -250,4 +250,17 @@ TVectorImportCounts ImportVectorFile(TGeoDB& DB, const std::string& FileName,
   return C;
 }
 
+std::vector<std::pair<int64_t, std::string>> ImportFaults(const TVectorImportCounts& C) {
+  const std::pair<int64_t, const char*> all[] = {
+      {C.NamesCut, "names cut to 59 characters"},
+      {C.EmptyGeometries, "empty geometries skipped"},
+      {C.InvalidGeometries, "invalid geometries skipped"},
+      {C.OffEarth, "geometries off the earth skipped"},
+      {C.Unsupported, "geometries of unsupported types skipped"}};
+  std::vector<std::pair<int64_t, std::string>> out;
+  for (const auto& [n, what] : all)
+    if (n > 0) out.emplace_back(n, what);
+  return out;
+}
+
 }  // namespace vek

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "GeoDBRecords.h"
@@ -37,6 +38,10 @@ struct TVectorImportCounts {
   int64_t Unsupported = 0;      // geometry types with no item kind
   std::vector<std::string> Warnings;
 };
+
+// What was left out or cut, in words, for each count above zero: {3, "empty geometries
+// skipped"}, ... For reports of the tool and of applications.
+std::vector<std::pair<int64_t, std::string>> ImportFaults(const TVectorImportCounts& C);
 
 // Imports FileName into the open database DB (lazy writing on during the import, restored
 // after). Raises EVEKGeoGdalError for a file GDAL cannot open, an unknown layer or name field.

@@ -186,14 +186,7 @@ int RunDbImport(const std::vector<std::string>& args) {
       First = false;
     }
   std::cout << "\n";
-  const std::pair<int64_t, const char*> Faults[] = {
-      {C.NamesCut, "names cut to 59 characters"},
-      {C.EmptyGeometries, "empty geometries skipped"},
-      {C.InvalidGeometries, "invalid geometries skipped"},
-      {C.OffEarth, "geometries off the earth skipped"},
-      {C.Unsupported, "geometries of unsupported types skipped"}};
-  for (const auto& [N, What] : Faults)
-    if (N > 0) std::cout << "  " << N << " " << What << "\n";
+  for (const auto& [N, What] : vek::ImportFaults(C)) std::cout << "  " << N << " " << What << "\n";
   std::cout << DB.NumEntries() << " entries\n";
   return 0;
 }

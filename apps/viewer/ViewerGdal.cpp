@@ -64,14 +64,8 @@ QString ImportData(const QString& File, const QString& Db) {
   O.Date = NowAsDateTime();
   const TVectorImportCounts C = ImportVectorFile(DB, File.toStdString(), O);
   QString Text = QObject::tr("Imported %1 items from %2 features.").arg(C.Items).arg(C.Features);
-  const std::pair<int64_t, const char*> Faults[] = {
-      {C.NamesCut, "names cut to 59 characters"},
-      {C.EmptyGeometries, "empty geometries skipped"},
-      {C.InvalidGeometries, "invalid geometries skipped"},
-      {C.OffEarth, "geometries off the earth skipped"},
-      {C.Unsupported, "geometries of unsupported types skipped"}};
-  for (const auto& [N, What] : Faults)
-    if (N > 0) Text += QString("\n%1 %2").arg(N).arg(QObject::tr(What));
+  for (const auto& [N, What] : ImportFaults(C))
+    Text += QString("\n%1 %2").arg(N).arg(QString::fromStdString(What));
   return Text;
 }
 
