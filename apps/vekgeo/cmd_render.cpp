@@ -13,11 +13,14 @@
 #include <stdexcept>
 #include <vector>
 
+
 #include "Command.h"
+#include "GdalImageSource.h"
 #include "GeoDBLayer.h"
 #include "StrUtils.h"
 #include "TGeoDB.h"
 #include "TGeoMap.h"
+#include "TiledImageSource.h"
 
 namespace {
 
@@ -89,7 +92,11 @@ int RunRender(const std::vector<std::string>& args) {
   std::optional<QApplication> app;  // outlives the map below
   EnsureApplication(app);
 
+  // Any raster GDAL reads can be the map image.
+  vek::RegisterGdalMapImages();
   vek::TGeoMap map;
+  // Large scans are read from tiles, as in the viewer.
+  map.SetMapImagePixelLimit(int64_t(4) << 30);
   map.SetSuppressPaint(true);
   map.SetFrameStyle(vek::fsNone);
   // The image named in the calibration is looked for beside the calibration file as well.
@@ -105,6 +112,13 @@ int RunRender(const std::vector<std::string>& args) {
     throw std::runtime_error("no calibration in \"" + o.calib + "\"");
   if (map.MapImgFile().empty() || map.MapImgWidth() <= 0)
     throw std::runtime_error("the map image of \"" + o.calib + "\" was not found");
+
+  // A picture of a large image waits for its tiles rather than showing the reduced preview.
+  if (auto* tiled = dynamic_cast<vek::TTiledImageSource*>(map.MapImageSource())) {
+    tiled->Wait();
+    if (!tiled->Error().empty())
+      throw std::runtime_error("cannot read the map image: " + tiled->Error());
+  }
 
   const bool fit = o.width > 0;
   const int w = fit ? o.width : map.MapImgWidth();

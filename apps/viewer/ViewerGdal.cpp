@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
+#include <QStatusBar>
 
 #include "CalibXml.h"
 #include "ViewerWindow.h"
@@ -30,16 +31,8 @@ QString OpenGeoreferenced(ViewerWindow& W, const QString& Raster) {
   TRasterCalibration R = CalibrationFromRaster(Raster.toStdString());
   const QFileInfo Info(Raster);
   const QString Xml = Info.path() + "/" + Info.completeBaseName() + ".xml";
-  // The map control reads JPEG and BMP: other images are shown through a JPEG copy beside them.
-  QString Note;
-  const QString Suffix = QFileInfo(QString::fromStdString(R.ImageFile)).suffix().toLower();
-  if (Suffix != "jpg" && Suffix != "jpeg" && Suffix != "bmp") {
-    QString Jpeg = Info.path() + "/" + Info.completeBaseName() + ".jpg";
-    if (QFileInfo::exists(Jpeg)) Jpeg = Info.path() + "/" + Info.completeBaseName() + ".display.jpg";
-    WriteDisplayJpeg(R.ImageFile, Jpeg.toStdString());
-    R.ImageFile = Jpeg.toStdString();
-    Note = "\n" + QObject::tr("Shown through the JPEG copy %1.").arg(Jpeg);
-  }
+  // The raster itself is the map image: the control reads it through GDAL (from its overviews
+  // or a tile pyramid when it is large).
   // The image named relative to the calibration file, where the map looks for it.
   R.Calibration.Data().MapFName =
       QFileInfo(Xml).dir().relativeFilePath(QString::fromStdString(R.ImageFile)).toStdString();
@@ -54,7 +47,17 @@ QString OpenGeoreferenced(ViewerWindow& W, const QString& Raster) {
                      .arg(QString::fromStdString(R.Method))
                      .arg(R.RmsPixels, 0, 'f', 3);
   for (const std::string& Warning : R.Warnings) Text += "\n" + QString::fromStdString(Warning);
-  return Text + Note;
+  return Text;
+}
+
+void OpenGeoreferencedFile(ViewerWindow& W, const QString& Raster) {
+  try {
+    W.statusBar()->showMessage(OpenGeoreferenced(W, Raster).replace('\n', "  "), 15000);
+  } catch (const std::exception& E) {
+    QMessageBox::warning(&W, QObject::tr("Open"),
+                         QObject::tr("%1 was not opened: %2")
+                             .arg(QFileInfo(Raster).fileName(), QString::fromStdString(E.what())));
+  }
 }
 
 QString ImportData(const QString& File, const QString& Db) {

@@ -15,9 +15,11 @@ class ViewerWindow;
 void AddGdalActions(ViewerWindow& W, QMenu* File);
 
 // Calibrates Raster (GeoTIFF, .map, BSB, VRT …) into a calibration file beside it
-// (<name>.xml) and opens that; images the map cannot read (all but JPEG and BMP) are shown
-// through a JPEG copy beside them. Returns how it was calibrated; raises on failure.
+// (<name>.xml) and opens that, the raster itself as the map image. Returns how it was
+// calibrated; raises on failure.
 QString OpenGeoreferenced(ViewerWindow& W, const QString& Raster);
+// The same for File > Open: the report in the status bar, a failure in a message box.
+void OpenGeoreferencedFile(ViewerWindow& W, const QString& Raster);
 
 // Imports the vector file into the database Db (created when missing); returns the report.
 QString ImportData(const QString& File, const QString& Db);

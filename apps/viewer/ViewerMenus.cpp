@@ -13,6 +13,7 @@
 #include <QToolBar>
 
 #include "CalibrationPanel.h"
+#include "Vek_geogdal.h"
 #include "ViewerGdal.h"
 #include "ViewerWindow.h"
 
@@ -214,10 +215,12 @@ void ViewerWindow::OpenFile(const QString& FileName) {
     if (isXml) return refuse(tr("it holds no map calibration."));
   }
   if (isXml) return refuse(tr("it holds no map calibration."));
+  // A georeferenced raster or an OziExplorer map calibrates itself on the way.
+  if (IsGeoreferencedRaster(FileName.toStdString())) return OpenGeoreferencedFile(*this, FileName);
   // An image without calibration: read its header before the map shown is given up.
   QImageReader reader(FileName);
-  if (!reader.canRead())
-    return refuse(tr("it is not an image the viewer can read (JPEG, PNG, TIFF or BMP)."));
+  if (!reader.canRead() && !IsGdalRaster(FileName.toStdString()))
+    return refuse(tr("it is not an image the viewer can read (JPEG, PNG, TIFF, BMP or a raster GDAL reads)."));
   const std::string before = Map()->MapImgFile();
   const int beforeEntry = FShownEntry;
   const std::string beforeCal = Map()->CalibDataFile();
@@ -274,7 +277,7 @@ void ViewerWindow::RememberDir(const QString& File) { FLastDir = QFileInfo(File)
 
 void ViewerWindow::OpenDialog() {
   const QString f = QFileDialog::getOpenFileName(
-      this, tr("Open map"), DialogDir(), tr("Maps (*.xml *.jpg *.jpeg *.bmp *.png *.tif *.tiff);;All files (*)"));
+      this, tr("Open map"), DialogDir(), tr("Maps (*.xml *.jpg *.jpeg *.bmp *.png *.tif *.tiff *.map *.kap *.vrt *.jp2 *.img);;All files (*)"));
   if (!f.isEmpty()) OpenFile(f);
 }
 

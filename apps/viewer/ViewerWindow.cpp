@@ -20,6 +20,7 @@
 
 #include "CalibrationPanel.h"
 #include "DemoAtlas.h"
+#include "GdalImageSource.h"
 #include "MapDrawing.h"
 #include "UTMGridOverlay.h"
 #include "Vek_geobasics.h"
@@ -71,7 +72,9 @@ ViewerWindow::ViewerWindow(QWidget* Parent)
   FAtlas = new TGeoAtlas(this);
   FAtlas->setObjectName("Atlas");
   setCentralWidget(FAtlas);
-  // Scans of any size open, shown from tiles; the status bar follows the tile build.
+  // Scans of any size open, shown from tiles; the status bar follows the tile build. GDAL
+  // reads what the control does not (GeoTIFF, BSB charts, JPEG 2000 ...).
+  RegisterGdalMapImages();
   FAtlas->SetMapImagePixelLimit(int64_t(4) << 30);
   FAtlas->CurrentMap()->OnDataLoading = [this, building = std::make_shared<bool>(false)](
                                                TObject*, TProgressStage S, uint8_t P, bool,

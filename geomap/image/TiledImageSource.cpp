@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -80,9 +81,8 @@ std::string TTiledImageSource::CacheFileFor(const std::string& FileName, const s
 
 std::shared_ptr<TTiledImageSource> TTiledImageSource::Open(const std::string& FileName,
                                                            const TOptions& Options) {
-  std::shared_ptr<TTiledImageSource> s(new TTiledImageSource);
+  std::shared_ptr<TTiledImageSource> s(new TTiledImageSource(Options));
   s->FFileName = FileName;
-  s->FOptions = Options;
   s->FJpeg = IsJpegName(FileName);
   int w = 0, h = 0;
   if (s->FJpeg) {
@@ -100,6 +100,24 @@ std::shared_ptr<TTiledImageSource> TTiledImageSource::Open(const std::string& Fi
     const int64_t mb = int64_t(w) * h * 4 / (1 << 20) + 1;
     if (QImageReader::allocationLimit() < mb) QImageReader::setAllocationLimit(int(mb));
   }
+  return OpenSized(std::move(s), w, h);
+}
+
+std::shared_ptr<TTiledImageSource> TTiledImageSource::Open(const std::string& FileName,
+                                                           const TOptions& Options,
+                                                           TImageRowReaderFactory Rows) {
+  std::shared_ptr<TTiledImageSource> s(new TTiledImageSource(Options));
+  s->FFileName = FileName;
+  s->FRows = std::move(Rows);
+  s->FFirstRows = s->FRows();
+  if (!s->FFirstRows) throw std::runtime_error("cannot read the image");
+  return OpenSized(std::move(s), s->FFirstRows->Width(), s->FFirstRows->Height());
+}
+
+std::shared_ptr<TTiledImageSource> TTiledImageSource::OpenSized(std::shared_ptr<TTiledImageSource> s,
+                                                                int w, int h) {
+  const std::string& FileName = s->FFileName;
+  const TOptions& Options = s->FOptions;
   if (w < 1 || h < 1) throw std::runtime_error("the image is empty");
   if (!StampOf(FileName, s->FStamp)) throw std::runtime_error("cannot examine the file");
   s->FLayout = TPyramidLayout::For(w, h);
@@ -118,6 +136,7 @@ std::shared_ptr<TTiledImageSource> TTiledImageSource::Open(const std::string& Fi
     // A damaged top tile has started a rebuild; the preview then comes from the decode.
     if (s->FComplete) {
       s->FPreview = preview;
+      s->FFirstRows.reset();
       return s;
     }
   }
@@ -125,6 +144,11 @@ std::shared_ptr<TTiledImageSource> TTiledImageSource::Open(const std::string& Fi
   fs::remove(s->FCachePath, ec);  // stale or damaged
   RemoveOrphanedParts(s->FCachePath);
   if (s->FJpeg) s->DecodeJpegPreview();
+  if (s->FFirstRows) {
+    const QImage preview = s->FFirstRows->Preview(Options.PreviewPixels);
+    std::lock_guard lock(s->FMutex);
+    s->FPreview = preview;
+  }
   if (!s->FBuilding) s->StartBuild();
   return s;
 }
@@ -273,7 +297,9 @@ void TTiledImageSource::Build(const std::string& File) {
       FIndex[size_t(idx)] = e;
       return true;
     });
-    ok = FJpeg ? BuildFromJpeg(File, builder, err) : BuildFromQt(File, builder, err);
+    ok = FJpeg ? BuildFromJpeg(File, builder, err)
+         : FRows ? BuildFromRows(builder, err)
+                 : BuildFromQt(File, builder, err);
     ok = ok && !FCancel;
     if (ok && !writer.Finish(local)) {
       ok = false;
@@ -360,15 +386,70 @@ bool TTiledImageSource::BuildFromQt(const std::string& File, TPyramidBuilder& B,
   return true;
 }
 
+bool TTiledImageSource::BuildFromRows(TPyramidBuilder& B, std::string& Err) {
+  // The reader that gave the size serves the first build; a rebuild opens a fresh one.
+  std::unique_ptr<TImageRowReader> r = FFirstRows ? std::move(FFirstRows) : FRows();
+  if (!r || r->Width() != FLayout.Width || r->Height() != FLayout.Height) {
+    Err = r ? "the image file changed" : "cannot read the image";
+    return false;
+  }
+  const int W = FLayout.Width, H = FLayout.Height;
+  QImage strip(W, StripRows, QImage::Format_RGB32);
+  // Without a reduced picture from the reader, one grows as the rows come (every f-th pixel
+  // of every f-th row), so that the whole image shows from the first strips on.
+  bool grow;
+  {
+    std::lock_guard lock(FMutex);
+    grow = FPreview.isNull();
+  }
+  int f = 1;
+  while (int64_t((W + f - 1) / f) * ((H + f - 1) / f) > FOptions.PreviewPixels) ++f;
+  QImage preview;
+  if (grow) {
+    preview = QImage((W + f - 1) / f, (H + f - 1) / f, QImage::Format_RGB32);
+    if (!preview.isNull()) preview.fill(Qt::white);
+    grow = !preview.isNull();
+  }
+  if (strip.isNull()) {
+    Err = "out of memory";
+    return false;
+  }
+  auto published = std::chrono::steady_clock::now();
+  for (int y = 0; y < H && !FCancel;) {
+    const int n = std::min(StripRows, H - y);
+    if (!r->ReadRows(reinterpret_cast<uint32_t*>(strip.bits()), size_t(strip.bytesPerLine()), n)) {
+      Err = r->Error();
+      return false;
+    }
+    for (int i = 0; i < n; ++i) {
+      const uint32_t* row = reinterpret_cast<const uint32_t*>(strip.constScanLine(i));
+      if (!B.AddRow(row)) {
+        if (Err.empty() && !FCancel) Err = "out of memory";
+        return false;
+      }
+      if (grow && (y + i) % f == 0) {
+        uint32_t* dst = reinterpret_cast<uint32_t*>(preview.scanLine((y + i) / f));
+        for (int x = 0; x < preview.width(); ++x) dst[x] = row[x * f];
+      }
+    }
+    y += n;
+    FRowsDone = y;
+    const auto now = std::chrono::steady_clock::now();
+    if (grow && (now - published > std::chrono::milliseconds(250) || y >= H)) {
+      published = now;
+      std::lock_guard lock(FMutex);
+      FPreview = preview;  // shared until the next row detaches it
+    }
+    if (y < H) Notify();
+  }
+  return true;
+}
+
 // ---- reading ----
 
 QImage TTiledImageSource::Tile(int Level, int TX, int TY) {
   const int idx = FLayout.TileIndex(Level, TX, TY);
-  auto hit = FTiles.find(idx);
-  if (hit != FTiles.end()) {
-    FLru.splice(FLru.begin(), FLru, hit->second.Pos);
-    return hit->second.Image;
-  }
+  if (const QImage* held = FMemory.Find(idx)) return *held;
   TTileEntry e;
   std::string path;
   bool complete;
@@ -398,15 +479,7 @@ QImage TTiledImageSource::Tile(int Level, int TX, int TY) {
     return {};
   }
   ++FTilesDecoded;
-  FLru.push_front(idx);
-  FTiles[idx] = TCached{img, FLru.begin()};
-  FTileBytes += size_t(img.sizeInBytes());
-  while (FTileBytes > FOptions.TileCacheBytes && FLru.size() > 1) {
-    auto victim = FTiles.find(FLru.back());
-    FTileBytes -= size_t(victim->second.Image.sizeInBytes());
-    FTiles.erase(victim);
-    FLru.pop_back();
-  }
+  FMemory.Put(idx, img);
   return img;
 }
 
@@ -421,71 +494,10 @@ void TTiledImageSource::TileDamaged() {
   if (FRead) std::fclose(FRead);
   FRead = nullptr;
   FReadOpen.clear();
-  FTiles.clear();
-  FLru.clear();
-  FTileBytes = 0;
+  FMemory.Clear();
   std::error_code ec;
   fs::remove(FCachePath, ec);
   StartBuild();
-}
-
-QImage TTiledImageSource::LevelPixels(int Level, const QRect& LevelRect) {
-  constexpr int T = TPyramidLayout::TileSize;
-  const QRect rect =
-      LevelRect.intersected(QRect(0, 0, FLayout.LevelW[size_t(Level)], FLayout.LevelH[size_t(Level)]));
-  if (rect.isEmpty()) return {};
-  QImage out(rect.size(), QImage::Format_RGB32);
-  if (out.isNull()) return {};
-  struct TPart {
-    QRect Area;
-    QPoint Tile;
-    QImage Pixels;
-  };
-  std::vector<TPart> parts;
-  bool missing = false;
-  for (int ty = rect.top() / T; ty <= rect.bottom() / T; ++ty)
-    for (int tx = rect.left() / T; tx <= rect.right() / T; ++tx) {
-      parts.push_back(TPart{QRect(tx * T, ty * T, T, T).intersected(rect), QPoint(tx * T, ty * T),
-                            Tile(Level, tx, ty)});
-      missing = missing || parts.back().Pixels.isNull();
-    }
-  if (missing) {
-    // The reduced picture under the whole rectangle in one stretch, so that its parts join
-    // without steps; the tiles that are there go on top.
-    const QImage preview = Preview();
-    QPainter p(&out);
-    if (preview.isNull()) {
-      p.fillRect(out.rect(), Qt::white);
-    } else {
-      p.setRenderHint(QPainter::SmoothPixmapTransform);
-      const double sx = double(preview.width()) / FLayout.LevelW[size_t(Level)];
-      const double sy = double(preview.height()) / FLayout.LevelH[size_t(Level)];
-      p.drawImage(QRectF(out.rect()), preview,
-                  QRectF(rect.left() * sx, rect.top() * sy, rect.width() * sx, rect.height() * sy));
-    }
-  }
-  for (const TPart& t : parts) {
-    if (t.Pixels.isNull()) continue;
-    for (int y = t.Area.top(); y <= t.Area.bottom(); ++y)
-      std::memcpy(out.scanLine(y - rect.top()) + size_t(t.Area.left() - rect.left()) * 4,
-                  t.Pixels.constScanLine(y - t.Tile.y()) + size_t(t.Area.left() - t.Tile.x()) * 4,
-                  size_t(t.Area.width()) * 4);
-  }
-  return out;
-}
-
-TImageRegion TTiledImageSource::Region(const QRect& Area, double Magnify) {
-  const QRect a = Area.intersected(QRect(0, 0, FLayout.Width, FLayout.Height));
-  if (a.isEmpty()) return {};
-  int k = 0;
-  // The coarsest level that still has a pixel for every screen pixel.
-  while (k + 1 < FLayout.Levels() && std::ldexp(1.0, -(k + 1)) >= Magnify * (1 - 1e-9)) ++k;
-  const int f = 1 << k;
-  const int x0 = a.left() / f, y0 = a.top() / f;
-  const int x1 = std::min(FLayout.LevelW[size_t(k)], (a.right() + f) / f);
-  const int y1 = std::min(FLayout.LevelH[size_t(k)], (a.bottom() + f) / f);
-  const QRect lr(x0, y0, x1 - x0, y1 - y0);
-  return TImageRegion{LevelPixels(k, lr), QRect(x0 * f, y0 * f, lr.width() * f, lr.height() * f), 1.0 / f};
 }
 
 void TTiledImageSource::FileRenamed(const std::string& NewName) {

@@ -1,5 +1,6 @@
 // A large image file shown from a pyramid of tiles. The file is decoded once, strip by strip,
-// on a worker thread into JPEG tiles of every level (full size, 1/2, 1/4, ... down to one
+// on a worker thread (libjpeg for JPEG files, a row reader for formats another unit reads,
+// Qt for the rest) into JPEG tiles of every level (full size, 1/2, 1/4, ... down to one
 // tile) in a cache file keyed by the image's path, size and modification time; later opens
 // read that file. Tiles are read on demand through a memory cache of bounded size. Until a
 // tile is there, its area comes from a reduced picture of the whole image.
@@ -7,16 +8,14 @@
 
 #include <QImage>
 #include <atomic>
-#include <list>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
-#include <unordered_map>
 #include <vector>
 
-#include "MapImageSource.h"
-#include "PyramidFile.h"
+#include "PyramidImageSource.h"
 
 namespace vek {
 class TPyramidBuilder;
@@ -24,7 +23,24 @@ class TPyramidBuilder;
 
 namespace vek {
 
-class TTiledImageSource : public TMapImageSource {
+// The rows of an image file, top to bottom, for formats the control does not decode itself.
+// Used on one thread at a time (the builder's worker).
+class TImageRowReader {
+ public:
+  virtual ~TImageRowReader() = default;
+  virtual int Width() const = 0;
+  virtual int Height() const = 0;
+  // The next N rows into Dst (0xffRRGGBB, Stride bytes apart); false with Error() set when
+  // the file cannot be read.
+  virtual bool ReadRows(uint32_t* Dst, size_t Stride, int N) = 0;
+  virtual std::string Error() const = 0;
+  // A reduced picture of the whole image, when the format has one at hand (overviews);
+  // null otherwise. Called before the first ReadRows.
+  virtual QImage Preview(int64_t MaxPixels) { return {}; }
+};
+using TImageRowReaderFactory = std::function<std::unique_ptr<TImageRowReader>()>;
+
+class TTiledImageSource : public TPyramidImageSource {
  public:
   struct TOptions {
     std::string CacheDir;                 // empty: the user's cache directory
@@ -38,10 +54,14 @@ class TTiledImageSource : public TMapImageSource {
   // with the reason when the file cannot be read or decoded.
   static std::shared_ptr<TTiledImageSource> Open(const std::string& FileName,
                                                  const TOptions& Options);
+  // The same for a file read through Rows (each call gives a reader at the first row; the
+  // first one gives the size). Rows' reduced picture, if any, shows until tiles arrive;
+  // otherwise one grows as the rows are read.
+  static std::shared_ptr<TTiledImageSource> Open(const std::string& FileName,
+                                                 const TOptions& Options,
+                                                 TImageRowReaderFactory Rows);
   ~TTiledImageSource() override;
 
-  QSize Size() const override { return QSize(FLayout.Width, FLayout.Height); }
-  TImageRegion Region(const QRect& Area, double Magnify) override;
   double Progress() const override;
   bool Finished() const override;
   std::string Error() const override;
@@ -55,12 +75,9 @@ class TTiledImageSource : public TMapImageSource {
   bool IsJpeg() const { return FJpeg; }
   // The cache file of this image (it exists once the build has finished).
   const std::string& CacheFile() const { return FCachePath; }
-  const TPyramidLayout& Layout() const { return FLayout; }
   // The reduced picture of the whole image (may be null for a file that is not a JPEG while
   // its build runs).
-  QImage Preview() const;
-  // Pixels of the rectangle at a level, drawn from tiles where they are there.
-  QImage LevelPixels(int Level, const QRect& LevelRect);
+  QImage Preview() const override;
   // Number of tiles decoded from the cache file so far.
   int64_t TilesDecoded() const { return FTilesDecoded; }
   // The image file moved: the cache file moves with it (same key rules).
@@ -70,22 +87,25 @@ class TTiledImageSource : public TMapImageSource {
   static std::string CacheFileFor(const std::string& FileName, const std::string& CacheDir);
 
  private:
-  TTiledImageSource() = default;
+  explicit TTiledImageSource(const TOptions& Options) : FOptions(Options), FMemory(Options.TileCacheBytes) {}
+  static std::shared_ptr<TTiledImageSource> OpenSized(std::shared_ptr<TTiledImageSource> S, int W, int H);
   void StartBuild();
   void Build(const std::string& File);
   bool BuildFromJpeg(const std::string& File, TPyramidBuilder& B, std::string& Err);
   bool BuildFromQt(const std::string& File, TPyramidBuilder& B, std::string& Err);
+  bool BuildFromRows(TPyramidBuilder& B, std::string& Err);
   void Notify();
-  QImage Tile(int Level, int TX, int TY);
+  QImage Tile(int Level, int TX, int TY) override;
   void TileDamaged();
   void DecodeJpegPreview();
 
   std::string FFileName;
   std::string FCachePath;
   TSourceStamp FStamp;
-  TPyramidLayout FLayout;
   TOptions FOptions;
   bool FJpeg = false;
+  TImageRowReaderFactory FRows;
+  std::unique_ptr<TImageRowReader> FFirstRows;  // the one that gave the size, for the first build
 
   mutable std::mutex FMutex;  // index, preview, state, listeners
   std::vector<TTileEntry> FIndex;
@@ -102,13 +122,7 @@ class TTiledImageSource : public TMapImageSource {
   // Reading side (the thread that paints).
   std::FILE* FRead = nullptr;
   std::string FReadOpen;
-  struct TCached {
-    QImage Image;
-    std::list<int>::iterator Pos;
-  };
-  std::unordered_map<int, TCached> FTiles;
-  std::list<int> FLru;
-  size_t FTileBytes = 0;
+  TTileMemory FMemory;
   std::atomic<int64_t> FTilesDecoded{0};
 };
 

@@ -292,7 +292,9 @@ class TGeoMap : public TCustomControl {
   // ---- map image ----
   // Loads a JPEG (.jpg, .jpeg), Windows bitmap (.bmp), PNG (.png) or TIFF (.tif, .tiff)
   // file; OnMapImageRequest may name another file to read. A missing file empties the map.
-  // Raises EVEKGeoMapError for an image above MapImagePixelLimit, an undecodable file or a
+  // Files of other types go to the image readers a unit has registered (for instance
+  // RegisterGdalMapImages(): GeoTIFF, BSB, JPEG 2000 ...), which read them whole or as tiles
+  // by the same sizes. Raises EVEKGeoMapError for an image above MapImagePixelLimit, an undecodable file or a
   // file of another type, and keeps the previous image.
   //
   // Images above MapImageMemoryPixels are never held whole in memory: they are shown from a
@@ -630,6 +632,10 @@ class TGeoMap : public TCustomControl {
   void DrawTiledImage(QPainter& P);
   // Opens a file above MapImageMemoryPixels as a tiled source.
   std::shared_ptr<TMapImageSource> OpenTiledImage(const std::string& FileName);
+  // Offers the file to the registered image readers (MapImageReaders.h): false when none
+  // reads it; otherwise the image is taken, whole into GrafBmp up to MapImageMemoryPixels,
+  // as a tiled source above. Raises EVEKGeoMapError when the reader cannot read it.
+  bool OpenWithImageReaders(const std::string& FileName);
   // Takes a tiled source as the map image and listens to its progress.
   void AdoptTiledImage(std::shared_ptr<TMapImageSource> Source);
   void DropTiledImage();

@@ -143,6 +143,13 @@ void TGeoMap::SetMapImgName(const std::string& Value) {
 
   // Decoded into a separate image first, so that a refused one leaves the map as it was.
   const std::string ext = LowerExtension(fileName);
+  // Registered readers (GDAL's formats) take every file that is not a JPEG or bitmap.
+  if (ext != ".jpg" && ext != ".jpeg" && ext != ".bmp" && OpenWithImageReaders(fileName)) {
+    FMapImgName = Value;
+    AdoptMapImageSize();
+    Paint();
+    return;
+  }
   // PNG and TIFF come with a raised limit; the classic control knows JPEG and bitmap only.
   const bool extended = FPixelLimit != MaxMapImagePixels;
   const char* format = ext == ".jpg" || ext == ".jpeg" ? "jpeg"
@@ -245,25 +252,26 @@ void TGeoMap::SaveMap(const std::string& FileName, const std::string& DataID) {
 // into a JPEG strip by strip from the full-resolution tiles.
 void TGeoMap::SaveTiledImage(const std::string& FileName) {
   auto* tiled = dynamic_cast<TTiledImageSource*>(FTiled.get());
-  if (!tiled) throw EVEKGeoMapError(ComponentMessage("the map image cannot be saved"));
+  auto* pyramid = dynamic_cast<TPyramidImageSource*>(FTiled.get());
+  if (!pyramid) throw EVEKGeoMapError(ComponentMessage("the map image cannot be saved"));
   namespace fs = std::filesystem;
   std::error_code ec;
-  if (tiled->IsJpeg()) {
+  if (tiled && tiled->IsJpeg()) {
     if (fs::equivalent(fs::path(tiled->FileName()), fs::path(FileName), ec)) return;
     fs::copy_file(tiled->FileName(), FileName, fs::copy_options::overwrite_existing, ec);
     if (ec)
       throw EInOutError(ec.value(), "Cannot write file \"" + FileName + "\": " + ec.message());
     return;
   }
-  tiled->Wait();
-  if (!tiled->Error().empty())
-    throw EVEKGeoMapError(ComponentMessage("the map image cannot be saved (" + tiled->Error() + ")"));
+  if (tiled) tiled->Wait();
+  if (!FTiled->Error().empty())
+    throw EVEKGeoMapError(ComponentMessage("the map image cannot be saved (" + FTiled->Error() + ")"));
   const int W = FMapImgWidth, H = FMapImgHeight;
   TJpegFileWriter out;
   bool ok = out.Open(FileName, W, H, 75);
   constexpr int strip = TPyramidLayout::TileSize;
   for (int y = 0; ok && y < H; y += strip) {
-    const QImage rows = tiled->LevelPixels(0, QRect(0, y, W, std::min(strip, H - y)));
+    const QImage rows = pyramid->LevelPixels(0, QRect(0, y, W, std::min(strip, H - y)));
     ok = !rows.isNull() && out.WriteRows(rows.constBits(), rows.bytesPerLine(), rows.height());
     if (OnDataLoading) OnDataLoading(this, psRunning, uint8_t(100LL * y / H), false, TRect{}, "");
   }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "MapImageReaders.h"
 #include "TGeoMap.h"
 #include "TiledImageSource.h"
 
@@ -19,6 +20,39 @@ std::shared_ptr<TMapImageSource> TGeoMap::OpenTiledImage(const std::string& File
     throw EVEKGeoMapError(
         ComponentMessage("cannot read map image \"" + FileName + "\" (" + e.what() + ")"));
   }
+}
+
+bool TGeoMap::OpenWithImageReaders(const std::string& FileName) {
+  if (!HaveMapImageReaders()) return false;
+  TMapImageRequest request;
+  request.FileName = FileName;
+  request.CacheDir = FPyramidDir;
+  request.MemoryPixels = FMemoryPixels;
+  auto refused = [&](const std::string& Why) {
+    return EVEKGeoMapError(ComponentMessage("cannot read map image \"" + FileName + "\" (" + Why + ")"));
+  };
+  std::shared_ptr<TMapImageSource> source;
+  try {
+    source = OpenWithMapImageReaders(request);
+  } catch (const std::runtime_error& e) {
+    throw refused(e.what());
+  }
+  if (!source) return false;
+  const QSize size = source->Size();
+  CheckMapImageSize(size.width(), size.height());
+  if (int64_t(size.width()) * size.height() <= FMemoryPixels && source->Finished()) {
+    // Small enough to hold: read whole, like the control's own formats.
+    const TImageRegion whole = source->Region(QRect(QPoint(0, 0), size), 1);
+    if (!source->Error().empty()) throw refused(source->Error());
+    if (whole.Pixels.size() != size) throw refused("the image could not be read whole");
+    GrafBmp->SetImage(whole.Pixels.convertToFormat(QImage::Format_RGB32));
+    DropTiledImage();
+    return true;
+  }
+  if (OnDataLoading) OnDataLoading(this, psStarting, 0, false, TRect{}, std::string());
+  GrafBmp->SetSize(0, 0);
+  AdoptTiledImage(std::move(source));
+  return true;
 }
 
 void TGeoMap::AdoptTiledImage(std::shared_ptr<TMapImageSource> Source) {

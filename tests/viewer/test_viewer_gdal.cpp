@@ -1,9 +1,12 @@
-// The viewer's GDAL entries: a UTM GeoTIFF opened (calibrated on the way) and shown, its
+// The viewer's GDAL entries: a UTM GeoTIFF opened with File > Open (calibrated on the way)
+// and shown from the GeoTIFF itself, its
 // calibration exported as VRT and checked by gdaltransform, a GeoJSON file imported into a
 // database of the user's.
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDir>
+#include <QStatusBar>
 #include <QApplication>
 #include <QMessageBox>
 #include <QTimer>
@@ -59,11 +62,15 @@ TEST(ViewerGdal, OpensAGeoTiffExportsItsCalibrationAndImportsData) {
     }
   });
   Watch.start(50);
-  const QString How = OpenGeoreferenced(W, Tif);
-  EXPECT_TRUE(How.contains("UTM zone 33 north")) << How.toStdString();
-  EXPECT_TRUE(How.contains("JPEG copy")) << How.toStdString();
+  // File > Open calibrates it on the way and shows the GeoTIFF itself, through GDAL.
+  W.OpenFile(Tif);
+  EXPECT_TRUE(W.statusBar()->currentMessage().contains("UTM zone 33 north"))
+      << W.statusBar()->currentMessage().toStdString();
   ASSERT_EQ(W.Map()->CalibModel(), cmUTM);
   EXPECT_EQ(W.Map()->MapImgWidth(), 400);
+  EXPECT_TRUE(QString::fromStdString(W.Map()->MapImgFile()).endsWith("sheet.tif"));
+  EXPECT_EQ(QDir(Tmp.path()).entryList({"*.jpg"}), QStringList());
+  EXPECT_EQ(W.Map()->MapBitmap()->Image().pixel(200, 150), qRgb(200, 200, 200));
   W.grab().save("viewer_gdal_sheet.png");  // the sheet as shown, for a look
 
   const QString Vrt = Tmp.filePath("sheet.vrt");
