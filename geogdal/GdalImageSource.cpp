@@ -50,6 +50,9 @@ class TGdalRowReader : public TImageRowReader {
 TGdalImageSource::TGdalImageSource(const std::string& FileName, size_t TileCacheBytes)
     : FReader(std::make_unique<TReader>(OpenDataset(FileName, GDAL_OF_RASTER), FileName)),
       FMemory(TileCacheBytes) {
+  // Beyond this the pyramid's tile numbers would not fit an int.
+  if (int64_t(FReader->Width()) * FReader->Height() > (int64_t(1) << 40))
+    throw EVEKGeoGdalError("\"" + FileName + "\" is too large to be shown");
   FLayout = TPyramidLayout::For(FReader->Width(), FReader->Height());
   // The coarsest level is one tile: the reduced picture under tiles not read yet.
   const int top = FLayout.Levels() - 1;
@@ -105,14 +108,25 @@ bool IsGeoreferencedRaster(const std::string& FileName) {
 
 std::shared_ptr<TMapImageSource> OpenGdalMapImage(const TMapImageRequest& Request) {
   if (!IsGdalRaster(Request.FileName)) return nullptr;
-  auto direct = std::make_shared<TGdalImageSource>(Request.FileName, Request.TileCacheBytes);
-  const QSize size = direct->Size();
-  if (direct->HasOverviews() || int64_t(size.width()) * size.height() <= Request.MemoryPixels) {
+  int64_t pixels = 0;
+  bool overviews = false;
+  {
+    // Size and overviews first: nothing is read of an image that is refused or built into
+    // a pyramid.
+    gdalbridge::DatasetPtr ds = OpenDataset(Request.FileName, GDAL_OF_RASTER);
+    pixels = int64_t(ds->GetRasterXSize()) * ds->GetRasterYSize();
+    overviews = ds->GetRasterCount() > 0 && ds->GetRasterBand(1)->GetOverviewCount() > 0;
+    if (Request.PixelLimit > 0 && pixels > Request.PixelLimit)
+      throw EVEKGeoGdalError("the image has " + std::to_string(ds->GetRasterXSize()) + " x " +
+                             std::to_string(ds->GetRasterYSize()) + " pixels, more than the " +
+                             std::to_string(Request.PixelLimit) + " allowed");
+  }
+  if (overviews || pixels <= Request.MemoryPixels) {
+    auto direct = std::make_shared<TGdalImageSource>(Request.FileName, Request.TileCacheBytes);
     if (!direct->Error().empty())
       throw EVEKGeoGdalError("cannot read \"" + Request.FileName + "\": " + direct->Error());
     return direct;
   }
-  direct.reset();
   TTiledImageSource::TOptions options;
   options.CacheDir = Request.CacheDir;
   options.TileCacheBytes = Request.TileCacheBytes;

@@ -17,6 +17,7 @@ struct TMapImageRequest {
   std::string FileName;
   std::string CacheDir;          // where tile pyramids go (empty: the user's cache)
   int64_t MemoryPixels = 0;      // images up to this size will be read whole
+  int64_t PixelLimit = 0;        // larger images are refused before anything is read
   size_t TileCacheBytes = 96u << 20;
 };
 

@@ -56,13 +56,14 @@ TPyramidLayout TPyramidLayout::For(int Width, int Height) {
   for (;;) {
     l.LevelW.push_back(w);
     l.LevelH.push_back(h);
-    l.TilesX.push_back((w + TileSize - 1) / TileSize);
-    l.TilesY.push_back((h + TileSize - 1) / TileSize);
+    // 64-bit steps: a side may be as long as an int allows.
+    l.TilesX.push_back(int((int64_t(w) + TileSize - 1) / TileSize));
+    l.TilesY.push_back(int((int64_t(h) + TileSize - 1) / TileSize));
     l.FirstTile.push_back(l.TileCount);
     l.TileCount += l.TilesX.back() * l.TilesY.back();
     if (w <= TileSize && h <= TileSize) break;
-    w = (w + 1) / 2;
-    h = (h + 1) / 2;
+    w = int((int64_t(w) + 1) / 2);
+    h = int((int64_t(h) + 1) / 2);
   }
   return l;
 }

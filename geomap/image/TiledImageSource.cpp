@@ -119,6 +119,8 @@ std::shared_ptr<TTiledImageSource> TTiledImageSource::OpenSized(std::shared_ptr<
   const std::string& FileName = s->FFileName;
   const TOptions& Options = s->FOptions;
   if (w < 1 || h < 1) throw std::runtime_error("the image is empty");
+  // Beyond this the pyramid's tile numbers would not fit an int.
+  if (int64_t(w) * h > (int64_t(1) << 40)) throw std::runtime_error("the image is too large to be shown");
   if (!StampOf(FileName, s->FStamp)) throw std::runtime_error("cannot examine the file");
   s->FLayout = TPyramidLayout::For(w, h);
   s->FCachePath = CacheFileFor(FileName, Options.CacheDir);

@@ -28,6 +28,7 @@ bool TGeoMap::OpenWithImageReaders(const std::string& FileName) {
   request.FileName = FileName;
   request.CacheDir = FPyramidDir;
   request.MemoryPixels = FMemoryPixels;
+  request.PixelLimit = FPixelLimit;
   auto refused = [&](const std::string& Why) {
     return EVEKGeoMapError(ComponentMessage("cannot read map image \"" + FileName + "\" (" + Why + ")"));
   };

@@ -1,7 +1,6 @@
 // The viewer's GDAL entries: a UTM GeoTIFF opened with File > Open (calibrated on the way)
-// and shown from the GeoTIFF itself, its
-// calibration exported as VRT and checked by gdaltransform, a GeoJSON file imported into a
-// database of the user's.
+// and shown from the GeoTIFF itself, its calibration exported as VRT and checked by
+// gdaltransform, a GeoJSON file imported into a database of the user's.
 #include <gtest/gtest.h>
 
 #include <QAction>
