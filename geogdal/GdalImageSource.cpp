@@ -130,14 +130,10 @@ std::shared_ptr<TMapImageSource> OpenGdalMapImage(const TMapImageRequest& Reques
   TTiledImageSource::TOptions options;
   options.CacheDir = Request.CacheDir;
   options.TileCacheBytes = Request.TileCacheBytes;
-  const std::string file = Request.FileName;
-  return TTiledImageSource::Open(file, options, [file]() -> std::unique_ptr<TImageRowReader> {
-    try {
-      return std::make_unique<TGdalRowReader>(file);
-    } catch (const std::exception&) {
-      return nullptr;
-    }
-  });
+  return TTiledImageSource::Open(Request.FileName, options,
+                                 [](const std::string& File) -> std::unique_ptr<TImageRowReader> {
+                                   return std::make_unique<TGdalRowReader>(File);
+                                 });
 }
 
 void RegisterGdalMapImages() { RegisterMapImageReader("gdal", OpenGdalMapImage); }

@@ -109,7 +109,7 @@ std::shared_ptr<TTiledImageSource> TTiledImageSource::Open(const std::string& Fi
   std::shared_ptr<TTiledImageSource> s(new TTiledImageSource(Options));
   s->FFileName = FileName;
   s->FRows = std::move(Rows);
-  s->FFirstRows = s->FRows();
+  s->FFirstRows = s->FRows(FileName);
   if (!s->FFirstRows) throw std::runtime_error("cannot read the image");
   return OpenSized(std::move(s), s->FFirstRows->Width(), s->FFirstRows->Height());
 }
@@ -300,7 +300,7 @@ void TTiledImageSource::Build(const std::string& File) {
       return true;
     });
     ok = FJpeg ? BuildFromJpeg(File, builder, err)
-         : FRows ? BuildFromRows(builder, err)
+         : FRows ? BuildFromRows(File, builder, err)
                  : BuildFromQt(File, builder, err);
     ok = ok && !FCancel;
     if (ok && !writer.Finish(local)) {
@@ -388,9 +388,15 @@ bool TTiledImageSource::BuildFromQt(const std::string& File, TPyramidBuilder& B,
   return true;
 }
 
-bool TTiledImageSource::BuildFromRows(TPyramidBuilder& B, std::string& Err) {
+bool TTiledImageSource::BuildFromRows(const std::string& File, TPyramidBuilder& B, std::string& Err) {
   // The reader that gave the size serves the first build; a rebuild opens a fresh one.
-  std::unique_ptr<TImageRowReader> r = FFirstRows ? std::move(FFirstRows) : FRows();
+  std::unique_ptr<TImageRowReader> r;
+  try {
+    r = FFirstRows ? std::move(FFirstRows) : FRows(File);
+  } catch (const std::exception& e) {
+    Err = e.what();
+    return false;
+  }
   if (!r || r->Width() != FLayout.Width || r->Height() != FLayout.Height) {
     Err = r ? "the image file changed" : "cannot read the image";
     return false;

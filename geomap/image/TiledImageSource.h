@@ -38,7 +38,8 @@ class TImageRowReader {
   // null otherwise. Called before the first ReadRows.
   virtual QImage Preview(int64_t MaxPixels) { return {}; }
 };
-using TImageRowReaderFactory = std::function<std::unique_ptr<TImageRowReader>()>;
+// Opens a reader of the file at its first row (the file may have been renamed meanwhile).
+using TImageRowReaderFactory = std::function<std::unique_ptr<TImageRowReader>(const std::string& FileName)>;
 
 class TTiledImageSource : public TPyramidImageSource {
  public:
@@ -54,8 +55,8 @@ class TTiledImageSource : public TPyramidImageSource {
   // with the reason when the file cannot be read or decoded.
   static std::shared_ptr<TTiledImageSource> Open(const std::string& FileName,
                                                  const TOptions& Options);
-  // The same for a file read through Rows (each call gives a reader at the first row; the
-  // first one gives the size). Rows' reduced picture, if any, shows until tiles arrive;
+  // The same for a file read through Rows (each call gives a reader at the first row, or
+  // throws std::exception with the reason; the first one gives the size). Rows' reduced picture, if any, shows until tiles arrive;
   // otherwise one grows as the rows are read.
   static std::shared_ptr<TTiledImageSource> Open(const std::string& FileName,
                                                  const TOptions& Options,
@@ -93,7 +94,7 @@ class TTiledImageSource : public TPyramidImageSource {
   void Build(const std::string& File);
   bool BuildFromJpeg(const std::string& File, TPyramidBuilder& B, std::string& Err);
   bool BuildFromQt(const std::string& File, TPyramidBuilder& B, std::string& Err);
-  bool BuildFromRows(TPyramidBuilder& B, std::string& Err);
+  bool BuildFromRows(const std::string& File, TPyramidBuilder& B, std::string& Err);
   void Notify();
   QImage Tile(int Level, int TX, int TY) override;
   void TileDamaged();
