@@ -34,35 +34,71 @@ inline void BlendRun(uint32_t* d, const uint32_t* s, int n) {
 
 inline uint32_t Bit(const uint64_t* Mask, int C) { return uint32_t(Mask[C >> 6] >> (C & 63)) & 1; }
 
+#if defined(__SSE2__)
+// Four lanes on or off, for each four bits.
+alignas(16) constexpr uint32_t Lanes[16][4] = {
+    {0, 0, 0, 0},         {~0u, 0, 0, 0},         {0, ~0u, 0, 0},         {~0u, ~0u, 0, 0},
+    {0, 0, ~0u, 0},       {~0u, 0, ~0u, 0},       {0, ~0u, ~0u, 0},       {~0u, ~0u, ~0u, 0},
+    {0, 0, 0, ~0u},       {~0u, 0, 0, ~0u},       {0, ~0u, 0, ~0u},       {~0u, ~0u, 0, ~0u},
+    {0, 0, ~0u, ~0u},     {~0u, 0, ~0u, ~0u},     {0, ~0u, ~0u, ~0u},     {~0u, ~0u, ~0u, ~0u}};
+
+// Four pixels: Set where a bit is set, else Unset, or the pixel itself when Keep.
+template <bool Keep>
+inline void Four(uint32_t* D, uint64_t Bits, __m128i Set, __m128i Unset) {
+  const __m128i on = _mm_load_si128(reinterpret_cast<const __m128i*>(Lanes[Bits & 15]));
+  __m128i* d = reinterpret_cast<__m128i*>(D);
+  const __m128i under = Keep ? _mm_loadu_si128(d) : Unset;
+  _mm_storeu_si128(d, _mm_or_si128(_mm_and_si128(on, Set), _mm_andnot_si128(on, under)));
+}
+
+// Columns C ... of a row onto D by fours, without a branch on the bits (text makes them
+// unpredictable); C ends short of C1 by less than four.
+template <bool Keep>
+void MaskedFours(uint32_t*& D, const uint64_t* Mask, int& C, int C1, uint32_t Set, uint32_t Unset) {
+  const __m128i set = _mm_set1_epi32(int(Set)), unset = _mm_set1_epi32(int(Unset));
+  while (C + 4 <= C1) {
+    const int shift = C & 63;
+    uint64_t bits = Mask[C >> 6] >> shift;
+    int groups = std::min(64 - shift, C1 - C) / 4;
+    if (groups == 0) {
+      bits |= Mask[(C >> 6) + 1] << (64 - shift);  // C + 3 lies inside the row
+      groups = 1;
+    }
+    if (Keep && bits == 0) {
+      C += 4 * groups;
+      D += 4 * groups;
+      continue;
+    }
+    for (; groups >= 2; groups -= 2, C += 8, D += 8, bits >>= 8) {
+      Four<Keep>(D, bits, set, unset);
+      Four<Keep>(D + 4, bits >> 4, set, unset);
+    }
+    if (groups == 1) {
+      Four<Keep>(D, bits, set, unset);
+      C += 4;
+      D += 4;
+    }
+  }
+}
+#endif
+
 // Columns C0 ... C1 - 1 of a masked sprite's row onto D (D[0] takes column C0): Set where
 // the bit is set, Unset where not, an Unset of 0 leaving the pixel.
 void MaskedRow(uint32_t* D, const uint64_t* Mask, int C0, int C1, uint32_t Set, uint32_t Unset) {
   int c = C0;
 #if defined(__SSE2__)
   if (Set >= 0xff000000u) {
-    // Four pixels at a time without a branch on the bits, which text makes unpredictable.
-    alignas(16) static const uint32_t lanes[16][4] = {
-        {0, 0, 0, 0}, {~0u, 0, 0, 0}, {0, ~0u, 0, 0}, {~0u, ~0u, 0, 0},
-        {0, 0, ~0u, 0}, {~0u, 0, ~0u, 0}, {0, ~0u, ~0u, 0}, {~0u, ~0u, ~0u, 0},
-        {0, 0, 0, ~0u}, {~0u, 0, 0, ~0u}, {0, ~0u, 0, ~0u}, {~0u, ~0u, 0, ~0u},
-        {0, 0, ~0u, ~0u}, {~0u, 0, ~0u, ~0u}, {0, ~0u, ~0u, ~0u}, {~0u, ~0u, ~0u, ~0u}};
-    const __m128i set = _mm_set1_epi32(int(Set)), unset = _mm_set1_epi32(int(Unset));
-    for (; c + 4 <= C1; c += 4) {
-      const int shift = c & 63;
-      uint64_t bits = Mask[c >> 6] >> shift;
-      if (shift > 60) bits |= Mask[(c >> 6) + 1] << (64 - shift);  // c + 3 < width
-      const __m128i on = _mm_load_si128(reinterpret_cast<const __m128i*>(lanes[bits & 15]));
-      __m128i* d = reinterpret_cast<__m128i*>(D + (c - C0));
-      const __m128i under = Unset != 0 ? unset : _mm_loadu_si128(d);
-      _mm_storeu_si128(d, _mm_or_si128(_mm_and_si128(on, set), _mm_andnot_si128(on, under)));
-    }
+    if (Unset == 0)
+      MaskedFours<true>(D, Mask, c, C1, Set, Unset);
+    else
+      MaskedFours<false>(D, Mask, c, C1, Set, Unset);
   }
 #endif
-  for (; c < C1; ++c) {
+  for (; c < C1; ++c, ++D) {
     if (Bit(Mask, c))
-      BlendPixel(D[c - C0], Set);
+      BlendPixel(*D, Set);
     else if (Unset != 0)
-      D[c - C0] = Unset;  // opaque: a clear bit is never a half-transparent one
+      *D = Unset;  // opaque: a clear bit is never a half-transparent one
   }
 }
 
@@ -208,8 +244,10 @@ void TSpriteBlitter::Write(const TLandMarkSprite& S, int X, int Y) {
     }
     const uint32_t* s = reinterpret_cast<const uint32_t*>(src) + r.Y * srcStride + sx;
     uint32_t* d = FPixels + dy * FStride + dx;
-    if (r.Opaque)
+    if (r.Opaque && n > 16)
       std::memcpy(d, s, size_t(n) * 4);
+    else if (r.Opaque)
+      for (int i = 0; i < n; ++i) d[i] = s[i];  // a call costs more than a symbol's row
     else
       BlendRun(d, s, n);
   }
