@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <iterator>
 
 #include "CaptionPlacer.h"
 #include "LandMarkImageCache.h"
@@ -193,20 +194,22 @@ std::vector<int32_t> TGeoDBLayer::EntriesInView(const TGeoDB& DB, const TMapCali
   if (!ViewBox(Cal, View, box)) return found;
   // Items are stored with longitudes in -180 ... 180 or, when they cross the antimeridian,
   // running on beyond it: the box is looked up one turn to the west and east as well.
-  int parts = 0;
+  std::vector<int32_t> merged;
   for (double shift : {-360.0, 0.0, 360.0}) {
     std::vector<int32_t> part =
         DB.FindItemsInArea(box.LatLo, box.LatHi, box.LongLo + shift, box.LongHi + shift);
     if (part.empty()) continue;
-    if (parts++ == 0) {
+    if (found.empty()) {
       found = std::move(part);  // ascending already
-    } else {
-      found.insert(found.end(), part.begin(), part.end());
+      continue;
     }
+    // Both ascending: merged in one pass, each entry once.
+    merged.clear();
+    merged.reserve(found.size() + part.size());
+    std::set_union(found.begin(), found.end(), part.begin(), part.end(),
+                   std::back_inserter(merged));
+    found.swap(merged);
   }
-  if (parts < 2) return found;
-  std::sort(found.begin(), found.end());
-  found.erase(std::unique(found.begin(), found.end()), found.end());
   return found;
 }
 
