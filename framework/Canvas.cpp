@@ -257,9 +257,11 @@ void TCanvas::AddSegment(TPoint a, TPoint b) {
   const int dx = b.X - a.X, dy = b.Y - a.Y;
   const bool xMajor = std::abs(dx) >= std::abs(dy);
   const bool backwards = xMajor ? dx < 0 : dy < 0;
-  if (FSegmentRuns.empty() || FSegmentRuns.back().Slid != backwards)
-    FSegmentRuns.push_back({backwards, 0});
-  ++FSegmentRuns.back().Count;
+  if (FAntialiasing) {
+    if (FSegmentRuns.empty() || FSegmentRuns.back().Slid != backwards)
+      FSegmentRuns.push_back({backwards, 0});
+    ++FSegmentRuns.back().Count;
+  }
   if (!backwards) {
     FLineBuf.emplace_back(a.X, a.Y, b.X, b.Y);
     return;

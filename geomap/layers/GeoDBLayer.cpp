@@ -19,6 +19,17 @@ namespace {
 // Points the view samples to find its geographic box.
 constexpr int SampleSteps = 8;
 
+// RoundToInt of a control coordinate clamped to +-2^22 (halves to even, NaN to 0), inline:
+// it runs for every vertex of every frame.
+inline int32_t NearPixel(double V) {
+  constexpr double Far = 1 << 22;
+  if (!(V == V)) return 0;
+  V = std::clamp(V, -Far, Far);
+  // Adding 1.5 * 2^52 leaves no fraction: the addition rounds as nearbyint does.
+  constexpr double Magic = 6755399441055744.0;
+  return static_cast<int32_t>((V + Magic) - Magic);
+}
+
 // Longitude taken into Centre - 180 ... Centre + 180.
 double AroundCentre(double Long, double Centre) {
   return Long - 360.0 * std::floor((Long - Centre + 180.0) / 360.0);
@@ -139,6 +150,7 @@ const TDBItemStyle& TGeoDBLayer::StyleOf(TgdbItem Kind, uint8_t Class) const {
 
 void TGeoDBLayer::Invalidate() {
   FItems.clear();
+  FBriefs.clear();
   FDBSignature.clear();
 }
 
@@ -154,6 +166,7 @@ void TGeoDBLayer::CheckSources(const TMapCalibration& Cal) {
                        : std::string();
   if (db != FDBSignature) {
     FItems.clear();
+    FBriefs.clear();
     FDBSignature = std::move(db);
   }
 }
@@ -211,6 +224,16 @@ std::vector<int32_t> TGeoDBLayer::EntriesInView(const TGeoDB& DB, const TMapCali
     found.swap(merged);
   }
   return found;
+}
+
+const TGeoDBLayer::TBrief& TGeoDBLayer::Brief(int32_t Entry) {
+  if (size_t(Entry) >= FBriefs.size()) FBriefs.resize(size_t(Entry) + 1);
+  TBrief& b = FBriefs[size_t(Entry)];
+  if (!b.Read) {
+    const TgdbData& d = Item(Entry).Data;
+    b = TBrief{d.LatLow, d.LatHigh, d.LongLow, d.LongHigh, uint8_t(d.ItemKind), d.ClassFlag, true};
+  }
+  return b;
 }
 
 TGeoDBLayer::TItem& TGeoDBLayer::Item(int32_t Entry) {
@@ -331,25 +354,26 @@ void TGeoDBLayer::Draw(TCanvas& C, const TLayerFrame& F) {
 
   C.Pen().SetMode(pmCopy);
   C.Pen().SetStyle(psSolid);
+  const int32_t numEntries = FDB->NumEntries();
   for (int32_t e : entries) {
-    if (e < 1 || e > FDB->NumEntries()) continue;
+    if (e < 1 || e > numEntries) continue;
+    const TBrief& b = Brief(e);
+    const TDBItemStyle& st = StyleOf(TgdbItem(b.Kind), b.Class);
+    if (!st.Visible) continue;
+    // The record's box tells most tiny items without reading their vertices.
+    if (b.Kind != gitTown && (double(b.LongHigh) - b.LongLow) * pxPerLong < 0.5 &&
+        (double(b.LatHigh) - b.LatLow) * pxPerLat < 0.5) {
+      ++FStats.Skipped;
+      continue;
+    }
     TItem& item = Item(e);
     const TgdbData& d = item.Data;
-    const TDBItemStyle& st = StyleOf(d.ItemKind, d.ClassFlag);
-    if (!st.Visible) continue;
-
     if (d.ItemKind == gitTown) {
       const double lat = (double(d.LatLow) + d.LatHigh) / 2;
       const double lon = (double(d.LongLow) + d.LongHigh) / 2;
       int k[3];
       const int n = turns(lon, lon, k);
       for (int i = 0; i < n; ++i) DrawTown(C, F, blit, e, d, st, lat, lon + 360.0 * k[i]);
-      continue;
-    }
-    // The record's box tells most tiny items without reading their vertices.
-    if ((double(d.LongHigh) - d.LongLow) * pxPerLong < 0.5 &&
-        (double(d.LatHigh) - d.LatLow) * pxPerLat < 0.5) {
-      ++FStats.Skipped;
       continue;
     }
     if (!Polygon(e, item)) continue;
@@ -438,15 +462,17 @@ void TGeoDBLayer::DrawShape(TCanvas& C, const TLayerFrame& F, int32_t e, TItem& 
     int32_t start = 0;
     for (int32_t end : g.LodRunEnds) {
       // Control pixels; a vertex on the same pixel as the one before is merged into it.
-      FRun.clear();
-      for (int32_t k = start; k < end; ++k) {
-        double cx, cy;
-        view.ImageToControl(g.Lod[size_t(k)].x(), g.Lod[size_t(k)].y(), cx, cy);
-        // Far-off vertices are pulled in to where the rasteriser's fixed point still holds.
-        constexpr double Far = 1 << 22;
-        const TPoint p{RoundToInt(std::clamp(cx, -Far, Far)), RoundToInt(std::clamp(cy, -Far, Far))};
-        if (FRun.empty() || p.X != FRun.back().X || p.Y != FRun.back().Y) FRun.push_back(p);
+      FRun.resize(size_t(end - start) + 1);
+      TPoint* out = FRun.data();
+      size_t n = 0;
+      const double tx = view.TopLeft.X, ty = view.TopLeft.Y;
+      for (const QPointF* q = g.Lod.data() + start, *qe = g.Lod.data() + end; q != qe; ++q) {
+        // As ImageToControl; far-off vertices are pulled in to where the rasteriser's fixed
+        // point still holds.
+        const TPoint p{NearPixel((q->x() - tx) * mag), NearPixel((q->y() - ty) * mag)};
+        if (n == 0 || p.X != out[n - 1].X || p.Y != out[n - 1].Y) out[n++] = p;
       }
+      FRun.resize(n);
       start = end;
       FStats.Vertices += int64_t(FRun.size());
       if (fill && FRun.size() >= 3) {

@@ -102,6 +102,14 @@ class TGeoDBLayer : public TMapLayer {
     std::array<std::unique_ptr<TGeometry>, 3> Shapes;
   };
   TItem& Item(int32_t Entry);
+  // What every frame reads of every entry in view, apart from the rest: most entries are
+  // skipped on it alone.
+  struct TBrief {
+    float LatLow = 0, LatHigh = 0, LongLow = 0, LongHigh = 0;
+    uint8_t Kind = 0, Class = 0;
+    bool Read = false;
+  };
+  const TBrief& Brief(int32_t Entry);
   const TgdbPolygon* Polygon(int32_t Entry, TItem& It);
   // The item turned Turns (-1 ... 1) times round the globe, in image pixels.
   TGeometry& Geometry(int32_t Entry, TItem& It, const TMapCalibration& Cal, int Turns);
@@ -115,6 +123,7 @@ class TGeoDBLayer : public TMapLayer {
   std::array<TDBItemStyle, 9> FKindStyles;
   std::map<std::pair<uint8_t, uint8_t>, TDBItemStyle> FClassStyles;
   std::vector<TItem> FItems;  // by entry number
+  std::vector<TBrief> FBriefs;  // likewise
   std::string FCalSignature;
   std::string FDBSignature;
   std::deque<TLMTextProperties> FFrameCaptions;
