@@ -456,23 +456,35 @@ void TGeoDBLayer::DrawShape(TCanvas& C, const TLayerFrame& F, int32_t e, TItem& 
       }
       g.LodMag = mag;
     }
-    C.Pen().SetColor(st.LineColor);
-    C.Pen().SetWidth(st.LineWidth);
-    const bool fill = st.Fill && d.Closed && g.LodRunEnds.size() == 1;
-    int32_t start = 0;
-    for (int32_t end : g.LodRunEnds) {
+    if (g.PixMag != mag || !(g.PixTopLeft == view.TopLeft)) {
       // Control pixels; a vertex on the same pixel as the one before is merged into it.
-      FRun.resize(size_t(end - start) + 1);
-      TPoint* out = FRun.data();
+      g.Pix.resize(g.Lod.size());
+      g.PixRunEnds.clear();
+      TPoint* out = g.Pix.data();
       size_t n = 0;
       const double tx = view.TopLeft.X, ty = view.TopLeft.Y;
-      for (const QPointF* q = g.Lod.data() + start, *qe = g.Lod.data() + end; q != qe; ++q) {
-        // As ImageToControl; far-off vertices are pulled in to where the rasteriser's fixed
-        // point still holds.
-        const TPoint p{NearPixel((q->x() - tx) * mag), NearPixel((q->y() - ty) * mag)};
-        if (n == 0 || p.X != out[n - 1].X || p.Y != out[n - 1].Y) out[n++] = p;
+      int32_t from = 0;
+      for (int32_t end : g.LodRunEnds) {
+        const size_t first = n;
+        for (const QPointF *q = g.Lod.data() + from, *qe = g.Lod.data() + end; q != qe; ++q) {
+          // As ImageToControl; far-off vertices are pulled in to where the rasteriser's
+          // fixed point still holds.
+          const TPoint p{NearPixel((q->x() - tx) * mag), NearPixel((q->y() - ty) * mag)};
+          if (n == first || p.X != out[n - 1].X || p.Y != out[n - 1].Y) out[n++] = p;
+        }
+        g.PixRunEnds.push_back(int32_t(n));
+        from = end;
       }
-      FRun.resize(n);
+      g.Pix.resize(n);
+      g.PixMag = mag;
+      g.PixTopLeft = view.TopLeft;
+    }
+    C.Pen().SetColor(st.LineColor);
+    C.Pen().SetWidth(st.LineWidth);
+    const bool fill = st.Fill && d.Closed && g.PixRunEnds.size() == 1;
+    int32_t start = 0;
+    for (int32_t end : g.PixRunEnds) {
+      FRun.assign(g.Pix.begin() + start, g.Pix.begin() + end);
       start = end;
       FStats.Vertices += int64_t(FRun.size());
       if (fill && FRun.size() >= 3) {

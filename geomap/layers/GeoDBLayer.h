@@ -89,6 +89,12 @@ class TGeoDBLayer : public TMapLayer {
     double LodMag = 0;
     std::vector<QPointF> Lod;
     std::vector<int32_t> LodRunEnds;
+    // Those in control pixels of the view last drawn, runs as in Lod, repeated pixels merged:
+    // a repaint of the same view draws them as they are.
+    TPoint PixTopLeft{0, 0};
+    double PixMag = 0;
+    std::vector<TPoint> Pix;
+    std::vector<int32_t> PixRunEnds;
   };
   // What was read of one database entry: its record, its vertices (longitudes following on
   // from each other) with the longitudes they cover, and its shape per turn round the globe.
