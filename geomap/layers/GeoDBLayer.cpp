@@ -151,6 +151,7 @@ const TDBItemStyle& TGeoDBLayer::StyleOf(TgdbItem Kind, uint8_t Class) const {
 void TGeoDBLayer::Invalidate() {
   FItems.clear();
   FBriefs.clear();
+  ++FSourceEpoch;
   FDBSignature.clear();
 }
 
@@ -160,6 +161,7 @@ void TGeoDBLayer::CheckSources(const TMapCalibration& Cal) {
     for (TItem& it : FItems)
       for (auto& shape : it.Shapes) shape.reset();
     FCalSignature = std::move(cal);
+    ++FSourceEpoch;
   }
   std::string db = FDB ? FDB->DBName() + '\n' + std::to_string(FDB->NumEntries()) + '\n' +
                              std::to_string(FDB->Revision())
@@ -167,6 +169,7 @@ void TGeoDBLayer::CheckSources(const TMapCalibration& Cal) {
   if (db != FDBSignature) {
     FItems.clear();
     FBriefs.clear();
+    ++FSourceEpoch;
     FDBSignature = std::move(db);
   }
 }
@@ -329,16 +332,81 @@ const TgdbPolygon* TGeoDBLayer::Polygon(int32_t Entry, TItem& info) {
   return info.Valid ? &info.Points : nullptr;
 }
 
+std::string TGeoDBLayer::VisibilitySignature() const {
+  std::string v;
+  for (const TDBItemStyle& st : FKindStyles) v.push_back(st.Visible ? '1' : '0');
+  for (const auto& [key, st] : FClassStyles) {
+    v.push_back(char(key.first));
+    v.push_back(char(key.second));
+    v.push_back(st.Visible ? '1' : '0');
+  }
+  return v;
+}
+
 void TGeoDBLayer::Draw(TCanvas& C, const TLayerFrame& F) {
   FStats = TFrameStats{};
   FFrameCaptions.clear();
   // A calibration still being made places items anywhere: nothing is drawn until it can.
   if (!FDB || FDB->NumEntries() <= 0 || !F.Cal.HasEnoughPoints()) return;
   CheckSources(F.Cal);
+  std::string visible = VisibilitySignature();
   const TMapViewport& view = F.View;
+  TViewSteps& v = FView;
+  if (!v.Valid || v.Epoch != FSourceEpoch || !(v.TopLeft == view.TopLeft) ||
+      v.Magnify != view.Magnify || v.Width != view.Width || v.Height != view.Height ||
+      v.Visible != visible) {
+    BuildSteps(F.Cal, view);
+    v.Valid = true;
+    v.Epoch = FSourceEpoch;
+    v.TopLeft = view.TopLeft;
+    v.Magnify = view.Magnify;
+    v.Width = view.Width;
+    v.Height = view.Height;
+    v.Visible = std::move(visible);
+  }
+  FStats.Found = v.Found;
+  TSpriteBlitter blit(C);
+  C.Pen().SetMode(pmCopy);
+  C.Pen().SetStyle(psSolid);
+  int32_t run = 0;
+  for (const TStep& step : v.Steps) {
+    const TDBItemStyle& st = StyleOf(TgdbItem(step.Kind), step.Class);
+    switch (step.What) {
+      case TStep::Skipped:
+        ++FStats.Skipped;
+        break;
+      case TStep::Town: {
+        const TgdbData& d = Item(step.Entry).Data;
+        const double lat = (double(d.LatLow) + d.LatHigh) / 2;
+        const double lon = (double(d.LongLow) + d.LongHigh) / 2;
+        DrawTown(C, F, blit, step.Entry, d, st, lat, lon + 360.0 * step.Turn);
+        break;
+      }
+      case TStep::Shape: {
+        const int32_t runs = run;
+        run = step.RunsEnd;
+        blit.Release();
+        const double lw = st.LineWidth;
+        if (step.Right < -lw || step.Bottom < -lw || step.Left > view.Width + lw ||
+            step.Top > view.Height + lw)
+          break;
+        DrawShape(C, step, st, runs);
+        break;
+      }
+    }
+  }
+  C.Pen().SetWidth(1);
+}
+
+void TGeoDBLayer::BuildSteps(const TMapCalibration& Cal, const TMapViewport& View) {
+  TViewSteps& v = FView;
+  v.Steps.clear();
+  v.Points.clear();
+  v.RunEnds.clear();
+  v.Found = 0;
   TViewBox box;
-  if (!ViewBox(F.Cal, view, box)) return;
-  const std::vector<int32_t> entries = EntriesInView(*FDB, F.Cal, view);
+  if (!ViewBox(Cal, View, box)) return;
+  const std::vector<int32_t> entries = EntriesInView(*FDB, Cal, View);
   // The turns round the globe (-1, 0, 1) that bring longitudes lo ... hi into the view.
   auto turns = [&](double lo, double hi, int out[3]) {
     int n = 0;
@@ -346,43 +414,43 @@ void TGeoDBLayer::Draw(TCanvas& C, const TLayerFrame& F) {
       if (hi + 360.0 * k >= box.LongLo && lo + 360.0 * k <= box.LongHi) out[n++] = k;
     return n;
   };
-  FStats.Found = int32_t(entries.size());
+  v.Found = int32_t(entries.size());
   // Control pixels per degree, roughly, over the view.
-  const double pxPerLong = view.Width / std::max(box.LongHi - box.LongLo, 1e-9);
-  const double pxPerLat = view.Height / std::max(box.LatHi - box.LatLo, 1e-9);
-  TSpriteBlitter blit(C);
-
-  C.Pen().SetMode(pmCopy);
-  C.Pen().SetStyle(psSolid);
+  const double pxPerLong = View.Width / std::max(box.LongHi - box.LongLo, 1e-9);
+  const double pxPerLat = View.Height / std::max(box.LatHi - box.LatLo, 1e-9);
   const int32_t numEntries = FDB->NumEntries();
   for (int32_t e : entries) {
     if (e < 1 || e > numEntries) continue;
     const TBrief& b = Brief(e);
-    const TDBItemStyle& st = StyleOf(TgdbItem(b.Kind), b.Class);
-    if (!st.Visible) continue;
+    if (!StyleOf(TgdbItem(b.Kind), b.Class).Visible) continue;
+    TStep step;
+    step.Entry = e;
+    step.Kind = b.Kind;
+    step.Class = b.Class;
     // The record's box tells most tiny items without reading their vertices.
     if (b.Kind != gitTown && (double(b.LongHigh) - b.LongLow) * pxPerLong < 0.5 &&
         (double(b.LatHigh) - b.LatLow) * pxPerLat < 0.5) {
-      ++FStats.Skipped;
+      step.What = TStep::Skipped;
+      v.Steps.push_back(step);
       continue;
     }
     TItem& item = Item(e);
     const TgdbData& d = item.Data;
+    int k[3];
     if (d.ItemKind == gitTown) {
-      const double lat = (double(d.LatLow) + d.LatHigh) / 2;
       const double lon = (double(d.LongLow) + d.LongHigh) / 2;
-      int k[3];
       const int n = turns(lon, lon, k);
-      for (int i = 0; i < n; ++i) DrawTown(C, F, blit, e, d, st, lat, lon + 360.0 * k[i]);
+      step.What = TStep::Town;
+      for (int i = 0; i < n; ++i) {
+        step.Turn = int8_t(k[i]);
+        v.Steps.push_back(step);
+      }
       continue;
     }
     if (!Polygon(e, item)) continue;
-    int k[3];
     const int n = turns(item.LongLo, item.LongHi, k);
-    blit.Release();
-    for (int i = 0; i < n; ++i) DrawShape(C, F, e, item, st, k[i]);
+    for (int i = 0; i < n; ++i) AddShape(e, item, Cal, View, k[i], step);
   }
-  C.Pen().SetWidth(1);
 }
 
 void TGeoDBLayer::DrawTown(TCanvas& C, const TLayerFrame& F, TSpriteBlitter& Blit, int32_t Entry,
@@ -416,85 +484,79 @@ void TGeoDBLayer::DrawTown(TCanvas& C, const TLayerFrame& F, TSpriteBlitter& Bli
   }
 }
 
-void TGeoDBLayer::DrawShape(TCanvas& C, const TLayerFrame& F, int32_t e, TItem& item,
-                            const TDBItemStyle& st, int Turns) {
-  const TgdbData& d = item.Data;
-  const TMapViewport& view = F.View;
+void TGeoDBLayer::AddShape(int32_t e, TItem& item, const TMapCalibration& Cal,
+                           const TMapViewport& view, int Turns, TStep step) {
   const double mag = view.Magnify;
-  {
-    TGeometry& g = Geometry(e, item, F.Cal, Turns);
-    if (g.Empty) return;
-    // Items smaller than a pixel at this magnification show nothing worth drawing.
-    const double w = g.Bounds.width() * mag;
-    const double h = g.Bounds.height() * mag;
-    if (w < 1 && h < 1) {
-      ++FStats.Skipped;
-      return;
-    }
-    double l, t, r, b;
-    view.ImageToControl(g.Bounds.left(), g.Bounds.top(), l, t);
-    view.ImageToControl(g.Bounds.right(), g.Bounds.bottom(), r, b);
-    if (r < -st.LineWidth || b < -st.LineWidth || l > view.Width + st.LineWidth ||
-        t > view.Height + st.LineWidth)
-      return;
-    ++FStats.Drawn;
-    if (g.LodMag != mag) {
-      // Vertices closer than a control pixel to the one kept before are merged into it;
-      // panning at one magnification reuses the result.
-      g.Lod.clear();
-      g.LodRunEnds.clear();
-      int32_t from = 0;
-      for (int32_t end : g.RunEnds) {
-        for (int32_t k = from; k < end; ++k) {
-          const QPointF& p = g.Points[size_t(k)];
-          if (k == from || k == end - 1 || std::fabs(p.x() - g.Lod.back().x()) * mag >= 1 ||
-              std::fabs(p.y() - g.Lod.back().y()) * mag >= 1)
-            g.Lod.push_back(p);
-        }
-        g.LodRunEnds.push_back(int32_t(g.Lod.size()));
-        from = end;
+  TGeometry& g = Geometry(e, item, Cal, Turns);
+  if (g.Empty) return;
+  // Items smaller than a pixel at this magnification show nothing worth drawing.
+  const double w = g.Bounds.width() * mag;
+  const double h = g.Bounds.height() * mag;
+  if (w < 1 && h < 1) {
+    step.What = TStep::Skipped;
+    FView.Steps.push_back(step);
+    return;
+  }
+  view.ImageToControl(g.Bounds.left(), g.Bounds.top(), step.Left, step.Top);
+  view.ImageToControl(g.Bounds.right(), g.Bounds.bottom(), step.Right, step.Bottom);
+  if (g.LodMag != mag) {
+    // Vertices closer than a control pixel to the one kept before are merged into it;
+    // panning at one magnification reuses the result.
+    g.Lod.clear();
+    g.LodRunEnds.clear();
+    int32_t from = 0;
+    for (int32_t end : g.RunEnds) {
+      for (int32_t k = from; k < end; ++k) {
+        const QPointF& p = g.Points[size_t(k)];
+        if (k == from || k == end - 1 || std::fabs(p.x() - g.Lod.back().x()) * mag >= 1 ||
+            std::fabs(p.y() - g.Lod.back().y()) * mag >= 1)
+          g.Lod.push_back(p);
       }
-      g.LodMag = mag;
+      g.LodRunEnds.push_back(int32_t(g.Lod.size()));
+      from = end;
     }
-    if (g.PixMag != mag || !(g.PixTopLeft == view.TopLeft)) {
-      // Control pixels; a vertex on the same pixel as the one before is merged into it.
-      g.Pix.resize(g.Lod.size());
-      g.PixRunEnds.clear();
-      TPoint* out = g.Pix.data();
-      size_t n = 0;
-      const double tx = view.TopLeft.X, ty = view.TopLeft.Y;
-      int32_t from = 0;
-      for (int32_t end : g.LodRunEnds) {
-        const size_t first = n;
-        for (const QPointF *q = g.Lod.data() + from, *qe = g.Lod.data() + end; q != qe; ++q) {
-          // As ImageToControl; far-off vertices are pulled in to where the rasteriser's
-          // fixed point still holds.
-          const TPoint p{NearPixel((q->x() - tx) * mag), NearPixel((q->y() - ty) * mag)};
-          if (n == first || p.X != out[n - 1].X || p.Y != out[n - 1].Y) out[n++] = p;
-        }
-        g.PixRunEnds.push_back(int32_t(n));
-        from = end;
-      }
-      g.Pix.resize(n);
-      g.PixMag = mag;
-      g.PixTopLeft = view.TopLeft;
+    g.LodMag = mag;
+  }
+  // Control pixels; a vertex on the same pixel as the one before is merged into it.
+  std::vector<TPoint>& out = FView.Points;
+  const double tx = view.TopLeft.X, ty = view.TopLeft.Y;
+  int32_t from = 0;
+  for (int32_t end : g.LodRunEnds) {
+    const size_t first = out.size();
+    for (const QPointF *q = g.Lod.data() + from, *qe = g.Lod.data() + end; q != qe; ++q) {
+      // As ImageToControl; far-off vertices are pulled in to where the rasteriser's fixed
+      // point still holds.
+      const TPoint p{NearPixel((q->x() - tx) * mag), NearPixel((q->y() - ty) * mag)};
+      if (out.size() == first || p.X != out.back().X || p.Y != out.back().Y) out.push_back(p);
     }
-    C.Pen().SetColor(st.LineColor);
-    C.Pen().SetWidth(st.LineWidth);
-    const bool fill = st.Fill && d.Closed && g.PixRunEnds.size() == 1;
-    int32_t start = 0;
-    for (int32_t end : g.PixRunEnds) {
-      FRun.assign(g.Pix.begin() + start, g.Pix.begin() + end);
-      start = end;
-      FStats.Vertices += int64_t(FRun.size());
-      if (fill && FRun.size() >= 3) {
-        C.Brush().SetStyle(bsSolid);
-        C.Brush().SetColor(st.FillColor);
-        C.Polygon(FRun);
-      } else if (FRun.size() >= 2) {
-        if (d.Closed && FRun.size() >= 3) FRun.push_back(FRun.front());
-        C.Polyline(FRun);
-      }
+    FView.RunEnds.push_back(int32_t(out.size()));
+    from = end;
+  }
+  step.What = TStep::Shape;
+  step.Closed = item.Data.Closed;
+  step.RunsEnd = int32_t(FView.RunEnds.size());
+  FView.Steps.push_back(step);
+}
+
+void TGeoDBLayer::DrawShape(TCanvas& C, const TStep& step, const TDBItemStyle& st,
+                            int32_t FirstRun) {
+  ++FStats.Drawn;
+  C.Pen().SetColor(st.LineColor);
+  C.Pen().SetWidth(st.LineWidth);
+  const bool fill = st.Fill && step.Closed && step.RunsEnd - FirstRun == 1;
+  int32_t start = FirstRun > 0 ? FView.RunEnds[size_t(FirstRun) - 1] : 0;
+  for (int32_t r = FirstRun; r < step.RunsEnd; ++r) {
+    const int32_t end = FView.RunEnds[size_t(r)];
+    FRun.assign(FView.Points.begin() + start, FView.Points.begin() + end);
+    start = end;
+    FStats.Vertices += int64_t(FRun.size());
+    if (fill && FRun.size() >= 3) {
+      C.Brush().SetStyle(bsSolid);
+      C.Brush().SetColor(st.FillColor);
+      C.Polygon(FRun);
+    } else if (FRun.size() >= 2) {
+      if (step.Closed && FRun.size() >= 3) FRun.push_back(FRun.front());
+      C.Polyline(FRun);
     }
   }
   C.Pen().SetWidth(1);
