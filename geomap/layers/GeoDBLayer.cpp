@@ -475,7 +475,7 @@ void TGeoDBLayer::DrawTown(TCanvas& C, const TLayerFrame& F, TSpriteBlitter& Bli
     FFrameCaptions.push_back(cap);
     F.Captions->push_back(TCaptionRequest{CaptionPriority, (int64_t(1) << 40) + Entry,
                                           QPoint(p.X, p.Y), std::max(st.Symbol.Size, 0),
-                                          &FFrameCaptions.back(), -1, nullptr, QRect()});
+                                          &FFrameCaptions.back(), -1, nullptr, QRect(), 0});
   } else if (const TLandMarkSprite* cs = F.Images ? F.Images->Caption(cap, C) : nullptr) {
     Blit.Blit(*cs, p.X + cap.dx, p.Y + cap.dy);
   } else {

@@ -45,6 +45,8 @@ class TLandMarkImageCache {
                                  bool AtOnce, int32_t Memo, QRect& Box);
 
   void Clear();
+  // Changes whenever the table starts over: sprites handed out before are gone then.
+  uint64_t Epoch() const { return FEpoch; }
   size_t Bytes() const { return FBytes; }
   size_t Count() const { return FSprites.size(); }
 

@@ -125,7 +125,7 @@ int PlaceCaptions(TCanvas& C, std::vector<TCaptionRequest>& Requests, TCaptionPl
   TSpriteBlitter blit(C);
   for (const int32_t i : PlacingOrder(Requests)) {
     const TCaptionRequest& r = Requests[size_t(i)];
-    const TLandMarkSprite* s = r.Sprite;
+    const TLandMarkSprite* s = r.SpriteEpoch == Cache.Epoch() ? r.Sprite : nullptr;
     QRect own = r.Own;
     if (!s && !CaptionSprite(Cache, C, *r.Caption, r.Memo, r.Anchor, s, own)) continue;
     const int w = own.width(), h = own.height();

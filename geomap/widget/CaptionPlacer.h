@@ -51,9 +51,11 @@ struct TCaptionRequest {
   const TLMTextProperties* Caption = nullptr;  // lives until the captions are placed
   int32_t Memo = -1;     // the image cache's memo slot, see TLandMarkImageCache
   // The caption's image and its box where the caption asks to be, when the requester looked
-  // them up already (nullptr: placing looks them up).
+  // them up already (nullptr: placing looks them up), and the cache's epoch then: a cache that
+  // started over since has dropped the image.
   const TLandMarkSprite* Sprite = nullptr;
   QRect Own;
+  uint64_t SpriteEpoch = 0;
 };
 
 // The image and the box at its own place of a caption at Anchor; false when it has none (no

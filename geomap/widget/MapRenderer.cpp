@@ -340,10 +340,12 @@ void TMapRenderer::DrawLandMarks(TCanvas& C, const PArray<bool, 0, 255>& ClassVi
                                 ? std::clamp(s.Size, 0, 1 << 16)
                                 : 0;
       TCaptionRequest r{Index == How.Highlight ? INT32_MAX : reach, Index, QPoint(pt.X, pt.Y),
-                        reach, &lm.Caption, Index, nullptr, QRect()};
+                        reach, &lm.Caption, Index, nullptr, QRect(), 0};
       // Looked up here, in list order, rather than when placing in priority order.
-      if (CaptionSprite(*cache, C, lm.Caption, Index, r.Anchor, r.Sprite, r.Own))
+      if (CaptionSprite(*cache, C, lm.Caption, Index, r.Anchor, r.Sprite, r.Own)) {
+        r.SpriteEpoch = cache->Epoch();
         captions.push_back(r);
+      }
       return;
     }
     const int64_t cx = int64_t(pt.X) + lm.Caption.dx, cy = int64_t(pt.Y) + lm.Caption.dy;

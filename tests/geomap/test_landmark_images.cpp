@@ -187,6 +187,13 @@ TEST(LandMarkImages, CacheBoundedAndDroppedWhenSymbolsOrFontsChange) {
   EXPECT_GT(large.Bytes(), 40000u);
   EXPECT_LE(small.Bytes(), 40000u);
   EXPECT_GT(small.Count(), 0u);
+  // Captions placed through a cache that starts over while they are looked up.
+  std::vector<QRect> fromSmall, fromLarge;
+  TLandMarkImageCache tiny(40000);
+  const QImage placedSmall = Draw(*h.map, false, 1, TLandMarkDrawing{&tiny, true, 0, nullptr, &fromSmall});
+  const QImage placedLarge = Draw(*h.map, false, 1, TLandMarkDrawing{&large, true, 0, nullptr, &fromLarge});
+  EXPECT_EQ(fromSmall, fromLarge);
+  EXPECT_EQ(placedSmall, placedLarge);
 
   QImage one(4, 4, QImage::Format_RGB32);
   TCanvas style(&one);
