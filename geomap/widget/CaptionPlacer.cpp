@@ -59,16 +59,15 @@ namespace {
 
 constexpr int64_t Far = int64_t(1) << 28;
 
-// The requests in placing order: higher priority first, then lower Order, then as they came.
-// Few distinct priorities and orders that mostly come ascending are the rule: buckets, and a
-// sort only where a bucket is out of order.
-std::vector<int32_t> PlacingOrder(const std::vector<TCaptionRequest>& R) {
+// The requests in placing order: higher priority first, then lower Order, then as they came;
+// copied, so that placing reads them one after the other. Few distinct priorities and orders
+// that mostly come ascending are the rule: buckets, and a sort only where a bucket is out of
+// order.
+std::vector<TCaptionRequest> InPlacingOrder(const std::vector<TCaptionRequest>& R) {
   const size_t n = R.size();
-  std::vector<int32_t> order(n);
-  auto before = [&](int32_t a, int32_t b) {
-    if (R[size_t(a)].Priority != R[size_t(b)].Priority)
-      return R[size_t(a)].Priority > R[size_t(b)].Priority;
-    return R[size_t(a)].Order < R[size_t(b)].Order;
+  auto before = [](const TCaptionRequest& a, const TCaptionRequest& b) {
+    if (a.Priority != b.Priority) return a.Priority > b.Priority;
+    return a.Order < b.Order;
   };
   std::vector<int32_t> prios;  // distinct, descending
   constexpr size_t MaxBuckets = 64;
@@ -81,27 +80,28 @@ std::vector<int32_t> PlacingOrder(const std::vector<TCaptionRequest>& R) {
     }
     prios.insert(at, r.Priority);
   }
-  if (prios.empty() && n > 0) {
-    for (size_t i = 0; i < n; ++i) order[i] = int32_t(i);
-    std::stable_sort(order.begin(), order.end(), before);
-    return order;
+  if (prios.empty()) {
+    std::vector<TCaptionRequest> sorted(R);
+    std::stable_sort(sorted.begin(), sorted.end(), before);
+    return sorted;
   }
-  std::vector<int32_t> bucket(n);
+  std::vector<uint8_t> bucket(n);
   std::vector<size_t> start(prios.size() + 1, 0);
   for (size_t i = 0; i < n; ++i) {
     const auto at = std::lower_bound(prios.begin(), prios.end(), R[i].Priority, std::greater<>());
-    bucket[i] = int32_t(at - prios.begin());
+    bucket[i] = uint8_t(at - prios.begin());
     ++start[size_t(bucket[i]) + 1];
   }
   for (size_t b = 1; b < start.size(); ++b) start[b] += start[b - 1];
+  std::vector<TCaptionRequest> sorted(n);
   std::vector<size_t> next(start.begin(), start.end() - 1);
-  for (size_t i = 0; i < n; ++i) order[next[size_t(bucket[i])]++] = int32_t(i);
+  for (size_t i = 0; i < n; ++i) sorted[next[bucket[i]]++] = R[i];
   for (size_t b = 0; b + 1 < start.size(); ++b) {
-    const auto from = order.begin() + std::ptrdiff_t(start[b]);
-    const auto to = order.begin() + std::ptrdiff_t(start[b + 1]);
+    const auto from = sorted.begin() + std::ptrdiff_t(start[b]);
+    const auto to = sorted.begin() + std::ptrdiff_t(start[b + 1]);
     if (!std::is_sorted(from, to, before)) std::stable_sort(from, to, before);
   }
-  return order;
+  return sorted;
 }
 
 }  // namespace
@@ -123,8 +123,7 @@ int PlaceCaptions(TCanvas& C, std::vector<TCaptionRequest>& Requests, TCaptionPl
   constexpr int Gap = 2;
   int drawn = 0;
   TSpriteBlitter blit(C);
-  for (const int32_t i : PlacingOrder(Requests)) {
-    const TCaptionRequest& r = Requests[size_t(i)];
+  for (const TCaptionRequest& r : InPlacingOrder(Requests)) {
     const TLandMarkSprite* s = r.SpriteEpoch == Cache.Epoch() ? r.Sprite : nullptr;
     QRect own = r.Own;
     if (!s && !CaptionSprite(Cache, C, *r.Caption, r.Memo, r.Anchor, s, own)) continue;
