@@ -171,7 +171,7 @@ const TLandMarkSprite* TLandMarkImageCache::Store(uint64_t Hash, TLandMarkSprite
   S.Prepare();
   const size_t bytes = size_t(S.Image.sizeInBytes()) + S.PreparedBytes() +
                        2 * FKey.size() + 96;
-  if (FBytes + bytes > FByteLimit) Clear();  // bounded: start over rather than grow  // bounded: start over rather than grow
+  if (FBytes + bytes > FByteLimit) Clear();  // bounded: start over rather than grow
   FBytes += bytes;
   const TLandMarkSprite* stored = &FSprites.emplace(Hash, TEntry{FKey, std::move(S)}).first->second.Sprite;
   Remember(Slot, Hash, stored);

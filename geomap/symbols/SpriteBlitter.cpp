@@ -3,7 +3,6 @@
 #include <QPainter>
 #include <algorithm>
 #include <cstring>
-#include <cstdlib>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
