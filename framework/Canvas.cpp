@@ -248,7 +248,7 @@ QRect ToQRect(const TRect& r) {
 
 }  // namespace
 
-void TCanvas::DrawSegment(TPoint a, TPoint b) {
+void TCanvas::AddSegment(TPoint a, TPoint b) {
   a = Lim(a);
   b = Lim(b);
   // Qt's flat-capped cosmetic lines cover the major axis from the smaller coordinate up to,
@@ -257,8 +257,13 @@ void TCanvas::DrawSegment(TPoint a, TPoint b) {
   const int dx = b.X - a.X, dy = b.Y - a.Y;
   const bool xMajor = std::abs(dx) >= std::abs(dy);
   const bool backwards = xMajor ? dx < 0 : dy < 0;
+  if (FAntialiasing) {
+    if (FSegmentRuns.empty() || FSegmentRuns.back().Slid != backwards)
+      FSegmentRuns.push_back({backwards, 0});
+    ++FSegmentRuns.back().Count;
+  }
   if (!backwards) {
-    FPainter.drawLine(QLine(a.X, a.Y, b.X, b.Y));
+    FLineBuf.emplace_back(a.X, a.Y, b.X, b.Y);
     return;
   }
   const double n = xMajor ? -dx : -dy;
@@ -267,10 +272,19 @@ void TCanvas::DrawSegment(TPoint a, TPoint b) {
   const double bias = 1.0 / 32;
   const QPointF step(dx / n, dy / n);
   const QPointF nudge = xMajor ? QPointF(0, bias) : QPointF(bias, 0);
-  FPainter.drawLine(QLineF(QPointF(b.X, b.Y) - step + nudge, QPointF(a.X, a.Y) - step + nudge));
+  FLineFBuf.emplace_back(QPointF(b.X, b.Y) - step + nudge, QPointF(a.X, a.Y) - step + nudge);
 }
 
 void TCanvas::DrawSegments(const TPoint* points, int count, bool closed) {
+  // Collected and drawn in few calls: Qt strokes each cosmetic line of a batch on its own,
+  // exactly as one call per line would.
+  FLineBuf.clear();
+  FLineFBuf.clear();
+  FSegmentRuns.clear();
+  for (int i = 1; i < count; ++i)
+    if (!(points[i - 1] == points[i])) AddSegment(points[i - 1], points[i]);
+  if (closed && count > 2 && !(points[count - 1] == points[0]))
+    AddSegment(points[count - 1], points[0]);
   const bool background = NeedsOpaqueDashBackground();
   for (int pass = background ? 0 : 1; pass < 2; ++pass) {
     if (pass == 0) {
@@ -279,10 +293,23 @@ void TCanvas::DrawSegments(const TPoint* points, int count, bool closed) {
     } else {
       SyncPen();
     }
-    for (int i = 1; i < count; ++i)
-      if (!(points[i - 1] == points[i])) DrawSegment(points[i - 1], points[i]);
-    if (closed && count > 2 && !(points[count - 1] == points[0]))
-      DrawSegment(points[count - 1], points[0]);
+    if (!FAntialiasing) {
+      // Opaque pixels of one pen: the order between the lines changes none of them.
+      if (!FLineBuf.empty()) FPainter.drawLines(FLineBuf.data(), int(FLineBuf.size()));
+      if (!FLineFBuf.empty()) FPainter.drawLines(FLineFBuf.data(), int(FLineFBuf.size()));
+      continue;
+    }
+    // Blended edges round differently in another order: runs of one kind, in order.
+    size_t whole = 0, slid = 0;
+    for (const TSegmentRun& r : FSegmentRuns) {
+      if (r.Slid) {
+        FPainter.drawLines(FLineFBuf.data() + slid, r.Count);
+        slid += size_t(r.Count);
+      } else {
+        FPainter.drawLines(FLineBuf.data() + whole, r.Count);
+        whole += size_t(r.Count);
+      }
+    }
   }
 }
 

@@ -256,7 +256,7 @@ class TCanvas {
   int Advance(const QString& text);
   const QImage& ReadImage();
   const QPoint* ToQt(const TPoint* points, int count);
-  void DrawSegment(TPoint a, TPoint b);
+  void AddSegment(TPoint a, TPoint b);
   void DrawSegments(const TPoint* points, int count, bool closed);
   void DrawImageRect(const QRect& dest, const QImage& src, const QRect& srcRect);
 
@@ -284,6 +284,13 @@ class TCanvas {
   QString FMeasuredText;
   int FMeasuredWidth = -1;
   std::vector<QPoint> FPointBuf;
+  std::vector<QLine> FLineBuf;    // segments drawn as they are
+  std::vector<QLineF> FLineFBuf;  // segments slid to keep their start pixel
+  struct TSegmentRun {
+    bool Slid;
+    int Count;
+  };
+  std::vector<TSegmentRun> FSegmentRuns;  // the order of the two kinds
 };
 
 }  // namespace vek

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <iterator>
 
 #include "CaptionPlacer.h"
 #include "LandMarkImageCache.h"
@@ -17,6 +18,17 @@ namespace {
 
 // Points the view samples to find its geographic box.
 constexpr int SampleSteps = 8;
+
+// RoundToInt of a control coordinate clamped to +-2^22 (halves to even, NaN to 0), inline:
+// it runs for every vertex of every frame.
+inline int32_t NearPixel(double V) {
+  constexpr double Far = 1 << 22;
+  if (!(V == V)) return 0;
+  V = std::clamp(V, -Far, Far);
+  // Adding 1.5 * 2^52 leaves no fraction: the addition rounds as nearbyint does.
+  constexpr double Magic = 6755399441055744.0;
+  return static_cast<int32_t>((V + Magic) - Magic);
+}
 
 // Longitude taken into Centre - 180 ... Centre + 180.
 double AroundCentre(double Long, double Centre) {
@@ -138,6 +150,8 @@ const TDBItemStyle& TGeoDBLayer::StyleOf(TgdbItem Kind, uint8_t Class) const {
 
 void TGeoDBLayer::Invalidate() {
   FItems.clear();
+  FBriefs.clear();
+  ++FSourceEpoch;
   FDBSignature.clear();
 }
 
@@ -147,12 +161,15 @@ void TGeoDBLayer::CheckSources(const TMapCalibration& Cal) {
     for (TItem& it : FItems)
       for (auto& shape : it.Shapes) shape.reset();
     FCalSignature = std::move(cal);
+    ++FSourceEpoch;
   }
   std::string db = FDB ? FDB->DBName() + '\n' + std::to_string(FDB->NumEntries()) + '\n' +
                              std::to_string(FDB->Revision())
                        : std::string();
   if (db != FDBSignature) {
     FItems.clear();
+    FBriefs.clear();
+    ++FSourceEpoch;
     FDBSignature = std::move(db);
   }
 }
@@ -193,21 +210,33 @@ std::vector<int32_t> TGeoDBLayer::EntriesInView(const TGeoDB& DB, const TMapCali
   if (!ViewBox(Cal, View, box)) return found;
   // Items are stored with longitudes in -180 ... 180 or, when they cross the antimeridian,
   // running on beyond it: the box is looked up one turn to the west and east as well.
-  int parts = 0;
+  std::vector<int32_t> merged;
   for (double shift : {-360.0, 0.0, 360.0}) {
     std::vector<int32_t> part =
         DB.FindItemsInArea(box.LatLo, box.LatHi, box.LongLo + shift, box.LongHi + shift);
     if (part.empty()) continue;
-    if (parts++ == 0) {
+    if (found.empty()) {
       found = std::move(part);  // ascending already
-    } else {
-      found.insert(found.end(), part.begin(), part.end());
+      continue;
     }
+    // Both ascending: merged in one pass, each entry once.
+    merged.clear();
+    merged.reserve(found.size() + part.size());
+    std::set_union(found.begin(), found.end(), part.begin(), part.end(),
+                   std::back_inserter(merged));
+    found.swap(merged);
   }
-  if (parts < 2) return found;
-  std::sort(found.begin(), found.end());
-  found.erase(std::unique(found.begin(), found.end()), found.end());
   return found;
+}
+
+const TGeoDBLayer::TBrief& TGeoDBLayer::Brief(int32_t Entry) {
+  if (size_t(Entry) >= FBriefs.size()) FBriefs.resize(size_t(Entry) + 1);
+  TBrief& b = FBriefs[size_t(Entry)];
+  if (!b.Read) {
+    const TgdbData& d = Item(Entry).Data;
+    b = TBrief{d.LatLow, d.LatHigh, d.LongLow, d.LongHigh, uint8_t(d.ItemKind), d.ClassFlag, true};
+  }
+  return b;
 }
 
 TGeoDBLayer::TItem& TGeoDBLayer::Item(int32_t Entry) {
@@ -303,16 +332,81 @@ const TgdbPolygon* TGeoDBLayer::Polygon(int32_t Entry, TItem& info) {
   return info.Valid ? &info.Points : nullptr;
 }
 
+std::string TGeoDBLayer::VisibilitySignature() const {
+  std::string v;
+  for (const TDBItemStyle& st : FKindStyles) v.push_back(st.Visible ? '1' : '0');
+  for (const auto& [key, st] : FClassStyles) {
+    v.push_back(char(key.first));
+    v.push_back(char(key.second));
+    v.push_back(st.Visible ? '1' : '0');
+  }
+  return v;
+}
+
 void TGeoDBLayer::Draw(TCanvas& C, const TLayerFrame& F) {
   FStats = TFrameStats{};
   FFrameCaptions.clear();
   // A calibration still being made places items anywhere: nothing is drawn until it can.
   if (!FDB || FDB->NumEntries() <= 0 || !F.Cal.HasEnoughPoints()) return;
   CheckSources(F.Cal);
+  std::string visible = VisibilitySignature();
   const TMapViewport& view = F.View;
+  TViewSteps& v = FView;
+  if (!v.Valid || v.Epoch != FSourceEpoch || !(v.TopLeft == view.TopLeft) ||
+      v.Magnify != view.Magnify || v.Width != view.Width || v.Height != view.Height ||
+      v.Visible != visible) {
+    BuildSteps(F.Cal, view);
+    v.Valid = true;
+    v.Epoch = FSourceEpoch;
+    v.TopLeft = view.TopLeft;
+    v.Magnify = view.Magnify;
+    v.Width = view.Width;
+    v.Height = view.Height;
+    v.Visible = std::move(visible);
+  }
+  FStats.Found = v.Found;
+  TSpriteBlitter blit(C);
+  C.Pen().SetMode(pmCopy);
+  C.Pen().SetStyle(psSolid);
+  int32_t run = 0;
+  for (const TStep& step : v.Steps) {
+    const TDBItemStyle& st = StyleOf(TgdbItem(step.Kind), step.Class);
+    switch (step.What) {
+      case TStep::Skipped:
+        ++FStats.Skipped;
+        break;
+      case TStep::Town: {
+        const TgdbData& d = Item(step.Entry).Data;
+        const double lat = (double(d.LatLow) + d.LatHigh) / 2;
+        const double lon = (double(d.LongLow) + d.LongHigh) / 2;
+        DrawTown(C, F, blit, step.Entry, d, st, lat, lon + 360.0 * step.Turn);
+        break;
+      }
+      case TStep::Shape: {
+        const int32_t runs = run;
+        run = step.RunsEnd;
+        blit.Release();
+        const double lw = st.LineWidth;
+        if (step.Right < -lw || step.Bottom < -lw || step.Left > view.Width + lw ||
+            step.Top > view.Height + lw)
+          break;
+        DrawShape(C, step, st, runs);
+        break;
+      }
+    }
+  }
+  C.Pen().SetWidth(1);
+}
+
+void TGeoDBLayer::BuildSteps(const TMapCalibration& Cal, const TMapViewport& View) {
+  TViewSteps& v = FView;
+  v.Steps.clear();
+  v.Points.clear();
+  v.RunEnds.clear();
+  v.Found = 0;
   TViewBox box;
-  if (!ViewBox(F.Cal, view, box)) return;
-  const std::vector<int32_t> entries = EntriesInView(*FDB, F.Cal, view);
+  if (!ViewBox(Cal, View, box)) return;
+  const std::vector<int32_t> entries = EntriesInView(*FDB, Cal, View);
   // The turns round the globe (-1, 0, 1) that bring longitudes lo ... hi into the view.
   auto turns = [&](double lo, double hi, int out[3]) {
     int n = 0;
@@ -320,42 +414,43 @@ void TGeoDBLayer::Draw(TCanvas& C, const TLayerFrame& F) {
       if (hi + 360.0 * k >= box.LongLo && lo + 360.0 * k <= box.LongHi) out[n++] = k;
     return n;
   };
-  FStats.Found = int32_t(entries.size());
+  v.Found = int32_t(entries.size());
   // Control pixels per degree, roughly, over the view.
-  const double pxPerLong = view.Width / std::max(box.LongHi - box.LongLo, 1e-9);
-  const double pxPerLat = view.Height / std::max(box.LatHi - box.LatLo, 1e-9);
-  TSpriteBlitter blit(C);
-
-  C.Pen().SetMode(pmCopy);
-  C.Pen().SetStyle(psSolid);
+  const double pxPerLong = View.Width / std::max(box.LongHi - box.LongLo, 1e-9);
+  const double pxPerLat = View.Height / std::max(box.LatHi - box.LatLo, 1e-9);
+  const int32_t numEntries = FDB->NumEntries();
   for (int32_t e : entries) {
-    if (e < 1 || e > FDB->NumEntries()) continue;
-    TItem& item = Item(e);
-    const TgdbData& d = item.Data;
-    const TDBItemStyle& st = StyleOf(d.ItemKind, d.ClassFlag);
-    if (!st.Visible) continue;
-
-    if (d.ItemKind == gitTown) {
-      const double lat = (double(d.LatLow) + d.LatHigh) / 2;
-      const double lon = (double(d.LongLow) + d.LongHigh) / 2;
-      int k[3];
-      const int n = turns(lon, lon, k);
-      for (int i = 0; i < n; ++i) DrawTown(C, F, blit, e, d, st, lat, lon + 360.0 * k[i]);
+    if (e < 1 || e > numEntries) continue;
+    const TBrief& b = Brief(e);
+    if (!StyleOf(TgdbItem(b.Kind), b.Class).Visible) continue;
+    TStep step;
+    step.Entry = e;
+    step.Kind = b.Kind;
+    step.Class = b.Class;
+    // The record's box tells most tiny items without reading their vertices.
+    if (b.Kind != gitTown && (double(b.LongHigh) - b.LongLow) * pxPerLong < 0.5 &&
+        (double(b.LatHigh) - b.LatLow) * pxPerLat < 0.5) {
+      step.What = TStep::Skipped;
+      v.Steps.push_back(step);
       continue;
     }
-    // The record's box tells most tiny items without reading their vertices.
-    if ((double(d.LongHigh) - d.LongLow) * pxPerLong < 0.5 &&
-        (double(d.LatHigh) - d.LatLow) * pxPerLat < 0.5) {
-      ++FStats.Skipped;
+    TItem& item = Item(e);
+    const TgdbData& d = item.Data;
+    int k[3];
+    if (d.ItemKind == gitTown) {
+      const double lon = (double(d.LongLow) + d.LongHigh) / 2;
+      const int n = turns(lon, lon, k);
+      step.What = TStep::Town;
+      for (int i = 0; i < n; ++i) {
+        step.Turn = int8_t(k[i]);
+        v.Steps.push_back(step);
+      }
       continue;
     }
     if (!Polygon(e, item)) continue;
-    int k[3];
     const int n = turns(item.LongLo, item.LongHi, k);
-    blit.Release();
-    for (int i = 0; i < n; ++i) DrawShape(C, F, e, item, st, k[i]);
+    for (int i = 0; i < n; ++i) AddShape(e, item, Cal, View, k[i], step);
   }
-  C.Pen().SetWidth(1);
 }
 
 void TGeoDBLayer::DrawTown(TCanvas& C, const TLayerFrame& F, TSpriteBlitter& Blit, int32_t Entry,
@@ -380,7 +475,7 @@ void TGeoDBLayer::DrawTown(TCanvas& C, const TLayerFrame& F, TSpriteBlitter& Bli
     FFrameCaptions.push_back(cap);
     F.Captions->push_back(TCaptionRequest{CaptionPriority, (int64_t(1) << 40) + Entry,
                                           QPoint(p.X, p.Y), std::max(st.Symbol.Size, 0),
-                                          &FFrameCaptions.back(), -1});
+                                          &FFrameCaptions.back(), -1, nullptr, QRect(), 0});
   } else if (const TLandMarkSprite* cs = F.Images ? F.Images->Caption(cap, C) : nullptr) {
     Blit.Blit(*cs, p.X + cap.dx, p.Y + cap.dy);
   } else {
@@ -389,71 +484,79 @@ void TGeoDBLayer::DrawTown(TCanvas& C, const TLayerFrame& F, TSpriteBlitter& Bli
   }
 }
 
-void TGeoDBLayer::DrawShape(TCanvas& C, const TLayerFrame& F, int32_t e, TItem& item,
-                            const TDBItemStyle& st, int Turns) {
-  const TgdbData& d = item.Data;
-  const TMapViewport& view = F.View;
+void TGeoDBLayer::AddShape(int32_t e, TItem& item, const TMapCalibration& Cal,
+                           const TMapViewport& view, int Turns, TStep step) {
   const double mag = view.Magnify;
-  {
-    TGeometry& g = Geometry(e, item, F.Cal, Turns);
-    if (g.Empty) return;
-    // Items smaller than a pixel at this magnification show nothing worth drawing.
-    const double w = g.Bounds.width() * mag;
-    const double h = g.Bounds.height() * mag;
-    if (w < 1 && h < 1) {
-      ++FStats.Skipped;
-      return;
+  TGeometry& g = Geometry(e, item, Cal, Turns);
+  if (g.Empty) return;
+  // Items smaller than a pixel at this magnification show nothing worth drawing.
+  const double w = g.Bounds.width() * mag;
+  const double h = g.Bounds.height() * mag;
+  if (w < 1 && h < 1) {
+    step.What = TStep::Skipped;
+    FView.Steps.push_back(step);
+    return;
+  }
+  view.ImageToControl(g.Bounds.left(), g.Bounds.top(), step.Left, step.Top);
+  view.ImageToControl(g.Bounds.right(), g.Bounds.bottom(), step.Right, step.Bottom);
+  if (g.LodMag != mag) {
+    // Vertices closer than a control pixel to the one kept before are merged into it;
+    // panning at one magnification reuses the result.
+    g.Lod.clear();
+    g.LodRunEnds.clear();
+    int32_t from = 0;
+    for (int32_t end : g.RunEnds) {
+      for (int32_t k = from; k < end; ++k) {
+        const QPointF& p = g.Points[size_t(k)];
+        if (k == from || k == end - 1 || std::fabs(p.x() - g.Lod.back().x()) * mag >= 1 ||
+            std::fabs(p.y() - g.Lod.back().y()) * mag >= 1)
+          g.Lod.push_back(p);
+      }
+      g.LodRunEnds.push_back(int32_t(g.Lod.size()));
+      from = end;
     }
-    double l, t, r, b;
-    view.ImageToControl(g.Bounds.left(), g.Bounds.top(), l, t);
-    view.ImageToControl(g.Bounds.right(), g.Bounds.bottom(), r, b);
-    if (r < -st.LineWidth || b < -st.LineWidth || l > view.Width + st.LineWidth ||
-        t > view.Height + st.LineWidth)
-      return;
-    ++FStats.Drawn;
-    if (g.LodMag != mag) {
-      // Vertices closer than a control pixel to the one kept before are merged into it;
-      // panning at one magnification reuses the result.
-      g.Lod.clear();
-      g.LodRunEnds.clear();
-      int32_t from = 0;
-      for (int32_t end : g.RunEnds) {
-        for (int32_t k = from; k < end; ++k) {
-          const QPointF& p = g.Points[size_t(k)];
-          if (k == from || k == end - 1 || std::fabs(p.x() - g.Lod.back().x()) * mag >= 1 ||
-              std::fabs(p.y() - g.Lod.back().y()) * mag >= 1)
-            g.Lod.push_back(p);
-        }
-        g.LodRunEnds.push_back(int32_t(g.Lod.size()));
-        from = end;
-      }
-      g.LodMag = mag;
+    g.LodMag = mag;
+  }
+  // Control pixels; a vertex on the same pixel as the one before is merged into it.
+  std::vector<TPoint>& out = FView.Points;
+  const double tx = view.TopLeft.X, ty = view.TopLeft.Y;
+  int32_t from = 0;
+  for (int32_t end : g.LodRunEnds) {
+    const size_t first = out.size();
+    for (const QPointF *q = g.Lod.data() + from, *qe = g.Lod.data() + end; q != qe; ++q) {
+      // As ImageToControl; far-off vertices are pulled in to where the rasteriser's fixed
+      // point still holds.
+      const TPoint p{NearPixel((q->x() - tx) * mag), NearPixel((q->y() - ty) * mag)};
+      if (out.size() == first || p.X != out.back().X || p.Y != out.back().Y) out.push_back(p);
     }
-    C.Pen().SetColor(st.LineColor);
-    C.Pen().SetWidth(st.LineWidth);
-    const bool fill = st.Fill && d.Closed && g.LodRunEnds.size() == 1;
-    int32_t start = 0;
-    for (int32_t end : g.LodRunEnds) {
-      // Control pixels; a vertex on the same pixel as the one before is merged into it.
-      FRun.clear();
-      for (int32_t k = start; k < end; ++k) {
-        double cx, cy;
-        view.ImageToControl(g.Lod[size_t(k)].x(), g.Lod[size_t(k)].y(), cx, cy);
-        // Far-off vertices are pulled in to where the rasteriser's fixed point still holds.
-        constexpr double Far = 1 << 22;
-        const TPoint p{RoundToInt(std::clamp(cx, -Far, Far)), RoundToInt(std::clamp(cy, -Far, Far))};
-        if (FRun.empty() || p.X != FRun.back().X || p.Y != FRun.back().Y) FRun.push_back(p);
-      }
-      start = end;
-      FStats.Vertices += int64_t(FRun.size());
-      if (fill && FRun.size() >= 3) {
-        C.Brush().SetStyle(bsSolid);
-        C.Brush().SetColor(st.FillColor);
-        C.Polygon(FRun);
-      } else if (FRun.size() >= 2) {
-        if (d.Closed && FRun.size() >= 3) FRun.push_back(FRun.front());
-        C.Polyline(FRun);
-      }
+    FView.RunEnds.push_back(int32_t(out.size()));
+    from = end;
+  }
+  step.What = TStep::Shape;
+  step.Closed = item.Data.Closed;
+  step.RunsEnd = int32_t(FView.RunEnds.size());
+  FView.Steps.push_back(step);
+}
+
+void TGeoDBLayer::DrawShape(TCanvas& C, const TStep& step, const TDBItemStyle& st,
+                            int32_t FirstRun) {
+  ++FStats.Drawn;
+  C.Pen().SetColor(st.LineColor);
+  C.Pen().SetWidth(st.LineWidth);
+  const bool fill = st.Fill && step.Closed && step.RunsEnd - FirstRun == 1;
+  int32_t start = FirstRun > 0 ? FView.RunEnds[size_t(FirstRun) - 1] : 0;
+  for (int32_t r = FirstRun; r < step.RunsEnd; ++r) {
+    const int32_t end = FView.RunEnds[size_t(r)];
+    FRun.assign(FView.Points.begin() + start, FView.Points.begin() + end);
+    start = end;
+    FStats.Vertices += int64_t(FRun.size());
+    if (fill && FRun.size() >= 3) {
+      C.Brush().SetStyle(bsSolid);
+      C.Brush().SetColor(st.FillColor);
+      C.Polygon(FRun);
+    } else if (FRun.size() >= 2) {
+      if (step.Closed && FRun.size() >= 3) FRun.push_back(FRun.front());
+      C.Polyline(FRun);
     }
   }
   C.Pen().SetWidth(1);

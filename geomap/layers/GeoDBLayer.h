@@ -102,21 +102,60 @@ class TGeoDBLayer : public TMapLayer {
     std::array<std::unique_ptr<TGeometry>, 3> Shapes;
   };
   TItem& Item(int32_t Entry);
+  // What every frame reads of every entry in view, apart from the rest: most entries are
+  // skipped on it alone.
+  struct TBrief {
+    float LatLow = 0, LatHigh = 0, LongLow = 0, LongHigh = 0;
+    uint8_t Kind = 0, Class = 0;
+    bool Read = false;
+  };
+  const TBrief& Brief(int32_t Entry);
   const TgdbPolygon* Polygon(int32_t Entry, TItem& It);
   // The item turned Turns (-1 ... 1) times round the globe, in image pixels.
   TGeometry& Geometry(int32_t Entry, TItem& It, const TMapCalibration& Cal, int Turns);
   void CheckSources(const TMapCalibration& Cal);
   void DrawTown(TCanvas& C, const TLayerFrame& F, TSpriteBlitter& Blit, int32_t Entry,
                 const TgdbData& D, const TDBItemStyle& St, double Lat, double Long);
-  void DrawShape(TCanvas& C, const TLayerFrame& F, int32_t Entry, TItem& It,
-                 const TDBItemStyle& St, int Turns);
+  // What the view shows, entry by entry in drawing order: the shapes in control pixels,
+  // towns and skipped items. Kept while the view, the calibration, the database and which
+  // styles are visible stay; a repaint of the same view draws it with the styles as they are.
+  struct TStep {
+    enum TWhat : uint8_t { Skipped, Town, Shape };
+    int32_t Entry = 0;
+    TWhat What = Skipped;
+    int8_t Turn = 0;  // towns
+    uint8_t Kind = 0, Class = 0;
+    bool Closed = false;
+    int32_t RunsEnd = 0;  // shapes: its runs end here in RunEnds
+    double Left = 0, Top = 0, Right = 0, Bottom = 0;  // shapes: bounds in control pixels
+  };
+  struct TViewSteps {
+    bool Valid = false;
+    uint64_t Epoch = 0;
+    TPoint TopLeft{0, 0};
+    double Magnify = 0;
+    int32_t Width = 0, Height = 0;
+    std::string Visible;
+    int32_t Found = 0;
+    std::vector<TStep> Steps;
+    std::vector<TPoint> Points;
+    std::vector<int32_t> RunEnds;  // end index of each run in Points
+  };
+  std::string VisibilitySignature() const;
+  void BuildSteps(const TMapCalibration& Cal, const TMapViewport& View);
+  void AddShape(int32_t Entry, TItem& It, const TMapCalibration& Cal, const TMapViewport& View,
+                int Turns, TStep Step);
+  void DrawShape(TCanvas& C, const TStep& Step, const TDBItemStyle& St, int32_t FirstRun);
 
   TGeoDB* FDB;
   std::array<TDBItemStyle, 9> FKindStyles;
   std::map<std::pair<uint8_t, uint8_t>, TDBItemStyle> FClassStyles;
   std::vector<TItem> FItems;  // by entry number
+  std::vector<TBrief> FBriefs;  // likewise
   std::string FCalSignature;
   std::string FDBSignature;
+  uint64_t FSourceEpoch = 1;  // counts changes of calibration and database
+  TViewSteps FView;
   std::deque<TLMTextProperties> FFrameCaptions;
   std::vector<QPoint> FScratch;
   std::vector<TPoint> FRun;

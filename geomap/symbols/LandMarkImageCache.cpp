@@ -32,6 +32,44 @@ void Put(std::string& K, const T& V) {
   K.append(b, sizeof(T));
 }
 
+// The memo's and the table's hash of what a key holds, without building the key: every
+// frame asks for every landmark's images.
+class THash {
+ public:
+  explicit THash(char Tag) : FH(0x9E3779B97F4A7C15ull ^ uint64_t(uint8_t(Tag))) {}
+  template <class T>
+  void Add(const T& V) {
+    static_assert(sizeof(T) <= 8);
+    uint64_t w = 0;
+    std::memcpy(&w, &V, sizeof(T));
+    Mix(w);
+  }
+  void Add(const char* P, size_t N) {
+    Mix(N);
+    for (; N >= 8; P += 8, N -= 8) {
+      uint64_t w;
+      std::memcpy(&w, P, 8);
+      Mix(w);
+    }
+    uint64_t w = 0;
+    std::memcpy(&w, P, N);
+    Mix(w);
+  }
+  uint64_t Value() const {
+    uint64_t z = FH;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  }
+
+ private:
+  void Mix(uint64_t W) {
+    FH = (FH ^ W) * 0x100000001B3ull;
+    FH ^= FH >> 29;
+  }
+  uint64_t FH;
+};
+
 QImage TransparentImage(int W, int H) {
   QImage img(W, H, QImage::Format_ARGB32_Premultiplied);
   img.fill(Qt::transparent);
@@ -97,16 +135,17 @@ void TLandMarkImageCache::Remember(int64_t Slot, uint64_t Hash, const TLandMarkS
   FMemo[size_t(Slot)] = TMemo{Hash, FEpoch, Sprite, Sprite ? Sprite->Box() : QRect()};
 }
 
-const TLandMarkSprite* TLandMarkImageCache::Find(uint64_t& Hash, bool& Taken, int64_t Slot) {
-  Hash = std::hash<std::string_view>()(FKey);
+bool TLandMarkImageCache::Recall(int64_t Slot, uint64_t Hash, const TLandMarkSprite*& Sprite) {
+  if (Slot < 0 || size_t(Slot) >= FMemo.size()) return false;
+  const TMemo& m = FMemo[size_t(Slot)];
+  if (m.Epoch != FEpoch || m.Hash != Hash) return false;
+  if (FBoxOut) *FBoxOut = m.Box;
+  Sprite = m.Sprite;
+  return true;
+}
+
+const TLandMarkSprite* TLandMarkImageCache::Find(uint64_t Hash, bool& Taken, int64_t Slot) {
   Taken = false;
-  if (Slot >= 0 && size_t(Slot) < FMemo.size()) {
-    const TMemo& m = FMemo[size_t(Slot)];
-    if (m.Epoch == FEpoch && m.Hash == Hash) {
-      if (FBoxOut) *FBoxOut = m.Box;
-      return m.Sprite;
-    }
-  }
   const auto it = FSprites.find(Hash);
   if (it == FSprites.end()) return nullptr;
   if (it->second.Key == FKey) {
@@ -129,8 +168,9 @@ void TLandMarkImageCache::CheckGeneration() {
 
 const TLandMarkSprite* TLandMarkImageCache::Store(uint64_t Hash, TLandMarkSprite&& S,
                                                   int64_t Slot) {
-  S.Size = S.Image.size();
-  const size_t bytes = size_t(S.Image.sizeInBytes()) + 2 * FKey.size() + 96;
+  S.Prepare();
+  const size_t bytes = size_t(S.Image.sizeInBytes()) + S.PreparedBytes() +
+                       2 * FKey.size() + 96;
   if (FBytes + bytes > FByteLimit) Clear();  // bounded: start over rather than grow
   FBytes += bytes;
   const TLandMarkSprite* stored = &FSprites.emplace(Hash, TEntry{FKey, std::move(S)}).first->second.Sprite;
@@ -148,6 +188,23 @@ const TLandMarkSprite* TLandMarkImageCache::Symbol(const TSymbolProperties& S,
   const int margin = pen.Width() + 2;  // halo, end pixels and wide pens
   if (reach > MaxReach || pen.Width() > 16) return nullptr;
   CheckGeneration();
+  const bool aa = Style.Antialiasing();
+  const int direction = S.Direction % 360;
+  const int penWidth = pen.Width();
+  const TPenStyle penStyle = pen.Style();
+  THash h('S');
+  h.Add(S.Kind);
+  h.Add(S.Size);
+  h.Add(S.FGColor);
+  h.Add(S.BGColor);
+  h.Add(S.Transparent);
+  h.Add(direction);
+  h.Add(S.Length);
+  h.Add(penWidth);
+  h.Add(penStyle);
+  h.Add(aa);
+  const uint64_t hash = h.Value();
+  if (const TLandMarkSprite* known; Recall(slot, hash, known)) return known;
   FKey.clear();
   FKey.push_back('S');
   Put(FKey, S.Kind);
@@ -155,18 +212,17 @@ const TLandMarkSprite* TLandMarkImageCache::Symbol(const TSymbolProperties& S,
   Put(FKey, S.FGColor);
   Put(FKey, S.BGColor);
   Put(FKey, S.Transparent);
-  Put(FKey, S.Direction % 360);
+  Put(FKey, direction);
   Put(FKey, S.Length);
-  Put(FKey, pen.Width());
-  Put(FKey, pen.Style());
-  Put(FKey, Style.Antialiasing());
+  Put(FKey, penWidth);
+  Put(FKey, penStyle);
+  Put(FKey, aa);
   const int c = reach + margin;
-  uint64_t hash;
   bool taken;
   if (const TLandMarkSprite* found = Find(hash, taken, slot)) return found;
   if (taken) return nullptr;
 
-  TLandMarkSprite sprite{TransparentImage(2 * c + 1, 2 * c + 1), QPoint(-c, -c), QSize()};
+  TLandMarkSprite sprite{TransparentImage(2 * c + 1, 2 * c + 1), QPoint(-c, -c), QSize(), {}, {}};
   {
     TCanvas canvas(&sprite.Image);
     canvas.SetAntialiasing(Style.Antialiasing());
@@ -196,6 +252,23 @@ const TLandMarkSprite* TLandMarkImageCache::Caption(const TLMTextProperties& Cap
   const int64_t slot = Memo < 0 ? -1 : 2 * int64_t(Memo) + 1;
   if (Cap.Text.empty()) return nullptr;
   CheckGeneration();
+  const int direction = Cap.Direction % 360;
+  const uint32_t styles = Cap.FontStyles.ToBits();
+  const bool aa = Style.Antialiasing();
+  THash h('C');
+  h.Add(Cap.Text.Chars, Cap.Text.Len);
+  h.Add(Cap.FontName.data(), Cap.FontName.size());
+  h.Add(Cap.Size);
+  h.Add(styles);
+  h.Add(Cap.FGColor);
+  h.Add(Cap.BGColor);
+  h.Add(Cap.Transparent);
+  h.Add(direction);
+  h.Add(Cap.HAlignment);
+  h.Add(Cap.VAlignment);
+  h.Add(aa);
+  const uint64_t hash = h.Value();
+  if (const TLandMarkSprite* known; Recall(slot, hash, known)) return known;
   FKey.clear();
   FKey.push_back('C');
   FKey.append(Cap.Text.Chars, Cap.Text.Len);
@@ -203,15 +276,14 @@ const TLandMarkSprite* TLandMarkImageCache::Caption(const TLMTextProperties& Cap
   FKey.append(Cap.FontName);
   FKey.push_back('\0');
   Put(FKey, Cap.Size);
-  Put(FKey, Cap.FontStyles.ToBits());
+  Put(FKey, styles);
   Put(FKey, Cap.FGColor);
   Put(FKey, Cap.BGColor);
   Put(FKey, Cap.Transparent);
-  Put(FKey, Cap.Direction % 360);
+  Put(FKey, direction);
   Put(FKey, Cap.HAlignment);
   Put(FKey, Cap.VAlignment);
-  Put(FKey, Style.Antialiasing());
-  uint64_t hash;
+  Put(FKey, aa);
   bool taken;
   if (const TLandMarkSprite* found = Find(hash, taken, slot)) return found;
   if (taken) return nullptr;
@@ -241,7 +313,7 @@ const TLandMarkSprite* TLandMarkImageCache::Caption(const TLMTextProperties& Cap
   if (box.width() > 2 * MaxReach || box.height() > 2 * MaxReach ||
       std::abs(box.left()) > MaxReach * 4 || std::abs(box.top()) > MaxReach * 4)
     return nullptr;
-  TLandMarkSprite sprite{TransparentImage(box.width(), box.height()), box.topLeft(), QSize()};
+  TLandMarkSprite sprite{TransparentImage(box.width(), box.height()), box.topLeft(), QSize(), {}, {}};
   {
     TCanvas canvas(&sprite.Image);
     canvas.SetAntialiasing(Style.Antialiasing());
@@ -250,16 +322,6 @@ const TLandMarkSprite* TLandMarkImageCache::Caption(const TLMTextProperties& Cap
   }
   Crop(sprite);
   return Store(hash, std::move(sprite), slot);
-}
-
-void TSpriteBlitter::Blit(const TLandMarkSprite& S, int X, int Y) {
-  if (S.Empty()) return;
-  if (!FPainter) {
-    FPainter = FCanvas.Painter();
-    if (!FPainter) return;
-    FPainter->setCompositionMode(QPainter::CompositionMode_SourceOver);
-  }
-  FPainter->drawImage(X + S.Offset.x(), Y + S.Offset.y(), S.Image);
 }
 
 }  // namespace vek

@@ -15,18 +15,9 @@
 
 #include "Canvas.h"
 #include "GeoMapRecords.h"
+#include "SpriteBlitter.h"
 
 namespace vek {
-
-// One drawn symbol or caption: Image goes with its top-left corner at the landmark's
-// position plus Offset (for captions, plus the caption's dx, dy as well).
-struct TLandMarkSprite {
-  QImage Image;
-  QPoint Offset;
-  QSize Size;  // of Image, kept here so that placing captions need not touch the images
-  QRect Box() const { return QRect(Offset, Size); }
-  bool Empty() const { return Size.isEmpty(); }
-};
 
 class TLandMarkImageCache {
  public:
@@ -54,6 +45,8 @@ class TLandMarkImageCache {
                                  bool AtOnce, int32_t Memo, QRect& Box);
 
   void Clear();
+  // Changes whenever the table starts over: sprites handed out before are gone then.
+  uint64_t Epoch() const { return FEpoch; }
   size_t Bytes() const { return FBytes; }
   size_t Count() const { return FSprites.size(); }
 
@@ -65,8 +58,11 @@ class TLandMarkImageCache {
     std::string Key;
     TLandMarkSprite Sprite;
   };
-  // The entry of FKey; nullptr when there is none (or another key has its hash).
-  const TLandMarkSprite* Find(uint64_t& Hash, bool& Taken, int64_t Slot);
+  // The sprite the memo slot holds for Hash, if it does.
+  bool Recall(int64_t Slot, uint64_t Hash, const TLandMarkSprite*& Sprite);
+  // The entry of FKey (whose hash is Hash); nullptr when there is none (Taken: another key
+  // has its hash).
+  const TLandMarkSprite* Find(uint64_t Hash, bool& Taken, int64_t Slot);
   const TLandMarkSprite* Store(uint64_t Hash, TLandMarkSprite&& Sprite, int64_t Slot);
   void Remember(int64_t Slot, uint64_t Hash, const TLandMarkSprite* Sprite);
   void CheckGeneration();
@@ -86,20 +82,6 @@ class TLandMarkImageCache {
   uint64_t FGeneration = 0;
   std::string FKey;  // reused between look-ups
   QRect* FBoxOut = nullptr;  // where the look-up under way puts the box, if anywhere
-};
-
-// Draws sprites with the canvas's painter, taken once for many sprites. Call Release after
-// anything else drew on the canvas (its primitives, an event handler).
-class TSpriteBlitter {
- public:
-  explicit TSpriteBlitter(TCanvas& C) : FCanvas(C) {}
-  // The sprite's top-left at (X, Y) + its offset.
-  void Blit(const TLandMarkSprite& S, int X, int Y);
-  void Release() { FPainter = nullptr; }
-
- private:
-  TCanvas& FCanvas;
-  QPainter* FPainter = nullptr;
 };
 
 }  // namespace vek

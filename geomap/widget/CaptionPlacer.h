@@ -14,6 +14,7 @@
 namespace vek {
 
 class TLandMarkImageCache;
+struct TLandMarkSprite;
 
 class TCaptionPlacer {
  public:
@@ -30,7 +31,14 @@ class TCaptionPlacer {
 
   int FCell;
   int FCols, FRows;
-  std::vector<std::vector<int32_t>> FGrid;
+  // Each cell's boxes as a list through FEntries, newest first: no allocation per cell, and
+  // a box is tested where it is kept.
+  struct TEntry {
+    QRect Box;
+    int32_t Next;
+  };
+  std::vector<int32_t> FHead;  // per cell, -1 for none
+  std::vector<TEntry> FEntries;
   std::vector<QRect> FPlaced;
 };
 
@@ -42,9 +50,20 @@ struct TCaptionRequest {
   int32_t Reach = 0;     // how far the symbol reaches from its point
   const TLMTextProperties* Caption = nullptr;  // lives until the captions are placed
   int32_t Memo = -1;     // the image cache's memo slot, see TLandMarkImageCache
+  // The caption's image and its box where the caption asks to be, when the requester looked
+  // them up already (nullptr: placing looks them up), and the cache's epoch then: a cache that
+  // started over since has dropped the image.
+  const TLandMarkSprite* Sprite = nullptr;
+  QRect Own;
+  uint64_t SpriteEpoch = 0;
 };
 
-// Places the requests (sorted here) and draws those that find room: first where the caption
+// The image and the box at its own place of a caption at Anchor; false when it has none (no
+// text, too large to place, or too far off).
+bool CaptionSprite(TLandMarkImageCache& Cache, const TCanvas& C, const TLMTextProperties& Caption,
+                   int32_t Memo, QPoint Anchor, const TLandMarkSprite*& Sprite, QRect& Own);
+
+// Places the requests and draws those that find room: first where the caption
 // itself asks, then to the right, left, above and below the symbol. Captions with no room
 // are left out. Returns the number drawn.
 int PlaceCaptions(TCanvas& C, std::vector<TCaptionRequest>& Requests, TCaptionPlacer& Placer,

@@ -339,8 +339,13 @@ void TMapRenderer::DrawLandMarks(TCanvas& C, const PArray<bool, 0, 255>& ClassVi
       const int32_t reach = s.Kind <= lmUserDef && s.Kind != lmArrowFrom && s.Kind != lmArrowTo
                                 ? std::clamp(s.Size, 0, 1 << 16)
                                 : 0;
-      captions.push_back(TCaptionRequest{Index == How.Highlight ? INT32_MAX : reach, Index,
-                                         QPoint(pt.X, pt.Y), reach, &lm.Caption, Index});
+      TCaptionRequest r{Index == How.Highlight ? INT32_MAX : reach, Index, QPoint(pt.X, pt.Y),
+                        reach, &lm.Caption, Index, nullptr, QRect(), 0};
+      // Looked up here, in list order, rather than when placing in priority order.
+      if (CaptionSprite(*cache, C, lm.Caption, Index, r.Anchor, r.Sprite, r.Own)) {
+        r.SpriteEpoch = cache->Epoch();
+        captions.push_back(r);
+      }
       return;
     }
     const int64_t cx = int64_t(pt.X) + lm.Caption.dx, cy = int64_t(pt.Y) + lm.Caption.dy;

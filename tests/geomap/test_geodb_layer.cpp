@@ -238,6 +238,52 @@ TEST_F(LayerFixture, LayerListOrderVisibilityAndComposition) {
   EXPECT_EQ(m.Layer(0), second.get());
 }
 
+// Repaints reuse what a view drew: the same view twice, a panned and a zoomed view, changed
+// colours, widths and hidden kinds give what a layer drawing them for the first time gives.
+TEST_F(LayerFixture, RepaintsDrawWhatAFreshLayerDraws) {
+  Map();
+  m.SetCalibModel(cmEquiRect);
+  m.AddCalibPoint(48, 13, 0, 0);
+  m.AddCalibPoint(48, 17, 400, 0);
+  m.AddCalibPoint(46, 13, 0, 300);
+  AddBorder(db, TgdbPolygon{{46.2, 13.3}, {47.8, 13.9}, {47.1, 16.8}, {46.4, 15.2}});
+  AddBorder(db, TgdbPolygon{{46.1, 16.9}, {47.3, 14.1}, {47.9, 16.2}}, false);
+  const TgdbPolygon lake{{46.6, 14.2}, {47.4, 14.4}, {47.2, 15.9}, {46.7, 15.5}};
+  const Bounds b(lake);
+  db.AddLake("lake", lake, 0, 0, b.latLo, b.latHi, b.lonLo, b.lonHi, 0, 0, 0);
+  db.AddTown("Graz", 0, 0, TSCoords{47.07f, 15.44f}, 0, 0, 0);
+  m.SetLayers({layer});
+  m.SetSuppressPaint(false);
+  auto fresh = [&] {
+    auto other = std::make_shared<TGeoDBLayer>(&db);
+    for (int k = 0; k < 9; ++k) other->KindStyle(TgdbItem(k)) = layer->KindStyle(TgdbItem(k));
+    m.SetLayers({other});
+    const QImage img = Picture().copy();
+    m.SetLayers({layer});
+    return img;
+  };
+  auto check = [&](const char* what) {
+    SCOPED_TRACE(what);
+    m.Paint();
+    const QImage first = Picture().copy();
+    m.Paint();
+    EXPECT_EQ(Picture(), first);
+    EXPECT_EQ(first, fresh());
+  };
+  check("first view");
+  m.SetTopLeft(TPoint{30, 20});
+  check("panned");
+  m.SetMagnification(2.5);
+  check("zoomed");
+  layer->KindStyle(gitBorder).LineColor = 0x00A000;
+  check("recoloured");
+  layer->KindStyle(gitLake).Visible = false;
+  check("lakes hidden");
+  layer->KindStyle(gitLake).Visible = true;
+  layer->KindStyle(gitBorder).LineWidth = 3;
+  check("wide lines");
+}
+
 // A database whose data file was cut short: the items that cannot be read are left out and
 // the map goes on painting the others.
 TEST_F(LayerFixture, ADamagedDataFileLeavesItsItemsOut) {

@@ -5,8 +5,10 @@
 
 #include <QFontDatabase>
 #include <QImage>
+#include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <random>
 #include <vector>
 
 #include "CaptionPlacer.h"
@@ -123,6 +125,56 @@ TEST(LandMarkImages, BlittedPictureEqualsTheDrawnOne) {
   }
 }
 
+// Sprites written straight into the canvas image give the bytes QPainter::drawImage gives:
+// half-transparent pixels, two-colour images kept as bits, sprites cut by every edge, both
+// image formats the canvas may hold, and a clipped canvas that takes the painter's way.
+TEST(LandMarkImages, SpritesBlitLikeQPainter) {
+  std::mt19937 rng(11);
+  auto image = [&](int w, int h, auto pixel) {
+    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) img.setPixel(x, y, pixel(x, y));
+    return img;
+  };
+  auto coin = [&] { return rng() % 3 == 0; };
+  const QRgb red = qRgb(200, 20, 20), half = qPremultiply(qRgba(20, 40, 200, 128));
+  std::vector<QImage> images = {
+      // every alpha
+      image(37, 21, [&](int, int) { return qPremultiply(qRgba(rng() % 256, rng() % 256, rng() % 256, rng() % 256)); }),
+      image(70, 13, [&](int, int) { return coin() ? red : 0u; }),             // text of one colour
+      image(66, 15, [&](int, int) { return coin() ? qRgb(0, 0, 0) : qRgb(255, 255, 0); }),  // on a box
+      image(9, 9, [&](int, int) { return coin() ? half : 0u; }),              // half-transparent text
+      image(12, 7, [&](int, int) { return coin() ? red : half; }),            // half-transparent box
+  };
+  images[2] = images[2].convertToFormat(QImage::Format_RGB32);
+  const QPoint places[] = {{5, 6}, {-20, 3}, {90, -7}, {-30, -10}, {95, 55}, {40, 58}, {-3, 30}};
+  for (QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32_Premultiplied})
+    for (bool clipped : {false, true}) {
+      QImage mine(100, 60, format), theirs(100, 60, format);
+      for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 100; ++x) mine.setPixel(x, y, qRgb(x * 2, y * 4, (x * y) & 255));
+      theirs = mine.copy();
+      TCanvas canvas(&mine);
+      if (clipped) canvas.SetClipRect(QRectF(10, 5, 70, 40));
+      TSpriteBlitter blit(canvas);
+      QPainter p(&theirs);
+      if (clipped) p.setClipRect(QRectF(10, 5, 70, 40));
+      for (const QImage& img : images) {
+        TLandMarkSprite sprite{img, QPoint(-3, 2), QSize(), {}, {}};
+        sprite.Prepare();
+        EXPECT_EQ(sprite.Picture(), img);
+        for (const QPoint& at : places) {
+          blit.Blit(sprite, at.x(), at.y());
+          p.drawImage(at + QPoint(-3, 2), img);
+        }
+      }
+      p.end();
+      canvas.End();
+      SCOPED_TRACE(::testing::Message() << "format " << format << ", clipped " << clipped);
+      EXPECT_EQ(mine, theirs);
+    }
+}
+
 TEST(LandMarkImages, CacheBoundedAndDroppedWhenSymbolsOrFontsChange) {
   MapHost h;
   CalibratedMap(*h.map);
@@ -135,6 +187,13 @@ TEST(LandMarkImages, CacheBoundedAndDroppedWhenSymbolsOrFontsChange) {
   EXPECT_GT(large.Bytes(), 40000u);
   EXPECT_LE(small.Bytes(), 40000u);
   EXPECT_GT(small.Count(), 0u);
+  // Captions placed through a cache that starts over while they are looked up.
+  std::vector<QRect> fromSmall, fromLarge;
+  TLandMarkImageCache tiny(40000);
+  const QImage placedSmall = Draw(*h.map, false, 1, TLandMarkDrawing{&tiny, true, 0, nullptr, &fromSmall});
+  const QImage placedLarge = Draw(*h.map, false, 1, TLandMarkDrawing{&large, true, 0, nullptr, &fromLarge});
+  EXPECT_EQ(fromSmall, fromLarge);
+  EXPECT_EQ(placedSmall, placedLarge);
 
   QImage one(4, 4, QImage::Format_RGB32);
   TCanvas style(&one);
