@@ -1,7 +1,7 @@
 // Showing a large GeoTIFF with overviews (8000 x 6000, tiled, overviews 2 ... 32) through the
 // GDAL map image source against GDAL's own RasterIO of the same window into a buffer of the
-// same size: opening and the whole image in a 1000-pixel view, opening and a full-resolution
-// view, and a pan of 64 pixels per frame with both warm.
+// same size: opening, opening and the whole image in a 1000-pixel view, opening and a
+// full-resolution view, and a pan of 64 pixels per frame with both warm.
 #include <benchmark/benchmark.h>
 #include <gdal_priv.h>
 #include <unistd.h>
@@ -84,6 +84,27 @@ void BM_WholeView_GdalRasterIO(benchmark::State& State) {
   }
 }
 BENCHMARK(BM_WholeView_GdalRasterIO)->Unit(benchmark::kMillisecond);
+
+// Opening alone: the source reads its reduced picture (the coarsest level, 250 x 188), the
+// peer the same picture through RasterIO.
+void BM_Open_VekGeo(benchmark::State& State) {
+  for (auto _ : State) {
+    TGdalImageSource Source(Raster());
+    benchmark::DoNotOptimize(&Source);
+  }
+}
+BENCHMARK(BM_Open_VekGeo)->Unit(benchmark::kMillisecond);
+
+void BM_Open_GdalRasterIO(benchmark::State& State) {
+  std::vector<uint8_t> Buf;
+  for (auto _ : State) {
+    GDALDataset* Ds = OpenGdal();
+    GdalRead(*Ds, QRect(0, 0, kW, kH), 250, 188, Buf);
+    GDALClose(GDALDataset::ToHandle(Ds));
+    benchmark::DoNotOptimize(Buf.data());
+  }
+}
+BENCHMARK(BM_Open_GdalRasterIO)->Unit(benchmark::kMillisecond);
 
 // A 1200 x 800 view at full resolution in the middle of the image.
 void BM_FullResView_VekGeo(benchmark::State& State) {
