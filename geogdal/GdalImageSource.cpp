@@ -10,10 +10,6 @@ namespace vek {
 using gdalbridge::OpenDataset;
 using gdalbridge::TRgbReader;
 
-struct TGdalImageSource::TReader : TRgbReader {
-  using TRgbReader::TRgbReader;
-};
-
 namespace {
 
 // Reads at most this many pixels per GDAL request, so that a very wide raster does not ask
@@ -48,7 +44,7 @@ class TGdalRowReader : public TImageRowReader {
 }  // namespace
 
 TGdalImageSource::TGdalImageSource(const std::string& FileName, size_t TileCacheBytes)
-    : FReader(std::make_unique<TReader>(OpenDataset(FileName, GDAL_OF_RASTER), FileName)),
+    : FReader(std::make_unique<TRgbReader>(OpenDataset(FileName, GDAL_OF_RASTER), FileName)),
       FMemory(TileCacheBytes) {
   // Beyond this the pyramid's tile numbers would not fit an int.
   if (int64_t(FReader->Width()) * FReader->Height() > (int64_t(1) << 40))

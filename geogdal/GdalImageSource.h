@@ -11,6 +11,10 @@
 #include "MapImageReaders.h"
 #include "PyramidImageSource.h"
 
+namespace vek::gdalbridge {
+class TRgbReader;
+}
+
 namespace vek {
 
 // A raster read on demand from GDAL: tiles of the view's pyramid level read through
@@ -30,8 +34,7 @@ class TGdalImageSource : public TPyramidImageSource {
   QImage Tile(int Level, int TX, int TY) override;
 
  private:
-  struct TReader;
-  std::unique_ptr<TReader> FReader;
+  std::unique_ptr<gdalbridge::TRgbReader> FReader;
   TTileMemory FMemory;
   QImage FPreview;
   std::string FError;

@@ -111,7 +111,9 @@ std::shared_ptr<TTiledImageSource> TTiledImageSource::Open(const std::string& Fi
   s->FRows = std::move(Rows);
   s->FFirstRows = s->FRows(FileName);
   if (!s->FFirstRows) throw std::runtime_error("cannot read the image");
-  return OpenSized(std::move(s), s->FFirstRows->Width(), s->FFirstRows->Height());
+  // Read before the call: its arguments are initialised in no fixed order.
+  const int w = s->FFirstRows->Width(), h = s->FFirstRows->Height();
+  return OpenSized(std::move(s), w, h);
 }
 
 std::shared_ptr<TTiledImageSource> TTiledImageSource::OpenSized(std::shared_ptr<TTiledImageSource> s,
@@ -146,11 +148,6 @@ std::shared_ptr<TTiledImageSource> TTiledImageSource::OpenSized(std::shared_ptr<
   fs::remove(s->FCachePath, ec);  // stale or damaged
   RemoveOrphanedParts(s->FCachePath);
   if (s->FJpeg) s->DecodeJpegPreview();
-  if (s->FFirstRows) {
-    const QImage preview = s->FFirstRows->Preview(Options.PreviewPixels);
-    std::lock_guard lock(s->FMutex);
-    s->FPreview = preview;
-  }
   if (!s->FBuilding) s->StartBuild();
   return s;
 }
@@ -403,8 +400,8 @@ bool TTiledImageSource::BuildFromRows(const std::string& File, TPyramidBuilder& 
   }
   const int W = FLayout.Width, H = FLayout.Height;
   QImage strip(W, StripRows, QImage::Format_RGB32);
-  // Without a reduced picture from the reader, one grows as the rows come (every f-th pixel
-  // of every f-th row), so that the whole image shows from the first strips on.
+  // A reduced picture grows as the rows come (every f-th pixel of every f-th row), so that
+  // the whole image shows from the first strips on; a rebuild keeps the one it has.
   bool grow;
   {
     std::lock_guard lock(FMutex);

@@ -34,9 +34,6 @@ class TImageRowReader {
   // the file cannot be read.
   virtual bool ReadRows(uint32_t* Dst, size_t Stride, int N) = 0;
   virtual std::string Error() const = 0;
-  // A reduced picture of the whole image, when the format has one at hand (overviews);
-  // null otherwise. Called before the first ReadRows.
-  virtual QImage Preview(int64_t MaxPixels) { return {}; }
 };
 // Opens a reader of the file at its first row (the file may have been renamed meanwhile).
 using TImageRowReaderFactory = std::function<std::unique_ptr<TImageRowReader>(const std::string& FileName)>;
@@ -56,8 +53,8 @@ class TTiledImageSource : public TPyramidImageSource {
   static std::shared_ptr<TTiledImageSource> Open(const std::string& FileName,
                                                  const TOptions& Options);
   // The same for a file read through Rows (each call gives a reader at the first row, or
-  // throws std::exception with the reason; the first one gives the size). Rows' reduced picture, if any, shows until tiles arrive;
-  // otherwise one grows as the rows are read.
+  // throws std::exception with the reason; the first one gives the size). A reduced picture
+  // grows as the rows are read.
   static std::shared_ptr<TTiledImageSource> Open(const std::string& FileName,
                                                  const TOptions& Options,
                                                  TImageRowReaderFactory Rows);
